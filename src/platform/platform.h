@@ -1,0 +1,167 @@
+#pragma once
+
+// The thin layer between the program and the operating system. Everything here is
+// neutral: no OS types, no #ifdef. The build compiles platform_posix.cpp or
+// platform_win32.cpp; name_match.cpp is portable and shared by both.
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace lexiform::platform {
+
+// A file could not be opened, read, written or closed. The message names the file
+// and the reason.
+class FileError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// ---------------------------------------------------------------------------------
+// Console
+
+// Puts standard output into binary mode (we write CR LF ourselves), switches file
+// names to the console code page where the platform has one, and drops keys typed
+// ahead at a console. Safe to call when there is no console.
+void PrepareConsole();
+
+bool StdoutIsTerminal();
+
+// Makes `attribute` (console colours: low four bits foreground, next four background;
+// 1 blue, 2 green, 4 red, 8 intensity) the colour of the text written after it.
+// The caller flushes standard output first. Does nothing when standard output is not
+// a terminal.
+void ApplyTextAttribute(std::uint16_t attribute);
+
+// Sets the console window title; does nothing when standard output is not a terminal.
+void SetConsoleTitle(const std::string& title);
+
+// ---------------------------------------------------------------------------------
+// Process
+
+// Once at start: a write past a file-size limit fails with an error instead of
+// ending the process; no system error boxes pop up.
+void PrepareProcess();
+
+// The whole command line as the platform passed it: on Windows the raw text, on POSIX
+// the arguments joined by blanks, each one that is empty or holds a blank or a tab
+// between double quotes.
+std::string CommandLine(int argc, const char* const argv[]);
+
+// Full path of the running program file.
+std::string ProgramPath();
+
+// ".exe" on Windows, empty elsewhere.
+std::string ExecutableSuffix();
+
+// Asks the desktop to open `url`; returns at once, reports nothing.
+void OpenUrl(const std::string& url);
+
+// Name of the account the program runs under; empty when there is none.
+std::string UserName();
+
+// The separator between hours, minutes and seconds, and whether the hour is written
+// with a leading zero, as the user's time format asks.
+std::string TimeSeparator();
+bool HourHasLeadingZero();
+
+// ---------------------------------------------------------------------------------
+// Paths
+
+// The separator the program puts between a directory and a name.
+char PathSeparator();
+
+// Whether `c` ends a directory part: "/" on POSIX; "\", "/" and ":" on Windows.
+bool EndsDirectoryPart(char c);
+
+std::string CurrentDirectory();
+
+// The platform's directory for temporary files, as the platform gives it (it may end
+// in a separator); empty when the platform names none.
+std::string TempPath();
+
+// ---------------------------------------------------------------------------------
+// Directory search
+
+struct DirEntry {
+  std::string name;         // without any directory
+  bool isDirectory = false; // follows links: a link to a directory is a directory
+  bool isLink = false;      // a symbolic link or other reparse point
+};
+
+// The entries of the directory named by the directory part of `pattern` whose names
+// match its name part ("*" any run, "?" any one character), in the platform's order.
+// "." and ".." may be among them. Empty when the directory cannot be searched.
+std::vector<DirEntry> FindEntries(const std::string& pattern);
+
+// ---------------------------------------------------------------------------------
+// Files
+
+// Whether `path` names an existing file; a directory is not a file.
+bool IsExistingFile(const std::string& path);
+
+// Length of the file in bytes, 0 when `path` is not an existing file.
+std::uint64_t FileSize(const std::string& path);
+
+// Removes a file; returns false on failure.
+bool RemoveFile(const std::string& path) noexcept;
+
+// Copies `from` over `to`, replacing it; returns false on failure.
+bool CopyFileOver(const std::string& from, const std::string& to);
+
+// Creates a new empty file with a unique name that begins with `prefix` in
+// `directory`, exclusively: never opening an existing file or following a link.
+// Returns its path. Throws FileError when no file can be created there.
+std::string CreateUniqueFile(const std::string& directory, const std::string& prefix);
+
+// An open file, closed by its destructor. Byte-exact in every mode: no line-end
+// translation anywhere.
+class File {
+public:
+  enum class Mode {
+    Read,           // an existing file
+    CreateTruncate, // created, or emptied when it exists
+    Append,         // an existing file, written at its end
+  };
+
+  File() = default;
+  // Throws FileError when the file cannot be opened in `mode`.
+  File(const std::string& path, Mode mode);
+  ~File();
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Reads up to `size` bytes; returns how many were read, 0 at the end of the file.
+  // Throws FileError on a read error.
+  std::size_t Read(void* buffer, std::size_t size);
+  // Writes all `size` bytes or throws FileError.
+  void Write(const void* data, std::size_t size);
+  // Closes the file; throws FileError when the system reports that the data could not
+  // be written. A closed file can be closed again.
+  void Close();
+
+  bool IsOpen() const { return handle_ != kNoHandle; }
+  const std::string& Path() const { return path_; }
+
+private:
+  static constexpr std::intptr_t kNoHandle = -1;
+  std::intptr_t handle_ = kNoHandle;
+  std::string path_;
+};
+
+// ---------------------------------------------------------------------------------
+// Portable helpers shared by the platform files (name_match.cpp)
+
+// Matches `name` against `mask`: "*" any run of bytes, "?" any one byte, every other
+// byte itself, letter case significant.
+bool MatchesWildcard(const std::string& mask, const std::string& name);
+
+// Case-insensitive byte comparison with ASCII letters folded to lower case, ties
+// broken by byte order: < 0, 0 or > 0.
+int CompareNoCase(const std::string& a, const std::string& b);
+
+} // namespace lexiform::platform
