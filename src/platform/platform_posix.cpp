@@ -185,6 +185,30 @@ private:
   DIR* dir_;
 };
 
+// Fills the directory and link bits, trusting readdir's type where the file system
+// gives one so that a large tree costs no stat per file.
+void ClassifyEntry(const dirent& item, const std::string& fullPath, DirEntry& entry) {
+  switch (item.d_type) {
+  case DT_DIR:
+    entry.isDirectory = true;
+    return;
+  case DT_LNK:
+    entry.isLink = true;
+    entry.isDirectory = IsDirectoryPath(fullPath);
+    return;
+  case DT_UNKNOWN:
+    break;
+  default:
+    return;
+  }
+  struct stat info {};
+  if (::lstat(fullPath.c_str(), &info) != 0) {
+    return;
+  }
+  entry.isLink = S_ISLNK(info.st_mode);
+  entry.isDirectory = entry.isLink ? IsDirectoryPath(fullPath) : S_ISDIR(info.st_mode);
+}
+
 } // namespace
 
 std::vector<DirEntry> FindEntries(const std::string& pattern) {
@@ -206,14 +230,7 @@ std::vector<DirEntry> FindEntries(const std::string& pattern) {
     }
     DirEntry entry;
     entry.name = std::move(name);
-    const std::string full = prefix + entry.name;
-    struct stat linkInfo {};
-    if (::lstat(full.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-      entry.isLink = true;
-    }
-    entry.isDirectory = entry.isLink ? IsDirectoryPath(full)
-                                     : (::lstat(full.c_str(), &linkInfo) == 0 &&
-                                        S_ISDIR(linkInfo.st_mode));
+    ClassifyEntry(*item, prefix + entry.name, entry);
     entries.push_back(std::move(entry));
   }
   // readdir's order is not stable on Linux; this is close to what users of the

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace lexiform {
+
+// The console colours the program uses.
+enum class TColor : std::uint8_t {
+  Green = 2,      // the file name of an entry line
+  LightGray = 7,  // the normal colour
+  LightBlue = 9,  // the home page on the usage screen
+  LightRed = 12,  // errors and missing files
+};
+
+// Sets up the console once, before anything else is written; the remembered text
+// attribute starts at light grey on black whatever the console really shows.
+void InitConsole();
+
+// Makes `color` the foreground of all text written after it. Text written before is
+// flushed first, so a colour covers exactly what follows.
+void SetTextColor(TColor color);
+
+// Console text, to standard output.
+void Write(std::string_view text);
+// `text` followed by CR LF, on every platform.
+void WriteLine(std::string_view text = {});
+// `text` in `color` and CR LF, then back to the normal colour.
+void WriteColoredLine(TColor color, std::string_view text);
+void FlushConsole();
+
+} // namespace lexiform

@@ -1,0 +1,63 @@
+#include "driver/messages.h"
+
+#include "document/style_config.h"
+#include "driver/console.h"
+#include "files/path_parts.h"
+#include "platform/platform.h"
+
+namespace lexiform {
+
+namespace {
+
+// The program file's name without its directory and extension.
+std::string ProgramBaseName() {
+  const std::string name = NamePart(platform::ProgramPath());
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+} // namespace
+
+void ShowRule() { Write(std::string(80, '-')); }
+
+void ShowUsage() {
+  const std::string base = ProgramBaseName();
+  const std::string program = base + platform::ExecutableSuffix();
+  platform::SetConsoleTitle(base);
+
+  ShowRule();
+  WriteLine();
+  WriteLine("  " + base + "    Version 2.0");
+  WriteLine("  Converts Pascal sources into one syntax-highlighted HTML document");
+  WriteLine();
+  WriteColoredLine(TColor::LightBlue, "  " + std::string(kHomePage));
+  WriteLine();
+  WriteLine("  Syntax: " + program + " PasFile|PasFiles HtmlFile [-sub [x]]");
+  WriteLine("  Syntax: " + program + " www");
+  WriteLine();
+  WriteLine("    PasFile = filename, e.g. 1) Unit1.pas, 2) \"Unit 1.pas\"");
+  WriteLine("    PasFiles = comma separated list of files");
+  WriteLine("               e.g. \"First File.pas,My_Great_Prog.dpr\"");
+  WriteLine("    HtmlFile = HTML file to create");
+  WriteLine("    -sub = recurse subdirectories (to x-dir)");
+  WriteLine();
+  ShowRule();
+  FlushConsole();
+}
+
+void ShowError(const std::string& message, const std::string& commandLine) {
+  WriteLine(" Lexiform   Version 1.1");
+  WriteLine();
+  WriteLine(" Command line: " + commandLine);
+  WriteColoredLine(TColor::LightRed, " Error: " + message);
+}
+
+void ShowEntryLine(std::size_t number, const std::string& path, const std::string& sizeText) {
+  Write("  " + std::to_string(number) + ": ");
+  SetTextColor(TColor::Green);
+  Write(path);
+  SetTextColor(TColor::LightGray);
+  WriteLine(" (" + sizeText + ")");
+}
+
+} // namespace lexiform

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace lexiform {
+
+inline constexpr const char* kProgramTitle = "Lexiform";
+
+// The usage screen; also makes the program's base name the console title.
+void ShowUsage();
+
+// The error block: banner, the whole command line as the platform passed it, and
+// " Error: " with `message` in red.
+void ShowError(const std::string& message, const std::string& commandLine);
+
+// The line of one entry of the run: its number, its path in green and its size text.
+void ShowEntryLine(std::size_t number, const std::string& path, const std::string& sizeText);
+
+// A line of 80 "-" without a line end of its own.
+void ShowRule();
+
+} // namespace lexiform

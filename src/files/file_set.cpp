@@ -1,0 +1,124 @@
+#include "files/file_set.h"
+
+#include <algorithm>
+
+namespace lexiform {
+
+namespace {
+
+bool IsDotName(const std::string& name) { return name == "." || name == ".."; }
+
+bool HasWildcard(const std::string& piece) {
+  return piece.find_first_of("*?") != std::string::npos;
+}
+
+// A directory joined to a name the way the walk does it: always one separator, so
+// that a root shortened to "" (or a drive "C:") gets it back.
+std::string InDirectory(const std::string& directory, const std::string& name) {
+  return directory + platform::PathSeparator() + name;
+}
+
+void HandlePiece(const std::string& piece, TStringList& fileList) {
+  if (HasWildcard(piece)) {
+    AddMatchingFiles(piece, fileList);
+  } else {
+    fileList.push_back(piece);
+  }
+}
+
+} // namespace
+
+void SplitFileArgument(const std::string& argument, const std::string& separator,
+                       TStringList& fileList) {
+  if (argument.empty()) {
+    return;
+  }
+  std::size_t start = 0;
+  if (!separator.empty()) {
+    for (std::size_t found = argument.find(separator, start); found != std::string::npos;
+         found = argument.find(separator, start)) {
+      HandlePiece(argument.substr(start, found - start), fileList);
+      start = found + separator.size();
+    }
+  }
+  HandlePiece(argument.substr(start), fileList);
+}
+
+void AddMatchingFiles(const std::string& mask, TStringList& fileList) {
+  std::size_t nameStart = mask.size();
+  while (nameStart > 0 && !platform::EndsDirectoryPart(mask[nameStart - 1])) {
+    --nameStart;
+  }
+  const std::string prefix = mask.substr(0, nameStart);
+  for (const platform::DirEntry& entry : platform::FindEntries(mask)) {
+    if (IsPlainFile(entry)) {
+      fileList.push_back(prefix + entry.name);
+    }
+  }
+}
+
+bool IsPlainFile(const platform::DirEntry& entry) {
+  return !entry.isDirectory && !IsDotName(entry.name);
+}
+
+bool IsSubdirectory(const platform::DirEntry& entry) {
+  return entry.isDirectory && !entry.isLink && !IsDotName(entry.name);
+}
+
+TStringList ListSubdirectories(const std::string& directory) {
+  TStringList subdirectories;
+  for (const platform::DirEntry& entry : platform::FindEntries(InDirectory(directory, "*"))) {
+    if (IsSubdirectory(entry)) {
+      subdirectories.push_back(InDirectory(directory, entry.name));
+    }
+  }
+  return subdirectories;
+}
+
+TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory) {
+  TStringList files;
+  for (const platform::DirEntry& entry : platform::FindEntries(InDirectory(directory, mask))) {
+    if (IsPlainFile(entry)) {
+      files.push_back(InDirectory(directory, entry.name));
+    }
+  }
+  return files;
+}
+
+void CollectFiles(const std::string& mask, const std::string& startDirectory,
+                  TStringList& result, std::int32_t depth) {
+  std::string start = startDirectory;
+  if (!start.empty() && platform::EndsDirectoryPart(start.back()) && start.back() != ':') {
+    start.pop_back();
+  }
+
+  TStringList directories{start};
+  TStringList currentLevel;
+  if (depth > 0) {
+    currentLevel = ListSubdirectories(start);
+    directories.insert(directories.end(), currentLevel.begin(), currentLevel.end());
+  }
+  // Level by level with lists, never through the call stack: the depth alone bounds
+  // the walk.
+  for (std::int32_t level = 1; level < depth && !currentLevel.empty(); ++level) {
+    TStringList nextLevel;
+    for (const std::string& directory : currentLevel) {
+      TStringList below = ListSubdirectories(directory);
+      directories.insert(directories.end(), below.begin(), below.end());
+      nextLevel.insert(nextLevel.end(), std::make_move_iterator(below.begin()),
+                       std::make_move_iterator(below.end()));
+    }
+    currentLevel = std::move(nextLevel);
+  }
+
+  std::sort(directories.begin(), directories.end(), [](const std::string& a, const std::string& b) {
+    return platform::CompareNoCase(a, b) < 0;
+  });
+  for (const std::string& directory : directories) {
+    TStringList files = FindFilesInDirectory(mask, directory);
+    result.insert(result.end(), std::make_move_iterator(files.begin()),
+                  std::make_move_iterator(files.end()));
+  }
+}
+
+} // namespace lexiform

@@ -1,0 +1,371 @@
+// The real program, copied into a scratch directory, run over small trees that each
+// test makes: console text (piped, so without colour sequences), exit status and the
+// bytes of the document.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace lexiform {
+namespace {
+
+using test::ReadBytes;
+using test::RunResult;
+using test::ScratchDir;
+using test::SplitCrLfLines;
+using test::WriteBytes;
+
+const std::string kRule(80, '-');
+
+class EndToEndTest : public ::testing::Test {
+protected:
+  EndToEndTest() : program(test::InstallProgram(bin)) { fs::create_directories(work / "tmp"); }
+
+  RunResult Run(const std::vector<std::string>& arguments) {
+    return test::RunProgram(program, arguments, work.Path(), {"TMPDIR=" + (work / "tmp")});
+  }
+  void Write(const std::string& relative, const std::string& bytes) {
+    fs::create_directories(fs::path(work / relative).parent_path());
+    WriteBytes(work / relative, bytes);
+  }
+  std::string Document(const std::string& relative = "out.html") {
+    return ReadBytes(work / relative);
+  }
+  // Temporary files the program left in its temporary directory.
+  std::size_t LeftoverTempFiles() {
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(work / "tmp")) {
+      count += entry.path().filename().string().rfind("Lexiform_", 0) == 0 ? 1 : 0;
+    }
+    return count;
+  }
+
+  ScratchDir bin;
+  ScratchDir work;
+  std::string program;
+};
+
+// The summary lines that end a run: an empty line, the rule with the count, the time.
+void ExpectSummary(const std::vector<std::string>& lines, std::size_t count) {
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3], "");
+  EXPECT_EQ(lines[lines.size() - 2], kRule + "     Processed files: " + std::to_string(count));
+  EXPECT_TRUE(std::regex_match(lines.back(), std::regex("      Execution time: \\d+:\\d\\d:\\d\\d")))
+      << lines.back();
+}
+
+std::size_t Count(const std::string& text, const std::string& piece) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TEST_F(EndToEndTest, NoArgumentsShowUsage) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{}, std::vector<std::string>{""}}) {
+    const RunResult result = Run(arguments);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              kRule + "\r\n"
+                      "  lexiform    Version 2.0\r\n"
+                      "  Converts Pascal sources into one syntax-highlighted HTML document\r\n"
+                      "\r\n"
+                      "  http://lexiform.example.org/\r\n"
+                      "\r\n"
+                      "  Syntax: lexiform PasFile|PasFiles HtmlFile [-sub [x]]\r\n"
+                      "  Syntax: lexiform www\r\n"
+                      "\r\n"
+                      "    PasFile = filename, e.g. 1) Unit1.pas, 2) \"Unit 1.pas\"\r\n"
+                      "    PasFiles = comma separated list of files\r\n"
+                      "               e.g. \"First File.pas,My_Great_Prog.dpr\"\r\n"
+                      "    HtmlFile = HTML file to create\r\n"
+                      "    -sub = recurse subdirectories (to x-dir)\r\n"
+                      "\r\n" +
+                  kRule);
+  }
+  EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+TEST_F(EndToEndTest, UsageShowsTheProgramsOwnName) {
+  const std::string renamed = test::InstallProgram(bin, "pas2html");
+  const RunResult result = test::RunProgram(renamed, {}, work.Path());
+  EXPECT_NE(result.out.find("  pas2html    Version 2.0\r\n"), std::string::npos);
+  EXPECT_NE(result.out.find("  Syntax: pas2html www\r\n"), std::string::npos);
+}
+
+TEST_F(EndToEndTest, WwwOpensTheHomePageSilently) {
+  Write("fakebin/xdg-open", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/opened\"\n");
+  fs::permissions(work / "fakebin/xdg-open", fs::perms::owner_all);
+  const std::string path = "PATH=" + (work / "fakebin") + ":/usr/bin:/bin";
+  for (const char* word : {"www", "WwW"}) {
+    fs::remove(work / "fakebin/opened");
+    const RunResult result = test::RunProgram(program, {word}, work.Path(), {path});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(ReadBytes(work / "fakebin/opened"), "http://lexiform.example.org/\n");
+  }
+  // Without any xdg-open it stays silent as well.
+  const RunResult missing = test::RunProgram(program, {"www"}, work.Path(), {"PATH=/nonexistent"});
+  EXPECT_EQ(missing.status, 0);
+  EXPECT_EQ(missing.out, "");
+}
+
+TEST_F(EndToEndTest, OneArgumentIsNotEnough) {
+  const RunResult result = Run({"a.pas"});
+  EXPECT_EQ(result.status, 0);
+  const auto lines = SplitCrLfLines(result.out);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], " Lexiform   Version 1.1");
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[2], " Command line: " + program + " a.pas");
+  EXPECT_EQ(lines[3], " Error: Not enough parameters.");
+  ExpectSummary(lines, 0);
+  EXPECT_FALSE(test::Exists(work / "a.html"));
+}
+
+TEST_F(EndToEndTest, OneFileMakesADocumentWithoutIndex) {
+  Write("Unit1.pas", "unit Unit1;\r\n{ a < b & c }\r\nend.\r\n");
+  const RunResult result = Run({"Unit1.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  const auto lines = SplitCrLfLines(result.out);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1], " Command line: " + fs::path(program).filename().string() +
+                          " Unit1.pas out");
+  EXPECT_EQ(lines[2], " Files:");
+  EXPECT_EQ(lines[3], "  1: Unit1.pas (34 bytes)");
+  ExpectSummary(lines, 1);
+
+  const std::string document = Document();
+  EXPECT_EQ(Count(document, "<blockquote>"), 0u);
+  EXPECT_EQ(Count(document, "<a name="), 0u);
+  EXPECT_NE(document.find("\r\n\r\n<hr>\r\n<font face=\"arial\" size=\"-1\">File 1: <b><font "
+                          "face=\"arial\" color=\"#e3060c\">Unit1.pas</b></font></font><br>\r\n"
+                          "<font face=\"arial\" size=\"-1\">File size: 34 bytes</font>\r\n"
+                          "<pre>\r\n<code>\r\n"),
+            std::string::npos);
+  EXPECT_NE(document.find("{ a &lt; b &amp; c }"), std::string::npos) << document;
+  EXPECT_EQ(document.find('\x01'), std::string::npos);
+  EXPECT_EQ(document.substr(document.size() - 11), "</html>\r\n\r\n");
+  EXPECT_TRUE(test::Exists(bin / "lexiform.ini"));
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+TEST_F(EndToEndTest, CommaListWithMissingEmptyAndDirectoryEntries) {
+  Write("a.pas", "begin end.\r\n");
+  Write("empty.pas", "");
+  fs::create_directories(work / "folder");
+  const RunResult result = Run({"a.pas,missing.pas,empty.pas,folder", "doc.htm"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("  2: missing.pas ( 0 bytes)\r\n  File not exists: missing.pas\r\n"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("  3: empty.pas ( 0 bytes)\r\n  4: folder ( 0 bytes)\r\n"
+                            "  File not exists: folder\r\n"),
+            std::string::npos);
+  const auto lines = SplitCrLfLines(result.out);
+  ExpectSummary(lines, 4);
+
+  const std::string document = Document("doc.htm");
+  EXPECT_EQ(Count(document, "<li>"), 4u);
+  EXPECT_NE(document.find("<li><a href=#File_2>missing.pas</a><font size=\"-2\">&nbsp;&nbsp; "
+                          "&mdash; &nbsp;&nbsp;<b> 0 bytes</b></font></li>\r\n"),
+            std::string::npos);
+  EXPECT_EQ(Count(document, "<hr>"), 2u);
+  EXPECT_NE(document.find("<a name=\"File_1\"></a>"), std::string::npos);
+  EXPECT_EQ(document.find("<a name=\"File_2\"></a>"), std::string::npos);
+  // The empty file gets its head lines and no body.
+  EXPECT_NE(document.find("<a name=\"File_3\"></a>\r\n<font face=\"arial\" size=\"-1\">File 3: "
+                          "<b><font face=\"arial\" color=\"#e3060c\">empty.pas</b></font></font>"
+                          "<br>\r\n<font face=\"arial\" size=\"-1\">File size:  0 bytes</font>\r\n"
+                          "<!--"),
+            std::string::npos);
+  EXPECT_EQ(Count(document, "<pre>"), 1u);
+}
+
+TEST_F(EndToEndTest, WildcardsAndDuplicatesInPlainMode) {
+  Write("src/b.pas", "b\r\n");
+  Write("src/a.pas", "a\r\n");
+  Write("src/notes.txt", "n\r\n");
+  const RunResult result = Run({"src/*.pas,src/a.pas,src/*.none", "out"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("  1: src/a.pas ( 3 bytes)\r\n  2: src/b.pas ( 3 bytes)\r\n"
+                            "  3: src/a.pas ( 3 bytes)\r\n"),
+            std::string::npos);
+  ExpectSummary(SplitCrLfLines(result.out), 3);
+  const std::string document = Document();
+  EXPECT_NE(document.find("<li>src/<a href=#File_1>a.pas</a>"), std::string::npos);
+  EXPECT_NE(document.find("File 2: src/<b><font face=\"arial\" color=\"#e3060c\">b.pas</b>"),
+            std::string::npos);
+}
+
+TEST_F(EndToEndTest, RecursiveSearchHonoursDepth) {
+  Write("top.pas", "x\r\n");
+  Write("src/a.pas", "x\r\n");
+  Write("src/lib/l.pas", "x\r\n");
+  Write("src/lib/deep/d.pas", "x\r\n");
+  Write("src/util/u.pas", "x\r\n");
+
+  auto filesOf = [](const RunResult& result) {
+    std::vector<std::string> files;
+    const std::regex entry("  \\d+: (.*) \\( 3 bytes\\)");
+    for (const std::string& line : SplitCrLfLines(result.out)) {
+      std::smatch match;
+      if (std::regex_match(line, match, entry)) {
+        files.push_back(match[1]);
+      }
+    }
+    return files;
+  };
+
+  const RunResult all = Run({"src/*.pas", "out", "-sub"});
+  EXPECT_EQ(filesOf(all), (std::vector<std::string>{"src/a.pas", "src/lib/l.pas",
+                                                    "src/lib/deep/d.pas", "src/util/u.pas"}));
+  const auto lines = SplitCrLfLines(all.out);
+  EXPECT_EQ(lines[0], "     Please wait ...");
+  EXPECT_EQ(lines[1], "     Processing 4 files ...");
+
+  EXPECT_EQ(filesOf(Run({"src/*.pas", "out", "-sub", "1"})),
+            (std::vector<std::string>{"src/a.pas", "src/lib/l.pas", "src/util/u.pas"}));
+  EXPECT_EQ(filesOf(Run({"src/*.pas", "out", "-SUB", "0"})),
+            (std::vector<std::string>{"src/a.pas"}));
+
+  // A bare mask searches the current directory, named by its absolute path.
+  const std::string cwd = fs::canonical(work.Path()).string();
+  EXPECT_EQ(filesOf(Run({"d.pas,top.pas", "out", "-sub"})),
+            (std::vector<std::string>{cwd + "/src/lib/deep/d.pas", cwd + "/top.pas"}));
+}
+
+TEST_F(EndToEndTest, SubInFirstOrSecondPositionIsAlsoAnArgument) {
+  Write("a.pas", "x\r\n");
+  const RunResult second = Run({"a.pas", "-sub"});
+  EXPECT_EQ(second.status, 0);
+  EXPECT_TRUE(test::Exists(work / "-sub.html"));
+  EXPECT_NE(second.out.find("     Please wait ..."), std::string::npos);
+
+  // "-sub 2 a.pas out": "-sub" is the file list and "2" the document.
+  const RunResult first = Run({"-sub", "2", "a.pas", "out"});
+  EXPECT_EQ(first.status, 0);
+  EXPECT_NE(first.out.find("     Processing 0 files ..."), std::string::npos);
+  EXPECT_TRUE(test::Exists(work / "2.html"));
+}
+
+TEST_F(EndToEndTest, NothingFoundGivesHeaderAndFooterOnly) {
+  const RunResult result = Run({"*.none", "out"});
+  EXPECT_EQ(result.status, 0);
+  ExpectSummary(SplitCrLfLines(result.out), 0);
+  const std::string document = Document();
+  EXPECT_EQ(Count(document, "<hr>"), 0u);
+  EXPECT_EQ(document.rfind("<!DOCTYPE", 0), 0u);
+  EXPECT_NE(document.find("<body>\r\n\r\n<!-- --------------- BODY   END"), std::string::npos);
+}
+
+TEST_F(EndToEndTest, ConfigurationIsWrittenOnceAndHonouredNextRun) {
+  Write("a.pas", "begin end.\r\n");
+  ASSERT_EQ(Run({"a.pas", "out"}).status, 0);
+  const std::string ini = ReadBytes(bin / "lexiform.ini");
+  EXPECT_EQ(Count(ini, "\r\n"), 72u);
+  EXPECT_NE(Document().find("<title>Created with Lexiform</title>"), std::string::npos);
+  EXPECT_NE(Document().find("<b>begin</b>"), std::string::npos);
+
+  const std::string mine = "[header]\r\n7=<title>Mine</title>\r\n[KEYWORD]\r\nPrefix=<em>\r\n";
+  WriteBytes(bin / "lexiform.ini", mine);
+  ASSERT_EQ(Run({"a.pas", "out"}).status, 0);
+  const std::string document = Document();
+  EXPECT_EQ(document.rfind("<title>Mine</title>\r\n\r\n<hr>", 0), 0u) << document;
+  EXPECT_NE(document.find("<em>begin"), std::string::npos);
+  EXPECT_EQ(document.find("</b>"), std::string::npos);
+  // Existing configuration is never rewritten.
+  EXPECT_EQ(ReadBytes(bin / "lexiform.ini"), mine);
+}
+
+TEST_F(EndToEndTest, UnwritableProgramDirectoryUsesBuiltInStyles) {
+  if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "setpriv is needed to run as another user";
+  }
+  Write("a.pas", "{ note }\r\n");
+  fs::permissions(work.Path(), fs::perms::all);
+  fs::permissions(work / "tmp", fs::perms::all);
+  fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read |
+                                  fs::perms::others_exec);
+  const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                              test::ShellQuote(program) + " a.pas out";
+  const RunResult result = test::RunShell(command, work.Path(), {"TMPDIR=" + (work / "tmp")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
+  const std::string document = Document();
+  EXPECT_NE(document.find("<title>out.html - created by lexiform</title>"), std::string::npos);
+  EXPECT_NE(document.find("<meta name=\"author\" content=\"nobody\">"), std::string::npos);
+  EXPECT_NE(document.find("<i><font color=navy>{ note }</i></font>"), std::string::npos);
+}
+
+TEST_F(EndToEndTest, OutputInMissingDirectoryFailsWithStatusOne) {
+  Write("a.pas", "x\r\n");
+  const RunResult result = Run({"a.pas", "no/such/dir/out"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("no/such/dir/out.html"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out.find("Processed files"), std::string::npos);
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn) {
+  if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "setpriv is needed to run as another user";
+  }
+  Write("a.pas", "a\r\n");
+  Write("locked.pas", "secret\r\n");
+  Write("c.pas", "c\r\n");
+  fs::permissions(work / "locked.pas", fs::perms::none);
+  fs::permissions(work.Path(), fs::perms::all);
+  fs::permissions(work / "tmp", fs::perms::all);
+  const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                              test::ShellQuote(program) + " a.pas,locked.pas,c.pas out";
+  const RunResult result = test::RunShell(command, work.Path(), {"TMPDIR=" + (work / "tmp")});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("  Could not open file: locked.pas\r\n"), std::string::npos);
+  const std::string document = Document();
+  EXPECT_NE(document.find("<a name=\"File_1\"></a>"), std::string::npos);
+  EXPECT_EQ(document.find("secret"), std::string::npos);
+  EXPECT_NE(document.find("<a name=\"File_3\"></a>"), std::string::npos);
+  EXPECT_EQ(document.substr(document.size() - 11), "</html>\r\n\r\n");
+}
+
+TEST_F(EndToEndTest, NamesWithMarkupAreEscapedInTheDocument) {
+  const std::string name = "a&b <c> \"d\".pas";
+  Write(name, "x\r\n");
+  const RunResult result = Run({name + ",x.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("  1: " + name + " ( 3 bytes)"), std::string::npos);
+  const std::string document = Document();
+  EXPECT_NE(document.find(">a&amp;b &lt;c&gt; &quot;d&quot;.pas</a>"), std::string::npos);
+  EXPECT_EQ(document.find("<c>"), std::string::npos);
+}
+
+TEST_F(EndToEndTest, ColoursOnlyOnATerminal) {
+  Write("a.pas", "x\r\n");
+  const std::string command = "script -qec " +
+                              test::ShellQuote(test::ShellQuote(program) + " a.pas,gone.pas out") +
+                              " /dev/null";
+  const RunResult result = test::RunShell(command, work.Path(), {"TMPDIR=" + (work / "tmp")});
+  ASSERT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("\x1b]0;Lexiform\x07"), std::string::npos);
+  EXPECT_NE(result.out.find("  1: \x1b[32ma.pas\x1b[0m ( 3 bytes)"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("\x1b[91m  File not exists: gone.pas"), std::string::npos);
+
+  const RunResult piped = Run({"a.pas,gone.pas", "out"});
+  EXPECT_EQ(piped.out.find('\x1b'), std::string::npos);
+}
+
+} // namespace
+} // namespace lexiform

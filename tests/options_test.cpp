@@ -1,0 +1,89 @@
+#include "driver/options.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace lexiform {
+namespace {
+
+TEST(ParseIntegerTest, AcceptsTheIntegerForms) {
+  EXPECT_EQ(ParseInteger("0"), 0);
+  EXPECT_EQ(ParseInteger("  12"), 12);
+  EXPECT_EQ(ParseInteger("+7"), 7);
+  EXPECT_EQ(ParseInteger("-3"), -3);
+  EXPECT_EQ(ParseInteger("$1F"), 31);
+  EXPECT_EQ(ParseInteger("x1f"), 31);
+  EXPECT_EQ(ParseInteger("X10"), 16);
+  EXPECT_EQ(ParseInteger("0x10"), 16);
+  EXPECT_EQ(ParseInteger("0XfF"), 255);
+  EXPECT_EQ(ParseInteger("-$10"), -16);
+  EXPECT_EQ(ParseInteger("2147483647"), 2147483647);
+  EXPECT_EQ(ParseInteger("-2147483648"), INT32_MIN);
+  EXPECT_EQ(ParseInteger("$7FFFFFFF"), 2147483647);
+  EXPECT_EQ(ParseInteger("007"), 7);
+}
+
+TEST(ParseIntegerTest, RejectsEverythingElse) {
+  for (const char* text : {"", " ", "+", "-", "$", "0x", "x", "1 ", "1a", "12.0", "abc", "--1",
+                           "+-1", "2147483648", "-2147483649", "$80000000", "$FFFFFFFF",
+                           "99999999999999999999", "\t5", "1e3", "$G"}) {
+    EXPECT_FALSE(ParseInteger(text).has_value()) << '"' << text << '"';
+  }
+}
+
+// Against a plain reference over many generated texts: the decimal form is what
+// strtoll reads when nothing may follow and the value must fit.
+TEST(ParseIntegerTest, DecimalAgreesWithReference) {
+  std::mt19937 random(7);
+  const std::string alphabet = " +-0123456789a";
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    const int length = static_cast<int>(random() % 13);
+    for (int i = 0; i < length; ++i) {
+      text += alphabet[random() % alphabet.size()];
+    }
+    std::size_t start = text.find_first_not_of(' ');
+    std::optional<std::int32_t> expected;
+    if (start != std::string::npos) {
+      std::string body = text.substr(start);
+      std::size_t digits = (body[0] == '+' || body[0] == '-') ? 1 : 0;
+      bool allDigits = body.size() > digits &&
+                       body.find_first_not_of("0123456789", digits) == std::string::npos;
+      if (allDigits) {
+        const long long value = std::stoll(body.substr(digits)) * (body[0] == '-' ? -1 : 1);
+        if (value >= INT32_MIN && value <= INT32_MAX) {
+          expected = static_cast<std::int32_t>(value);
+        }
+      }
+    }
+    EXPECT_EQ(ParseInteger(text), expected) << '"' << text << '"';
+  }
+}
+
+TEST(ParseOptionsTest, FindsSubInAnyCaseAndTakesTheFollowingDepth) {
+  EXPECT_FALSE(ParseOptions({"a.pas", "out"}).RecurseSubdirs);
+  EXPECT_EQ(ParseOptions({"a.pas", "out"}).SubdirDepth, 30);
+
+  const TOptions mixed = ParseOptions({"a.pas", "out", "-Sub", "2"});
+  EXPECT_TRUE(mixed.RecurseSubdirs);
+  EXPECT_EQ(mixed.SubdirDepth, 2);
+
+  EXPECT_EQ(ParseOptions({"a", "b", "-SUB"}).SubdirDepth, 30);
+  EXPECT_EQ(ParseOptions({"a", "b", "-sub", "deep"}).SubdirDepth, 30);
+  EXPECT_EQ(ParseOptions({"a", "b", "-sub", "0"}).SubdirDepth, 0);
+  EXPECT_EQ(ParseOptions({"a", "b", "-sub", "$10"}).SubdirDepth, 16);
+  EXPECT_EQ(ParseOptions({"a", "b", "-sub", "-4"}).SubdirDepth, -4);
+  EXPECT_FALSE(ParseOptions({"a", "b", "-subs"}).RecurseSubdirs);
+  EXPECT_FALSE(ParseOptions({"a", "b", "sub"}).RecurseSubdirs);
+}
+
+TEST(ParseOptionsTest, LastOccurrenceWins) {
+  EXPECT_EQ(ParseOptions({"a", "b", "-sub", "1", "-sub", "5"}).SubdirDepth, 5);
+  EXPECT_EQ(ParseOptions({"a", "b", "-sub", "1", "-sub"}).SubdirDepth, 30);
+  // "-sub -sub 3": the first takes "-sub" as its number (30), the second 3.
+  EXPECT_EQ(ParseOptions({"-sub", "-sub", "3"}).SubdirDepth, 3);
+}
+
+} // namespace
+} // namespace lexiform
