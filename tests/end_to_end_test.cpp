@@ -40,7 +40,9 @@ protected:
   std::size_t LeftoverTempFiles() {
     std::size_t count = 0;
     for (const auto& entry : fs::directory_iterator(work / "tmp")) {
-      count += entry.path().filename().string().rfind("Lexiform_", 0) == 0 ? 1 : 0;
+      if (entry.path().filename().string().rfind("Lexiform_", 0) == 0) {
+        ++count;
+      }
     }
     return count;
   }
