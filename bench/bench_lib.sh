@@ -147,6 +147,7 @@ measure_best() {
   M_RSS_KB="$maxRss"
 }
 
+FormatSec() { awk -v s="$1" 'BEGIN { printf "%.2f", s }'; }
 FormatMB() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1e6 }'; }
 FormatMiB() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 Throughput() { awk -v b="$1" -v s="$2" 'BEGIN { if (s > 0) printf "%.2f", b / 1e6 / s; else print "inf" }'; }

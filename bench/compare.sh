@@ -70,12 +70,14 @@ done
 Wanted() { [[ ",$tools," == *",$1,"* ]]; }
 
 startedAt=$(date +%s)
+BudgetLeft() { echo $((budget - ($(date +%s) - startedAt))); }
 # The time limit for the next command: the smaller of --limit and what the budget leaves.
 StepLimit() {
-  local left=$((budget - ($(date +%s) - startedAt)))
+  local left
+  left=$(BudgetLeft)
   ((left < limit)) && echo "$left" || echo "$limit"
 }
-OverBudget() { (($(StepLimit) < 5)); }
+OverBudget() { (($(BudgetLeft) < 5)); }
 
 MakeWorkDir
 EnsureTimeTool

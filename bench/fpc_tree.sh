@@ -113,14 +113,14 @@ Report() {
   echo "| tool | files | input MB | seconds | MB/s | peak RSS (MiB) |"
   echo "|---|---:|---:|---:|---:|---:|"
   if [[ -n "$ourSec" ]]; then
-    echo "| lexiform (fastest of $runs run$([[ $runs == 1 ]] || echo s)) | $fileCount | $(FormatMB "$totalBytes") | $ourSec | $(Throughput "$totalBytes" "$ourSec") | $(FormatMiB "$ourRss") |"
+    echo "| lexiform (fastest of $runs run$([[ $runs == 1 ]] || echo s)) | $fileCount | $(FormatMB "$totalBytes") | $(FormatSec "$ourSec") | $(Throughput "$totalBytes" "$ourSec") | $(FormatMiB "$ourRss") |"
   else
     echo "| lexiform | $fileCount | $(FormatMB "$totalBytes") | - | - | - |"
   fi
   if [[ -n "$pygSec" ]]; then
     local rate
     rate=$(Throughput "$pygBytes" "$pygSec")
-    echo "| Pygments $pygVersion, one process looping (delphi lexer, HTML formatter) | $pygCount | $(FormatMB "$pygBytes") | $pygSec | $rate | $(FormatMiB "$pygRss") |"
+    echo "| Pygments $pygVersion, one process looping (delphi lexer, HTML formatter) | $pygCount | $(FormatMB "$pygBytes") | $(FormatSec "$pygSec") | $rate | $(FormatMiB "$pygRss") |"
     if [[ "$pygCount" != "$fileCount" ]]; then
       echo "| Pygments, whole tree extrapolated from its MB/s | $fileCount | $(FormatMB "$totalBytes") | $(awk -v b="$totalBytes" -v r="$rate" 'BEGIN { printf "%.1f", b / 1e6 / r }') | $rate | - |"
     fi
