@@ -19,6 +19,7 @@ Die() { Log "error: $*"; exit 2; }
 MakeWorkDir() {
   WORK="$(mktemp -d "${TMPDIR:-/tmp}/lexiform-bench.XXXXXX")"
   trap 'rm -rf "$WORK"' EXIT
+  WORK="$(cd "$WORK" && pwd)" # absolute: tools run from other directories
   trap 'exit 130' INT TERM
 }
 

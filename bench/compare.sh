@@ -207,9 +207,13 @@ MeasurePeer() {
 }
 
 # Each peer gets two small scripts so the timed commands are plain executables.
+# They start in WORK/out, where a tool may drop side files (highlight writes its style
+# sheet into the current directory).
 WritePeer() { # NAME ONE-BODY BATCH-BODY
-  printf '#!/usr/bin/env bash\n# one FILE OUT\n%s\n' "$2" >"$WORK/peer-$1-one"
-  printf '#!/usr/bin/env bash\n# batch LIST OUTDIR\n%s\n' "$3" >"$WORK/peer-$1-batch"
+  local start
+  start="cd $(Quote "$WORK/out") || exit 1"
+  printf '#!/usr/bin/env bash\n# one FILE OUT\n%s\n%s\n' "$start" "$2" >"$WORK/peer-$1-one"
+  printf '#!/usr/bin/env bash\n# batch LIST OUTDIR\n%s\n%s\n' "$start" "$3" >"$WORK/peer-$1-batch"
   chmod +x "$WORK/peer-$1-one" "$WORK/peer-$1-batch"
 }
 
