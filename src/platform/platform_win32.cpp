@@ -83,7 +83,7 @@ template <typename Fill> std::string FetchText(DWORD capacity, Fill fill) {
     if (length < buffer.size()) {
       return std::string(buffer.data(), length);
     }
-    buffer.assign(static_cast<std::size_t>(length) + 1, '\0');
+    buffer.assign(std::max(static_cast<std::size_t>(length) + 1, buffer.size() * 2), '\0');
   }
 }
 
