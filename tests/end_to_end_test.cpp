@@ -25,6 +25,7 @@ const std::string kRule(80, '-');
 class EndToEndTest : public ::testing::Test {
 protected:
   EndToEndTest() : program(test::InstallProgram(bin)) { fs::create_directories(work / "tmp"); }
+  void SetUp() override { LEXIFORM_SKIP_ON_OTHER_PLATFORM(); }
 
   RunResult Run(const std::vector<std::string>& arguments) {
     return test::RunProgram(program, arguments, work.Path(), {"TMPDIR=" + (work / "tmp")});
@@ -61,6 +62,9 @@ void ExpectSummary(const std::vector<std::string>& lines, std::size_t count) {
       << lines.back();
 }
 
+// The syntax lines name the program file with its suffix on Windows.
+std::string Exe() { return test::IsWindowsProgram() ? ".exe" : ""; }
+
 std::size_t Count(const std::string& text, const std::string& piece) {
   std::size_t count = 0;
   for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
@@ -82,8 +86,8 @@ TEST_F(EndToEndTest, NoArgumentsShowUsage) {
                       "\r\n"
                       "  http://lexiform.example.org/\r\n"
                       "\r\n"
-                      "  Syntax: lexiform PasFile|PasFiles HtmlFile [-sub [x]]\r\n"
-                      "  Syntax: lexiform www\r\n"
+                      "  Syntax: lexiform" + Exe() + " PasFile|PasFiles HtmlFile [-sub [x]]\r\n"
+                      "  Syntax: lexiform" + Exe() + " www\r\n"
                       "\r\n"
                       "    PasFile = filename, e.g. 1) Unit1.pas, 2) \"Unit 1.pas\"\r\n"
                       "    PasFiles = comma separated list of files\r\n"
@@ -101,10 +105,10 @@ TEST_F(EndToEndTest, UsageShowsTheProgramsOwnName) {
   const std::string renamed = test::InstallProgram(bin, "pas2html");
   const RunResult result = test::RunProgram(renamed, {}, work.Path());
   EXPECT_NE(result.out.find("  pas2html    Version 2.0\r\n"), std::string::npos);
-  EXPECT_NE(result.out.find("  Syntax: pas2html www\r\n"), std::string::npos);
+  EXPECT_NE(result.out.find("  Syntax: pas2html" + Exe() + " www\r\n"), std::string::npos);
 }
 
-TEST_F(EndToEndTest, WwwOpensTheHomePageSilently) {
+TEST_F(EndToEndTest, WwwOpensTheHomePageSilently_PosixOnly) {
   Write("fakebin/xdg-open", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/opened\"\n");
   fs::permissions(work / "fakebin/xdg-open", fs::perms::owner_all);
   const std::string path = "PATH=" + (work / "fakebin") + ":/usr/bin:/bin";
@@ -210,7 +214,7 @@ TEST_F(EndToEndTest, WildcardsAndDuplicatesInPlainMode) {
             std::string::npos);
 }
 
-TEST_F(EndToEndTest, RecursiveSearchHonoursDepth) {
+TEST_F(EndToEndTest, RecursiveSearchHonoursDepth_PosixOnly) {
   Write("top.pas", "x\r\n");
   Write("src/a.pas", "x\r\n");
   Write("src/lib/l.pas", "x\r\n");
@@ -290,7 +294,7 @@ TEST_F(EndToEndTest, ConfigurationIsWrittenOnceAndHonouredNextRun) {
   EXPECT_EQ(ReadBytes(bin / "lexiform.ini"), mine);
 }
 
-TEST_F(EndToEndTest, UnwritableProgramDirectoryUsesBuiltInStyles) {
+TEST_F(EndToEndTest, UnwritableProgramDirectoryUsesBuiltInStyles_PosixOnly) {
   if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "setpriv is needed to run as another user";
   }
@@ -320,7 +324,7 @@ TEST_F(EndToEndTest, OutputInMissingDirectoryFailsWithStatusOne) {
   EXPECT_EQ(LeftoverTempFiles(), 0u);
 }
 
-TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn) {
+TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
   if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "setpriv is needed to run as another user";
   }
@@ -342,7 +346,7 @@ TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(document.substr(document.size() - 9), "</html>\r\n");
 }
 
-TEST_F(EndToEndTest, NamesWithMarkupAreEscapedInTheDocument) {
+TEST_F(EndToEndTest, NamesWithMarkupAreEscapedInTheDocument_PosixOnly) {
   const std::string name = "a&b <c> \"d\".pas";
   Write(name, "x\r\n");
   const RunResult result = Run({name + ",x.pas", "out"});
@@ -353,7 +357,7 @@ TEST_F(EndToEndTest, NamesWithMarkupAreEscapedInTheDocument) {
   EXPECT_EQ(document.find("<c>"), std::string::npos);
 }
 
-TEST_F(EndToEndTest, ColoursOnlyOnATerminal) {
+TEST_F(EndToEndTest, ColoursOnlyOnATerminal_PosixOnly) {
   Write("a.pas", "x\r\n");
   const std::string command = "script -qec " +
                               test::ShellQuote(test::ShellQuote(program) + " a.pas,gone.pas out") +

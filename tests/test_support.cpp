@@ -2,13 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/platform.h"
+
+// The test program starts the program under test; a Windows program does that through
+// CreateProcess, which has no neutral form in the program's own platform layer.
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -18,9 +37,9 @@ namespace {
 std::string UniqueName() {
   static std::atomic<unsigned> counter{0};
   const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
-  for (char& c : name) {
+  for (char &c : name) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') {
       c = '_';
     }
@@ -36,7 +55,7 @@ ScratchDir::ScratchDir() {
 }
 
 ScratchDir::~ScratchDir() {
-  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
   if (info && info->result()->Failed()) {
     std::fprintf(stderr, "scratch directory kept: %s\n", path_.c_str());
     return;
@@ -54,11 +73,11 @@ ScratchDir::~ScratchDir() {
   fs::remove_all(path_, ignored);
 }
 
-std::string ScratchDir::operator/(const std::string& relative) const {
+std::string ScratchDir::operator/(const std::string &relative) const {
   return (fs::path(path_) / relative).string();
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
+void WriteBytes(const std::string &path, const std::string &bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) {
@@ -66,7 +85,7 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   }
 }
 
-std::string ReadBytes(const std::string& path) {
+std::string ReadBytes(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     throw std::runtime_error("cannot read " + path);
@@ -76,12 +95,245 @@ std::string ReadBytes(const std::string& path) {
   return content.str();
 }
 
-bool Exists(const std::string& path) {
+bool Exists(const std::string &path) {
   std::error_code ignored;
   return fs::exists(fs::symlink_status(path, ignored));
 }
 
-std::string ShellQuote(const std::string& argument) {
+namespace {
+
+bool EndsWith(const std::string &text, const std::string &end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Where the program reads and writes its temporary files.
+std::vector<std::string> TempDirectoryVariables() {
+  return IsWindowsProgram() ? std::vector<std::string>{"TMPDIR", "TMP", "TEMP"}
+                            : std::vector<std::string>{"TMPDIR"};
+}
+
+// "TMPDIR=x" stands for every variable that names the temporary directory here.
+std::vector<std::string> ExpandAssignments(const std::vector<std::string> &environment) {
+  std::vector<std::string> expanded;
+  for (const std::string &assignment : environment) {
+    if (assignment.rfind("TMPDIR=", 0) == 0) {
+      for (const std::string &name : TempDirectoryVariables()) {
+        expanded.push_back(name + assignment.substr(assignment.find('=')));
+      }
+    } else {
+      expanded.push_back(assignment);
+    }
+  }
+  return expanded;
+}
+
+struct CapturePaths {
+  std::string out;
+  std::string err;
+};
+
+CapturePaths MakeCapturePaths() {
+  const fs::path capture = fs::temp_directory_path() / UniqueName();
+  return {capture.string() + ".out", capture.string() + ".err"};
+}
+
+RunResult CollectCapture(int status, const CapturePaths &capture) {
+  RunResult result;
+  result.status = status;
+  result.out = ReadBytes(capture.out);
+  result.err = ReadBytes(capture.err);
+  std::error_code ignored;
+  fs::remove(capture.out, ignored);
+  fs::remove(capture.err, ignored);
+  return result;
+}
+
+} // namespace
+
+std::string PlatformSkipReason() {
+  const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = info ? info->name() : "";
+  if (EndsWith(name, "_PosixOnly") && IsWindowsProgram()) {
+    return "holds only for the POSIX program";
+  }
+  if (EndsWith(name, "_WindowsOnly") && !IsWindowsProgram()) {
+    return "holds only for the Windows program";
+  }
+  return {};
+}
+
+namespace {
+// The built program as the test program names it: under Wine a Unix path from the
+// build is a path on drive Z:, where Wine shows the Unix root.
+std::string BuiltProgram() {
+  const std::string built = LEXIFORM_BINARY;
+  return IsWindowsProgram() && !built.empty() && built.front() == '/' ? "Z:" + built : built;
+}
+} // namespace
+
+std::string InstallProgram(const ScratchDir &dir, const std::string &name) {
+  const std::string target = dir / (name + platform::ExecutableSuffix());
+  fs::copy_file(BuiltProgram(), target, fs::copy_options::overwrite_existing);
+  fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
+  return target;
+}
+
+// ---------------------------------------------------------------------------------
+// Starting programs: CreateProcess on Windows, the shell on POSIX.
+
+#ifdef _WIN32
+
+namespace {
+
+// The process environment with `assignments` put in, replacing variables of the same
+// name (letter case ignored, as Windows does), as the block CreateProcess takes.
+std::string EnvironmentBlock(const std::vector<std::string> &assignments) {
+  std::vector<std::string> variables;
+  if (char *strings = ::GetEnvironmentStringsA()) {
+    for (const char *entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
+      variables.emplace_back(entry);
+    }
+    ::FreeEnvironmentStringsA(strings);
+  }
+  // Hidden variables such as "=C:=C:\dir" start with "=": the name ends at the next one.
+  auto nameOf = [](const std::string &variable) {
+    return variable.substr(0, variable.find('=', 1));
+  };
+  for (const std::string &assignment : assignments) {
+    const std::string name = nameOf(assignment);
+    variables.erase(std::remove_if(variables.begin(), variables.end(),
+                                   [&](const std::string &variable) {
+                                     return _stricmp(nameOf(variable).c_str(), name.c_str()) == 0;
+                                   }),
+                    variables.end());
+    variables.push_back(assignment);
+  }
+  std::string block;
+  for (const std::string &variable : variables) {
+    block += variable;
+    block += '\0';
+  }
+  block += '\0';
+  return block;
+}
+
+// A handle the child inherits: the file created anew for writing, or NUL for reading.
+class InheritedHandle {
+public:
+  InheritedHandle(const std::string &path, bool forWriting) {
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof security;
+    security.bInheritHandle = TRUE;
+    handle_ = ::CreateFileA(
+        path.c_str(), forWriting ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        &security, forWriting ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) {
+      throw std::runtime_error("cannot open " + path + " for the child process");
+    }
+  }
+  ~InheritedHandle() { ::CloseHandle(handle_); }
+  InheritedHandle(const InheritedHandle &) = delete;
+  InheritedHandle &operator=(const InheritedHandle &) = delete;
+  HANDLE get() const { return handle_; }
+
+private:
+  HANDLE handle_;
+};
+
+// Starts `application` (or the first word of `commandLine` when empty) in `workDir`,
+// waits for it and returns its exit status.
+RunResult RunProcess(const std::string &application, std::string commandLine,
+                     const std::string &workDir, const std::vector<std::string> &environment) {
+  const CapturePaths capture = MakeCapturePaths();
+  int status = -1;
+  {
+    InheritedHandle input("NUL", false);
+    InheritedHandle output(capture.out, true);
+    InheritedHandle error(capture.err, true);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get();
+    startup.hStdOutput = output.get();
+    startup.hStdError = error.get();
+    std::string block = EnvironmentBlock(ExpandAssignments(environment));
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), commandLine.data(),
+                          nullptr, nullptr, TRUE, 0, block.data(), workDir.c_str(), &startup,
+                          &process)) {
+      throw std::runtime_error("cannot start " + commandLine + ": error " +
+                               std::to_string(::GetLastError()));
+    }
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    status = static_cast<int>(code);
+  }
+  return CollectCapture(status, capture);
+}
+
+// Quotes `argument` the way the C runtime splits a command line, when it holds one of
+// `needsQuotes` or is empty; otherwise leaves it as a user would type it.
+std::string QuoteArgument(const std::string &argument, const char *needsQuotes) {
+  if (!argument.empty() && argument.find_first_of(needsQuotes) == std::string::npos) {
+    return argument;
+  }
+  // Backslashes are literal unless they precede a quote, where each of them and the
+  // quote itself need one more backslash.
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
+}
+
+// What the C runtime splits at; and what cmd.exe acts on or splits at outside quotes.
+constexpr const char *kCommandLineSpecials = " \t\"";
+constexpr const char *kCmdSpecials = " \t\"&|<>^()%!,;=";
+
+} // namespace
+
+bool IsWindowsProgram() {
+  return true;
+}
+
+std::string ShellQuote(const std::string &argument) {
+  return QuoteArgument(argument, kCmdSpecials);
+}
+
+RunResult RunShell(const std::string &commandLine, const std::string &workDir,
+                   const std::vector<std::string> &environment) {
+  // /s: cmd.exe takes everything between the outer quotes as the command, unchanged.
+  return RunProcess({}, "cmd.exe /d /s /c \"" + commandLine + "\"", workDir, environment);
+}
+
+RunResult RunProgram(const std::string &program, const std::vector<std::string> &arguments,
+                     const std::string &workDir, const std::vector<std::string> &environment) {
+  // Started directly, without cmd.exe: its command line is exactly what we pass here.
+  std::string commandLine = QuoteArgument(program, kCommandLineSpecials);
+  for (const std::string &argument : arguments) {
+    commandLine += " " + QuoteArgument(argument, kCommandLineSpecials);
+  }
+  return RunProcess(program, commandLine, workDir, environment);
+}
+
+#else
+
+bool IsWindowsProgram() {
+  return false;
+}
+
+std::string ShellQuote(const std::string &argument) {
   std::string quoted = "'";
   for (char c : argument) {
     quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
@@ -89,46 +341,35 @@ std::string ShellQuote(const std::string& argument) {
   return quoted + "'";
 }
 
-RunResult RunShell(const std::string& commandLine, const std::string& workDir,
-                   const std::vector<std::string>& environment) {
-  const fs::path capture = fs::temp_directory_path() / UniqueName();
-  const std::string outPath = capture.string() + ".out";
-  const std::string errPath = capture.string() + ".err";
-  std::string assignments;
-  for (const std::string& assignment : environment) {
-    assignments += ShellQuote(assignment) + " ";
+RunResult RunShell(const std::string &commandLine, const std::string &workDir,
+                   const std::vector<std::string> &environment) {
+  const CapturePaths capture = MakeCapturePaths();
+  std::string exports;
+  for (const std::string &assignment : ExpandAssignments(environment)) {
+    exports += "export " + ShellQuote(assignment) + " && ";
   }
-  const std::string full = "cd " + ShellQuote(workDir) + " && " +
-                           (assignments.empty() ? "" : "env " + assignments) + commandLine +
-                           " </dev/null >" + ShellQuote(outPath) + " 2>" + ShellQuote(errPath);
+  // The parentheses give the redirections to the whole command line, not only to its
+  // last command.
+  const std::string full = "cd " + ShellQuote(workDir) + " && " + exports + "(" + commandLine +
+                           "\n) </dev/null >" + ShellQuote(capture.out) + " 2>" +
+                           ShellQuote(capture.err);
   const int raw = std::system(full.c_str());
-  RunResult result;
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  result.out = ReadBytes(outPath);
-  result.err = ReadBytes(errPath);
-  std::error_code ignored;
-  fs::remove(outPath, ignored);
-  fs::remove(errPath, ignored);
-  return result;
+  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  return CollectCapture(status, capture);
 }
 
-std::string InstallProgram(const ScratchDir& dir, const std::string& name) {
-  const std::string target = dir / name;
-  fs::copy_file(LEXIFORM_BINARY, target, fs::copy_options::overwrite_existing);
-  fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
-  return target;
-}
-
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                     const std::string& workDir, const std::vector<std::string>& environment) {
+RunResult RunProgram(const std::string &program, const std::vector<std::string> &arguments,
+                     const std::string &workDir, const std::vector<std::string> &environment) {
   std::string commandLine = ShellQuote(program);
-  for (const std::string& argument : arguments) {
+  for (const std::string &argument : arguments) {
     commandLine += " " + ShellQuote(argument);
   }
   return RunShell(commandLine, workDir, environment);
 }
 
-std::vector<std::string> SplitCrLfLines(const std::string& text) {
+#endif
+
+std::vector<std::string> SplitCrLfLines(const std::string &text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {

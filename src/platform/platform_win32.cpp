@@ -1,0 +1,405 @@
+#include "platform/platform.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+// <windows.h> makes SetConsoleTitle a macro for its A or W variant, which would rename
+// our own function of that name; the Win32 calls below are spelled with their A suffix.
+#undef SetConsoleTitle
+
+namespace lexiform::platform {
+
+namespace {
+
+// The system's own text for an error code, without its trailing line end and period.
+std::string ErrorText(DWORD error) {
+  char *buffer = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char *>(&buffer), 0, nullptr);
+  std::string text = length > 0 && buffer ? std::string(buffer, length) : std::string();
+  if (buffer) {
+    ::LocalFree(buffer);
+  }
+  while (!text.empty() &&
+         (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.')) {
+    text.pop_back();
+  }
+  return text.empty() ? "error " + std::to_string(error) : text;
+}
+
+[[noreturn]] void ThrowFileError(const std::string &what, const std::string &path, DWORD error) {
+  throw FileError(what + " \"" + path + "\": " + ErrorText(error));
+}
+
+HANDLE ToHandle(std::intptr_t value) {
+  return reinterpret_cast<HANDLE>(value);
+}
+
+std::intptr_t FromHandle(HANDLE handle) {
+  return reinterpret_cast<std::intptr_t>(handle);
+}
+
+HANDLE StdOutput() {
+  return ::GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
+}
+
+// The largest piece one ReadFile or WriteFile call takes.
+DWORD ChunkSize(std::size_t size) {
+  constexpr std::size_t kMaxChunk = 1u << 30;
+  return static_cast<DWORD>(std::min(size, kMaxChunk));
+}
+
+// A text that the system writes into a buffer of `capacity` bytes and reports the length
+// of: the length written, or the size needed when the buffer is too small.
+template <typename Fill> std::string FetchText(DWORD capacity, Fill fill) {
+  std::vector<char> buffer(capacity + 1, '\0');
+  for (;;) {
+    const DWORD length = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      return {};
+    }
+    if (length < buffer.size()) {
+      return std::string(buffer.data(), length);
+    }
+    buffer.assign(std::max(static_cast<std::size_t>(length) + 1, buffer.size() * 2), '\0');
+  }
+}
+
+std::string LocaleText(LCTYPE item) {
+  char buffer[16] = {};
+  const int length = ::GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof buffer);
+  return length > 0 ? std::string(buffer, std::strlen(buffer)) : std::string();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------
+// Console
+
+void PrepareConsole() {
+  // Binary mode: text mode would turn every LF we write into CR LF, and we write the
+  // CR LF line ends ourselves.
+  std::fflush(stdout);
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  // File names typed at the console arrive in its (OEM) code page.
+  ::SetFileApisToOEM();
+  const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  if (IsConsole(input)) {
+    ::FlushConsoleInputBuffer(input);
+  }
+}
+
+bool StdoutIsTerminal() {
+  return IsConsole(StdOutput());
+}
+
+void ApplyTextAttribute(std::uint16_t attribute) {
+  // Fails harmlessly when standard output is a file or a pipe: no bytes reach it.
+  ::SetConsoleTextAttribute(StdOutput(), attribute);
+}
+
+void SetConsoleTitle(const std::string &title) {
+  if (!StdoutIsTerminal()) {
+    return;
+  }
+  ::SetConsoleTitleA(title.c_str());
+}
+
+// ---------------------------------------------------------------------------------
+// Process
+
+void PrepareProcess() {
+  // A missing floppy or an unreadable drive is a failed call for us, not a dialog box.
+  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+std::string CommandLine(int /*argc*/, const char *const /*argv*/[]) {
+  // The raw text keeps the quotes and the program path exactly as the user typed them.
+  const char *line = ::GetCommandLineA();
+  return line ? std::string(line) : std::string();
+}
+
+std::string ProgramPath() {
+  return FetchText(MAX_PATH, [](char *buffer, DWORD size) {
+    const DWORD length = ::GetModuleFileNameA(nullptr, buffer, size);
+    // A truncated path comes back with the whole buffer used: ask for a larger one.
+    return length >= size ? size : length;
+  });
+}
+
+std::string ExecutableSuffix() {
+  return ".exe";
+}
+
+void OpenUrl(const std::string &url) {
+  ::ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW);
+}
+
+std::string UserName() {
+  // Not checked: on failure the cleared buffer gives the empty name.
+  char buffer[256] = {};
+  DWORD size = sizeof buffer;
+  ::GetUserNameA(buffer, &size);
+  return std::string(buffer, strnlen(buffer, sizeof buffer));
+}
+
+std::string TimeSeparator() {
+  const std::string separator = LocaleText(LOCALE_STIME);
+  return separator.empty() ? std::string(":") : separator;
+}
+
+bool HourHasLeadingZero() {
+  return LocaleText(LOCALE_ITLZERO) == "1";
+}
+
+// ---------------------------------------------------------------------------------
+// Paths
+
+char PathSeparator() {
+  return '\\';
+}
+
+bool EndsDirectoryPart(char c) {
+  return c == '\\' || c == '/' || c == ':';
+}
+
+std::string CurrentDirectory() {
+  const std::string directory = FetchText(
+      MAX_PATH, [](char *buffer, DWORD size) { return ::GetCurrentDirectoryA(size, buffer); });
+  return directory.empty() ? std::string(".") : directory;
+}
+
+std::string TempPath() {
+  // The text up to the first zero byte of a cleared buffer of 261 bytes: a path that
+  // does not fit leaves the buffer empty, and the caller falls back.
+  char buffer[MAX_PATH + 1] = {};
+  ::GetTempPathA(sizeof buffer, buffer);
+  return std::string(buffer, strnlen(buffer, sizeof buffer));
+}
+
+// ---------------------------------------------------------------------------------
+// Directory search
+
+namespace {
+
+class FindHandle {
+public:
+  FindHandle(const std::string &pattern, WIN32_FIND_DATAA &data)
+      : handle_(::FindFirstFileA(pattern.c_str(), &data)) {}
+  ~FindHandle() {
+    if (IsOpen()) {
+      ::FindClose(handle_);
+    }
+  }
+  FindHandle(const FindHandle &) = delete;
+  FindHandle &operator=(const FindHandle &) = delete;
+
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool Next(WIN32_FIND_DATAA &data) { return ::FindNextFileA(handle_, &data) != 0; }
+
+private:
+  HANDLE handle_;
+};
+
+} // namespace
+
+std::vector<DirEntry> FindEntries(const std::string &pattern) {
+  // The system matches the pattern and gives the order (name order on NTFS); both are
+  // what users of this platform expect, so neither is redone here.
+  std::vector<DirEntry> entries;
+  WIN32_FIND_DATAA data{};
+  FindHandle search(pattern, data);
+  if (!search.IsOpen()) {
+    return entries;
+  }
+  do {
+    DirEntry entry;
+    entry.name = std::string(data.cFileName, strnlen(data.cFileName, sizeof data.cFileName));
+    entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    entries.push_back(std::move(entry));
+  } while (search.Next(data));
+  return entries;
+}
+
+// ---------------------------------------------------------------------------------
+// Files
+
+namespace {
+
+bool Attributes(const std::string &path, WIN32_FILE_ATTRIBUTE_DATA &data) {
+  return !path.empty() && ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+}
+
+} // namespace
+
+bool IsExistingFile(const std::string &path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return Attributes(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::uint64_t FileSize(const std::string &path) {
+  // From the directory entry: no need to open the file, so a file that another program
+  // holds open has its size too.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!Attributes(path, data) || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return 0;
+  }
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool RemoveFile(const std::string &path) noexcept {
+  return ::DeleteFileA(path.c_str()) != 0;
+}
+
+bool CopyFileOver(const std::string &from, const std::string &to) {
+  return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+std::string CreateUniqueFile(const std::string &directory, const std::string &prefix) {
+  std::string base = directory;
+  if (!base.empty() && !EndsDirectoryPart(base.back())) {
+    base += PathSeparator();
+  }
+  base += prefix;
+  // Process id and tick count keep concurrent runs apart; the counter separates the
+  // files of one run. CREATE_NEW fails on any existing name, a link included, so a
+  // name taken in between only costs another try.
+  static unsigned counter = 0;
+  const std::string process = std::to_string(::GetCurrentProcessId());
+  constexpr int kAttempts = 100;
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string path =
+        base + process + "_" + std::to_string(++counter) + "_" + std::to_string(::GetTickCount());
+    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(handle);
+      return path;
+    }
+    error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      break;
+    }
+  }
+  ThrowFileError("Cannot create a temporary file in", directory, error);
+}
+
+File::File(const std::string &path, Mode mode) : path_(path) {
+  DWORD access = GENERIC_WRITE;
+  DWORD share = FILE_SHARE_READ;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+  case Mode::Read:
+    // Generous sharing: reading must not fail because an editor has the file open.
+    access = GENERIC_READ;
+    share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    break;
+  case Mode::CreateTruncate:
+    disposition = CREATE_ALWAYS;
+    break;
+  case Mode::Append:
+    break;
+  }
+  const HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    ThrowFileError("Cannot open", path, ::GetLastError());
+  }
+  handle_ = FromHandle(handle);
+  if (mode == Mode::Append) {
+    LARGE_INTEGER none{};
+    if (!::SetFilePointerEx(handle, none, nullptr, FILE_END)) {
+      const DWORD error = ::GetLastError();
+      ::CloseHandle(handle);
+      handle_ = kNoHandle;
+      ThrowFileError("Cannot open", path, error);
+    }
+  }
+}
+
+File::~File() {
+  if (IsOpen()) {
+    ::CloseHandle(ToHandle(handle_));
+  }
+}
+
+File::File(File &&other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+  other.handle_ = kNoHandle;
+}
+
+File &File::operator=(File &&other) noexcept {
+  if (this != &other) {
+    if (IsOpen()) {
+      ::CloseHandle(ToHandle(handle_));
+    }
+    handle_ = other.handle_;
+    path_ = std::move(other.path_);
+    other.handle_ = kNoHandle;
+  }
+  return *this;
+}
+
+std::size_t File::Read(void *buffer, std::size_t size) {
+  DWORD got = 0;
+  if (!::ReadFile(ToHandle(handle_), buffer, ChunkSize(size), &got, nullptr)) {
+    const DWORD error = ::GetLastError();
+    // A pipe whose writer has gone is at its end, not broken.
+    if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) {
+      return 0;
+    }
+    ThrowFileError("Cannot read", path_, error);
+  }
+  return got;
+}
+
+void File::Write(const void *data, std::size_t size) {
+  const char *bytes = static_cast<const char *>(data);
+  while (size > 0) {
+    DWORD written = 0;
+    if (!::WriteFile(ToHandle(handle_), bytes, ChunkSize(size), &written, nullptr)) {
+      ThrowFileError("Cannot write", path_, ::GetLastError());
+    }
+    if (written == 0) {
+      ThrowFileError("Cannot write", path_, ERROR_DISK_FULL);
+    }
+    bytes += written;
+    size -= written;
+  }
+}
+
+void File::Close() {
+  if (!IsOpen()) {
+    return;
+  }
+  const HANDLE handle = ToHandle(handle_);
+  handle_ = kNoHandle;
+  if (!::CloseHandle(handle)) {
+    ThrowFileError("Cannot write", path_, ::GetLastError());
+  }
+}
+
+} // namespace lexiform::platform
