@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,23 +16,39 @@ namespace lexiform {
 class TextLineReader {
 public:
   // Throws platform::FileError when the file cannot be opened.
-  explicit TextLineReader(const std::string& path);
+  explicit TextLineReader(const std::string &path);
 
   // Puts the next line, without its line end, into `line` and returns true; returns
   // false at the end of the text. `line` stays valid until the next call.
   // Throws platform::FileError on a read error.
-  bool NextLine(std::string_view& line);
+  bool NextLine(std::string_view &line);
 
 private:
+  // Makes more bytes available after end_, keeping [pos_, end_). Returns false when
+  // the file has no more.
+  bool Fill();
+  // Steps over the line end whose first byte stands at pos_ (a CR or an LF).
+  void ConsumeLineEnd();
+  // Drops bytes up to and including the next line end; false at the end of the file.
+  bool SkipRestOfLine();
+
   platform::File file_;
-  // (members of the implementation)
+  std::vector<char> buffer_;
+  std::size_t pos_ = 0; // start of the unread bytes
+  std::size_t end_ = 0; // end of the bytes read from the file
+  bool atEof_ = false;
+  bool finished_ = false;       // a Ctrl-Z at the start of a line ended the text
+  bool skipLf_ = false;         // a CR ended the last line: an LF right after belongs to it
+  bool skipRestOfLine_ = false; // a Ctrl-Z cut the last line short
 };
 
 // Writes a file through a buffer; every failure is a platform::FileError.
 class BufferedFileWriter {
 public:
-  BufferedFileWriter(const std::string& path, platform::File::Mode mode);
+  BufferedFileWriter(const std::string &path, platform::File::Mode mode);
   ~BufferedFileWriter(); // flushes and closes, swallowing errors: call Close() to see them
+  BufferedFileWriter(const BufferedFileWriter &) = delete;
+  BufferedFileWriter &operator=(const BufferedFileWriter &) = delete;
 
   void Write(std::string_view text);
   // Writes `text` followed by CR LF.
@@ -40,6 +57,8 @@ public:
   void Close();
 
 private:
+  void Flush();
+
   platform::File file_;
   std::string buffer_;
 };

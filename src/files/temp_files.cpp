@@ -1,0 +1,136 @@
+#include "files/temp_files.h"
+
+#include "convert/token_kind.h"
+#include "files/path_parts.h"
+#include "files/text_io.h"
+#include "platform/platform.h"
+
+namespace lexiform {
+
+namespace {
+
+constexpr std::string_view kAmpEntity = "&amp;";
+constexpr std::string_view kLtEntity = "&lt;";
+constexpr std::string_view kGtEntity = "&gt;";
+
+// The directory part of the program path without its final separator, except where
+// that separator is the whole directory ("/") or belongs to a drive root ("C:\").
+std::string ProgramDirectory() {
+  std::string directory = DirectoryPart(platform::ProgramPath());
+  if (directory.size() > 1 && directory.back() != ':' &&
+      !platform::EndsDirectoryPart(directory[directory.size() - 2])) {
+    directory.pop_back();
+  }
+  return directory;
+}
+
+// Whether the converter made the entity that starts at `amp`: "&lt;" or "&gt;" with
+// the entity marker right after it.
+bool IsMarkedEntity(std::string_view text, std::size_t amp) {
+  if (text.size() - amp < 5 || text[amp + 4] != EntityMarker) {
+    return false;
+  }
+  const std::string_view entity = text.substr(amp, 4);
+  return entity == kLtEntity || entity == kGtEntity;
+}
+
+// Note [entity fix-up]
+// The converter escapes the "<" and ">" of the source as "&lt;" and "&gt;" followed by
+// the entity marker, and leaves every "&" alone. The finished text needs every "&" of
+// the source escaped, while the converter's own entities stay entities. In one pass,
+// then: a marked "&lt;"/"&gt;" loses its marker, and every other "&" becomes "&amp;".
+// This is what escaping all ampersands first and then restoring "&amp;lt;" + marker
+// would give, without going over the line more than once.
+void AppendFixedLine(std::string_view line, std::string &out) {
+  std::size_t done = 0;
+  for (;;) {
+    const std::size_t amp = line.find('&', done);
+    if (amp == std::string_view::npos) {
+      out.append(line.data() + done, line.size() - done);
+      return;
+    }
+    out.append(line.data() + done, amp - done);
+    if (IsMarkedEntity(line, amp)) {
+      out.append(line.data() + amp, 4);
+      done = amp + 5;
+    } else {
+      out.append(kAmpEntity);
+      done = amp + 1;
+    }
+  }
+}
+
+// `line` with every `from` replaced by `to`, left to right.
+std::string ReplaceAll(std::string_view line, std::string_view from, std::string_view to) {
+  std::string result;
+  result.reserve(line.size());
+  std::size_t done = 0;
+  for (std::size_t at = line.find(from); at != std::string_view::npos; at = line.find(from, done)) {
+    result.append(line.substr(done, at - done));
+    result.append(to);
+    done = at + from.size();
+  }
+  result.append(line.substr(done));
+  return result;
+}
+
+} // namespace
+
+std::string GetTempDirectory() {
+  std::string directory = platform::TempPath();
+  return directory.empty() ? ProgramDirectory() : directory;
+}
+
+TempFile::TempFile(std::string_view prefix)
+    : path_(platform::CreateUniqueFile(GetTempDirectory(), std::string(prefix))) {}
+
+TempFile::~TempFile() {
+  if (!path_.empty()) {
+    platform::RemoveFile(path_);
+  }
+}
+
+TempFile::TempFile(TempFile &&other) noexcept : path_(std::move(other.path_)) {
+  other.path_.clear();
+}
+
+void FixEntities(const std::string &fileName) {
+  // See Note [entity fix-up]. The fixed text goes to a file of its own first, so that a
+  // failure half-way leaves the input as it was; the TempFile removes it in any case.
+  const TempFile fixFile(kFixFilePrefix);
+  {
+    TextLineReader input(fileName);
+    BufferedFileWriter output(fixFile.Path(), platform::File::Mode::CreateTruncate);
+    std::string fixed;
+    std::string_view line;
+    while (input.NextLine(line)) {
+      if (line.find('&') == std::string_view::npos) {
+        output.WriteLine(line);
+        continue;
+      }
+      fixed.clear();
+      AppendFixedLine(line, fixed);
+      output.WriteLine(fixed);
+    }
+    output.Close();
+  }
+  // Renaming is cheap; a copy is the way across file systems.
+  if (!platform::ReplaceFile(fixFile.Path(), fileName) &&
+      !platform::CopyFileOver(fixFile.Path(), fileName)) {
+    throw platform::FileError("Cannot replace \"" + fileName + "\" with its fixed text");
+  }
+}
+
+std::string EscapeAmpersands(std::string_view line) {
+  return ReplaceAll(line, "&", kAmpEntity);
+}
+
+std::string RestoreMarkedLt(std::string_view line) {
+  return ReplaceAll(line, std::string("&amp;lt;") + EntityMarker, kLtEntity);
+}
+
+std::string RestoreMarkedGt(std::string_view line) {
+  return ReplaceAll(line, std::string("&amp;gt;") + EntityMarker, kGtEntity);
+}
+
+} // namespace lexiform
