@@ -13,13 +13,13 @@ using Mode = platform::File::Mode;
 
 // The entry's directory and name parts, each escaped on its own. See HtmlEscape.
 struct EscapedEntry {
-  explicit EscapedEntry(const std::string &entry)
+  explicit EscapedEntry(const std::string& entry)
       : directory(HtmlEscape(DirectoryPart(entry))), name(HtmlEscape(NamePart(entry))) {}
   std::string directory;
   std::string name;
 };
 
-void WriteIndex(BufferedFileWriter &document, const std::vector<std::string> &fileList) {
+void WriteIndex(BufferedFileWriter& document, const std::vector<std::string>& fileList) {
   document.WriteLine("<blockquote>");
   document.WriteLine("<p><b>Processed files:</b></p>");
   document.WriteLine("<ol>");
@@ -36,8 +36,8 @@ void WriteIndex(BufferedFileWriter &document, const std::vector<std::string> &fi
 
 } // namespace
 
-void WriteDocumentStart(const std::string &outputFileName, const std::string &headerText,
-                        const std::vector<std::string> &fileList) {
+void WriteDocumentStart(const std::string& outputFileName, const std::string& headerText,
+                        const std::vector<std::string>& fileList) {
   BufferedFileWriter document(outputFileName, Mode::CreateTruncate);
   document.WriteLine(headerText);
   if (fileList.size() > 1) {
@@ -46,9 +46,9 @@ void WriteDocumentStart(const std::string &outputFileName, const std::string &he
   document.Close();
 }
 
-void AppendFileSection(const std::string &outputFileName, std::size_t number,
-                       const std::string &currentFile, const std::string &currentSizeText,
-                       const std::string &tempFileName, bool multiFile) {
+void AppendFileSection(const std::string& outputFileName, std::size_t number,
+                       const std::string& currentFile, const std::string& currentSizeText,
+                       const std::string& tempFileName, bool multiFile) {
   // The converted text is opened first: when it cannot be read, nothing of the entry
   // reaches the document.
   TextLineReader body(tempFileName);
@@ -70,7 +70,7 @@ void AppendFileSection(const std::string &outputFileName, std::size_t number,
   document.Close();
 }
 
-void WriteDocumentEnd(const std::string &outputFileName, const std::string &footerText) {
+void WriteDocumentEnd(const std::string& outputFileName, const std::string& footerText) {
   BufferedFileWriter document(outputFileName, Mode::Append);
   document.WriteLine(footerText);
   document.Close();

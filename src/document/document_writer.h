@@ -10,16 +10,16 @@ namespace lexiform {
 
 // Creates the document (truncating it) with the header and, for more than one entry,
 // the index of all entries with their size texts.
-void WriteDocumentStart(const std::string &outputFileName, const std::string &headerText,
-                        const std::vector<std::string> &fileList);
+void WriteDocumentStart(const std::string& outputFileName, const std::string& headerText,
+                        const std::vector<std::string>& fileList);
 
 // Appends the section of entry `number` (counting from 1): separator, anchor (only
 // when `multiFile`), heading, size line, then every line of `tempFileName`.
-void AppendFileSection(const std::string &outputFileName, std::size_t number,
-                       const std::string &currentFile, const std::string &currentSizeText,
-                       const std::string &tempFileName, bool multiFile);
+void AppendFileSection(const std::string& outputFileName, std::size_t number,
+                       const std::string& currentFile, const std::string& currentSizeText,
+                       const std::string& tempFileName, bool multiFile);
 
 // Appends the footer text and CR LF.
-void WriteDocumentEnd(const std::string &outputFileName, const std::string &footerText);
+void WriteDocumentEnd(const std::string& outputFileName, const std::string& footerText);
 
 } // namespace lexiform

@@ -6,9 +6,7 @@ namespace lexiform {
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) {
@@ -20,14 +18,12 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-char FoldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Names are compared in this form.
 std::string Folded(std::string_view name) {
   std::string folded(name);
-  for (char &c : folded) {
+  for (char& c : folded) {
     c = FoldCase(c);
   }
   return folded;
@@ -58,7 +54,7 @@ template <typename Take> void ForEachLine(std::string_view text, Take take) {
   }
 }
 
-std::string ReadWholeFile(const std::string &path) {
+std::string ReadWholeFile(const std::string& path) {
   platform::File file(path, platform::File::Mode::Read);
   std::string content;
   char chunk[65536];
@@ -70,17 +66,17 @@ std::string ReadWholeFile(const std::string &path) {
 
 } // namespace
 
-IniFile IniFile::Load(const std::string &path) {
+IniFile IniFile::Load(const std::string& path) {
   try {
     return Parse(ReadWholeFile(path));
-  } catch (const platform::FileError &) {
+  } catch (const platform::FileError&) {
     return IniFile();
   }
 }
 
 IniFile IniFile::Parse(std::string_view text) {
   IniFile ini;
-  Section *current = nullptr;
+  Section* current = nullptr;
   ForEachLine(text, [&](std::string_view rawLine) {
     const std::string_view line = Trim(rawLine);
     if (line.empty() || line.front() == ';') {
@@ -109,20 +105,20 @@ IniFile IniFile::Parse(std::string_view text) {
   return ini;
 }
 
-const IniFile::Section *IniFile::FindSection(std::string_view name) const {
+const IniFile::Section* IniFile::FindSection(std::string_view name) const {
   const auto found = sections_.find(Folded(name));
   return found == sections_.end() ? nullptr : &found->second;
 }
 
 std::vector<std::string> IniFile::KeyNames(std::string_view section) const {
   std::vector<std::string> names;
-  const Section *found = FindSection(section);
+  const Section* found = FindSection(section);
   if (found == nullptr) {
     return names;
   }
   // The list's own closing zero byte takes the last of the room.
   std::size_t used = 1;
-  for (const Entry &entry : found->entries) {
+  for (const Entry& entry : found->entries) {
     used += entry.name.size() + 1;
     if (used > kKeyListBytes) {
       break;
@@ -134,7 +130,7 @@ std::vector<std::string> IniFile::KeyNames(std::string_view section) const {
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view fallback) const {
-  if (const Section *found = FindSection(section)) {
+  if (const Section* found = FindSection(section)) {
     const auto entry = found->byName.find(Folded(key));
     if (entry != found->byName.end()) {
       return found->entries[entry->second].value;
@@ -143,8 +139,6 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
   return std::string(fallback);
 }
 
-bool IniFile::SectionExists(std::string_view section) const {
-  return !KeyNames(section).empty();
-}
+bool IniFile::SectionExists(std::string_view section) const { return !KeyNames(section).empty(); }
 
 } // namespace lexiform

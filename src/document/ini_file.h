@@ -33,7 +33,7 @@ public:
   static constexpr std::size_t kKeyListBytes = 16384;
 
   // Reads the file; never throws for a missing or unreadable file.
-  static IniFile Load(const std::string &path);
+  static IniFile Load(const std::string& path);
   // Parses INI text.
   static IniFile Parse(std::string_view text);
 
@@ -55,7 +55,7 @@ private:
     std::unordered_map<std::string, std::size_t> byName; // folded name -> entry
   };
 
-  const Section *FindSection(std::string_view name) const;
+  const Section* FindSection(std::string_view name) const;
 
   std::unordered_map<std::string, Section> sections_; // by folded name
 };

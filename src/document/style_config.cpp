@@ -106,7 +106,7 @@ std::string BuildDefaultIniText() {
 
 struct KindName {
   TTokenKind kind;
-  const char *name;
+  const char* name;
 };
 
 // The styled kinds in the order they are read, each with its section's name.
@@ -118,13 +118,13 @@ constexpr KindName kStyledKinds[] = {
     {TTokenKind::Symbol, "Symbol"},       {TTokenKind::Unknown, "Unknown"},
 };
 
-TStyle &StyleOf(TStyleConfig &config, TTokenKind kind) {
+TStyle& StyleOf(TStyleConfig& config, TTokenKind kind) {
   return config.Styles[static_cast<std::size_t>(kind)];
 }
 
 std::string JoinLines(std::initializer_list<std::string> lines) {
   std::string text;
-  for (const std::string &line : lines) {
+  for (const std::string& line : lines) {
     text += line;
     text += kCrLf;
   }
@@ -132,7 +132,7 @@ std::string JoinLines(std::initializer_list<std::string> lines) {
 }
 
 // Names from the file system and the account are escaped: see HtmlEscape.
-std::string BuiltInHeader(const std::string &programFileName, const std::string &outputFileName) {
+std::string BuiltInHeader(const std::string& programFileName, const std::string& outputFileName) {
   const std::string program = HtmlEscape(programFileName);
   return JoinLines({
       R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.0 Transitional//EN">)",
@@ -161,27 +161,27 @@ std::string BuiltInFooter() {
 
 // Writes the default file; a failure is silent, and a half-written file is removed so
 // that the next run tries again.
-void WriteDefaultIniFile(const std::string &path) {
+void WriteDefaultIniFile(const std::string& path) {
   try {
     platform::File file(path, platform::File::Mode::CreateTruncate);
     try {
       const std::string_view text = DefaultIniText();
       file.Write(text.data(), text.size());
       file.Close();
-    } catch (const platform::FileError &) {
+    } catch (const platform::FileError&) {
       file = platform::File();
       platform::RemoveFile(path);
     }
-  } catch (const platform::FileError &) {
+  } catch (const platform::FileError&) {
     // No right to write beside the program: the built-in values serve.
   }
 }
 
 // The values of a section's keys in file order, each as one line; empty when the
 // section is absent.
-std::string SectionLines(const IniFile &ini, std::string_view section) {
+std::string SectionLines(const IniFile& ini, std::string_view section) {
   std::string text;
-  for (const std::string &key : ini.KeyNames(section)) {
+  for (const std::string& key : ini.KeyNames(section)) {
     text += ini.ReadString(section, key, "");
     text += kCrLf;
   }
@@ -195,7 +195,7 @@ std::string_view DefaultIniText() {
   return text;
 }
 
-void SetDefaultStyles(TStyleConfig &config) {
+void SetDefaultStyles(TStyleConfig& config) {
   StyleOf(config, TTokenKind::Assembler) = {"<font color=teal>", "</font>"};
   StyleOf(config, TTokenKind::Comment) = {"<i><font color=navy>", "</i></font>"};
   StyleOf(config, TTokenKind::Directive) = {"<b>", "</b>"};
@@ -215,7 +215,7 @@ std::string GetCurrentUserName() {
   return name;
 }
 
-TStyleConfig LoadStyleConfig(const std::string &outputFileName, const std::string &programPath) {
+TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath) {
   TStyleConfig config;
   SetDefaultStyles(config);
   config.IniFileName = ReplaceExtension(programPath, ".ini");
@@ -232,7 +232,7 @@ TStyleConfig LoadStyleConfig(const std::string &outputFileName, const std::strin
   if (ini.SectionExists("footer")) {
     config.FooterText = SectionLines(ini, "footer");
   }
-  for (const KindName &styled : kStyledKinds) {
+  for (const KindName& styled : kStyledKinds) {
     if (ini.SectionExists(styled.name)) {
       StyleOf(config, styled.kind) = {ini.ReadString(styled.name, "Prefix", ""),
                                       ini.ReadString(styled.name, "Suffix", "")};
@@ -241,7 +241,7 @@ TStyleConfig LoadStyleConfig(const std::string &outputFileName, const std::strin
   return config;
 }
 
-TStyleConfig LoadStyleConfig(const std::string &outputFileName) {
+TStyleConfig LoadStyleConfig(const std::string& outputFileName) {
   return LoadStyleConfig(outputFileName, platform::ProgramPath());
 }
 

@@ -20,7 +20,7 @@ struct TStyleConfig {
   // Indexed by TTokenKind; the LineBreak entry stays empty.
   std::array<TStyle, kTokenKindCount> Styles;
 
-  const TStyle &StyleOf(TTokenKind kind) const { return Styles[static_cast<std::size_t>(kind)]; }
+  const TStyle& StyleOf(TTokenKind kind) const { return Styles[static_cast<std::size_t>(kind)]; }
 };
 
 // The program's home page, shown by the usage screen and opened by "www".
@@ -29,7 +29,7 @@ inline constexpr std::string_view kHomePage = "http://lexiform.example.org/";
 // The default configuration file, byte for byte (72 lines, each ended by CR LF).
 std::string_view DefaultIniText();
 
-void SetDefaultStyles(TStyleConfig &config);
+void SetDefaultStyles(TStyleConfig& config);
 
 // Name of the account the program runs under, at most 256 bytes; empty when unknown.
 std::string GetCurrentUserName();
@@ -37,9 +37,9 @@ std::string GetCurrentUserName();
 // Loads the configuration of a run from the INI file beside `programPath` (writing
 // the default file there first when none exists; a failure to write it is silent).
 // `outputFileName` goes into the built-in header.
-TStyleConfig LoadStyleConfig(const std::string &outputFileName, const std::string &programPath);
+TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath);
 
 // The same for the running program.
-TStyleConfig LoadStyleConfig(const std::string &outputFileName);
+TStyleConfig LoadStyleConfig(const std::string& outputFileName);
 
 } // namespace lexiform

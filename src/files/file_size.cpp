@@ -8,7 +8,7 @@ namespace {
 
 struct SizeUnit {
   std::uint64_t bytes;
-  const char *suffix;
+  const char* suffix;
 };
 
 // Largest first: the first unit that fits the size is the one shown.
@@ -37,12 +37,10 @@ std::string FormatHundredths(std::uint64_t size, std::uint64_t unit) {
 
 } // namespace
 
-std::uint64_t GetFileSizeBytes(const std::string &name) {
-  return platform::FileSize(name);
-}
+std::uint64_t GetFileSizeBytes(const std::string& name) { return platform::FileSize(name); }
 
 std::string FormatFileSize(std::uint64_t size) {
-  for (const SizeUnit &unit : kUnits) {
+  for (const SizeUnit& unit : kUnits) {
     if (size >= unit.bytes) {
       return PadToTwo(FormatHundredths(size, unit.bytes)) + unit.suffix;
     }
@@ -50,8 +48,6 @@ std::string FormatFileSize(std::uint64_t size) {
   return PadToTwo(std::to_string(size)) + " bytes";
 }
 
-std::string FileSizeText(const std::string &name) {
-  return FormatFileSize(GetFileSizeBytes(name));
-}
+std::string FileSizeText(const std::string& name) { return FormatFileSize(GetFileSizeBytes(name)); }
 
 } // namespace lexiform

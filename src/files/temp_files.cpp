@@ -41,7 +41,7 @@ bool IsMarkedEntity(std::string_view text, std::size_t amp) {
 // then: a marked "&lt;"/"&gt;" loses its marker, and every other "&" becomes "&amp;".
 // This is what escaping all ampersands first and then restoring "&amp;lt;" + marker
 // would give, without going over the line more than once.
-void AppendFixedLine(std::string_view line, std::string &out) {
+void AppendFixedLine(std::string_view line, std::string& out) {
   std::size_t done = 0;
   for (;;) {
     const std::size_t amp = line.find('&', done);
@@ -90,11 +90,11 @@ TempFile::~TempFile() {
   }
 }
 
-TempFile::TempFile(TempFile &&other) noexcept : path_(std::move(other.path_)) {
+TempFile::TempFile(TempFile&& other) noexcept : path_(std::move(other.path_)) {
   other.path_.clear();
 }
 
-void FixEntities(const std::string &fileName) {
+void FixEntities(const std::string& fileName) {
   // See Note [entity fix-up]. The fixed text goes to a file of its own first, so that a
   // failure half-way leaves the input as it was; the TempFile removes it in any case.
   const TempFile fixFile(kFixFilePrefix);
@@ -121,9 +121,7 @@ void FixEntities(const std::string &fileName) {
   }
 }
 
-std::string EscapeAmpersands(std::string_view line) {
-  return ReplaceAll(line, "&", kAmpEntity);
-}
+std::string EscapeAmpersands(std::string_view line) { return ReplaceAll(line, "&", kAmpEntity); }
 
 std::string RestoreMarkedLt(std::string_view line) {
   return ReplaceAll(line, std::string("&amp;lt;") + EntityMarker, kLtEntity);

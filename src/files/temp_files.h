@@ -16,12 +16,12 @@ public:
   // Throws platform::FileError when it cannot be created.
   explicit TempFile(std::string_view prefix);
   ~TempFile();
-  TempFile(TempFile &&other) noexcept;
-  TempFile &operator=(TempFile &&) = delete;
-  TempFile(const TempFile &) = delete;
-  TempFile &operator=(const TempFile &) = delete;
+  TempFile(TempFile&& other) noexcept;
+  TempFile& operator=(TempFile&&) = delete;
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
 
-  const std::string &Path() const { return path_; }
+  const std::string& Path() const { return path_; }
 
 private:
   std::string path_;
@@ -35,7 +35,7 @@ inline constexpr std::string_view kFixFilePrefix = "Lexiform_TmpFix_File";
 // "&lt;" or "&gt;" followed by the entity marker that the converter made becomes
 // "&lt;" or "&gt;" without the marker; every line ends with CR LF afterwards.
 // Throws platform::FileError when the file cannot be read or rewritten.
-void FixEntities(const std::string &fileName);
+void FixEntities(const std::string& fileName);
 
 // The single-line steps of FixEntities, usable on their own.
 std::string EscapeAmpersands(std::string_view line);

@@ -19,15 +19,13 @@ constexpr std::uint64_t HasZeroByte(std::uint64_t word) {
   return (word - kOnes) & ~word & kHighBits;
 }
 
-bool IsLineStop(char c) {
-  return c == '\n' || c == '\r' || c == kCtrlZ;
-}
+bool IsLineStop(char c) { return c == '\n' || c == '\r' || c == kCtrlZ; }
 
 // The first LF, CR or Ctrl-Z in [from, to), or `to`. Looks at eight bytes at a time:
 // text lines are mostly plain bytes, and this keeps the reader at memory speed
 // without tying it to one processor's vector instructions.
-const char *FindLineStop(const char *from, const char *to) {
-  const char *p = from;
+const char* FindLineStop(const char* from, const char* to) {
+  const char* p = from;
   while (to - p >= 8) {
     std::uint64_t word;
     std::memcpy(&word, p, sizeof word);
@@ -45,7 +43,7 @@ const char *FindLineStop(const char *from, const char *to) {
 
 } // namespace
 
-TextLineReader::TextLineReader(const std::string &path)
+TextLineReader::TextLineReader(const std::string& path)
     : file_(path, platform::File::Mode::Read), buffer_(kBufferSize) {}
 
 bool TextLineReader::Fill() {
@@ -87,9 +85,9 @@ void TextLineReader::ConsumeLineEnd() {
 
 bool TextLineReader::SkipRestOfLine() {
   for (;;) {
-    const char *begin = buffer_.data() + pos_;
-    const char *end = buffer_.data() + end_;
-    const char *stop = FindLineStop(begin, end);
+    const char* begin = buffer_.data() + pos_;
+    const char* end = buffer_.data() + end_;
+    const char* stop = FindLineStop(begin, end);
     while (stop != end && *stop == kCtrlZ) {
       stop = FindLineStop(stop + 1, end);
     }
@@ -105,7 +103,7 @@ bool TextLineReader::SkipRestOfLine() {
   }
 }
 
-bool TextLineReader::NextLine(std::string_view &line) {
+bool TextLineReader::NextLine(std::string_view& line) {
   if (finished_) {
     return false;
   }
@@ -124,9 +122,9 @@ bool TextLineReader::NextLine(std::string_view &line) {
   }
   std::size_t scanned = 0; // bytes after pos_ known to hold no line stop
   for (;;) {
-    const char *begin = buffer_.data() + pos_;
-    const char *end = buffer_.data() + end_;
-    const char *stop = FindLineStop(begin + scanned, end);
+    const char* begin = buffer_.data() + pos_;
+    const char* end = buffer_.data() + end_;
+    const char* stop = FindLineStop(begin + scanned, end);
     if (stop != end) {
       const auto length = static_cast<std::size_t>(stop - begin);
       if (*stop == kCtrlZ) {
@@ -157,7 +155,7 @@ bool TextLineReader::NextLine(std::string_view &line) {
   }
 }
 
-BufferedFileWriter::BufferedFileWriter(const std::string &path, platform::File::Mode mode)
+BufferedFileWriter::BufferedFileWriter(const std::string& path, platform::File::Mode mode)
     : file_(path, mode) {
   buffer_.reserve(kBufferSize);
 }
@@ -165,7 +163,7 @@ BufferedFileWriter::BufferedFileWriter(const std::string &path, platform::File::
 BufferedFileWriter::~BufferedFileWriter() {
   try {
     Close();
-  } catch (const platform::FileError &) {
+  } catch (const platform::FileError&) {
     // Only reached while another failure is already on its way, or when the caller
     // did not care; Close() is where a caller sees write errors.
   }

@@ -16,12 +16,12 @@ namespace lexiform {
 class TextLineReader {
 public:
   // Throws platform::FileError when the file cannot be opened.
-  explicit TextLineReader(const std::string &path);
+  explicit TextLineReader(const std::string& path);
 
   // Puts the next line, without its line end, into `line` and returns true; returns
   // false at the end of the text. `line` stays valid until the next call.
   // Throws platform::FileError on a read error.
-  bool NextLine(std::string_view &line);
+  bool NextLine(std::string_view& line);
 
 private:
   // Makes more bytes available after end_, keeping [pos_, end_). Returns false when
@@ -45,10 +45,10 @@ private:
 // Writes a file through a buffer; every failure is a platform::FileError.
 class BufferedFileWriter {
 public:
-  BufferedFileWriter(const std::string &path, platform::File::Mode mode);
+  BufferedFileWriter(const std::string& path, platform::File::Mode mode);
   ~BufferedFileWriter(); // flushes and closes, swallowing errors: call Close() to see them
-  BufferedFileWriter(const BufferedFileWriter &) = delete;
-  BufferedFileWriter &operator=(const BufferedFileWriter &) = delete;
+  BufferedFileWriter(const BufferedFileWriter&) = delete;
+  BufferedFileWriter& operator=(const BufferedFileWriter&) = delete;
 
   void Write(std::string_view text);
   // Writes `text` followed by CR LF.

@@ -36,7 +36,7 @@ bool StdoutIsTerminal();
 void ApplyTextAttribute(std::uint16_t attribute);
 
 // Sets the console window title; does nothing when standard output is not a terminal.
-void SetConsoleTitle(const std::string &title);
+void SetConsoleTitle(const std::string& title);
 
 // ---------------------------------------------------------------------------------
 // Process
@@ -48,7 +48,7 @@ void PrepareProcess();
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX
 // the arguments joined by blanks, each one that is empty or holds a blank or a tab
 // between double quotes.
-std::string CommandLine(int argc, const char *const argv[]);
+std::string CommandLine(int argc, const char* const argv[]);
 
 // Full path of the running program file.
 std::string ProgramPath();
@@ -57,7 +57,7 @@ std::string ProgramPath();
 std::string ExecutableSuffix();
 
 // Asks the desktop to open `url`; returns at once, reports nothing.
-void OpenUrl(const std::string &url);
+void OpenUrl(const std::string& url);
 
 // Name of the account the program runs under; empty when there is none.
 std::string UserName();
@@ -94,32 +94,32 @@ struct DirEntry {
 // The entries of the directory named by the directory part of `pattern` whose names
 // match its name part ("*" any run, "?" any one character), in the platform's order.
 // "." and ".." may be among them. Empty when the directory cannot be searched.
-std::vector<DirEntry> FindEntries(const std::string &pattern);
+std::vector<DirEntry> FindEntries(const std::string& pattern);
 
 // ---------------------------------------------------------------------------------
 // Files
 
 // Whether `path` names an existing file; a directory is not a file.
-bool IsExistingFile(const std::string &path);
+bool IsExistingFile(const std::string& path);
 
 // Length of the file in bytes, 0 when `path` is not an existing file.
-std::uint64_t FileSize(const std::string &path);
+std::uint64_t FileSize(const std::string& path);
 
 // Removes a file; returns false on failure.
-bool RemoveFile(const std::string &path) noexcept;
+bool RemoveFile(const std::string& path) noexcept;
 
 // Copies `from` over `to`, replacing it; returns false on failure.
-bool CopyFileOver(const std::string &from, const std::string &to);
+bool CopyFileOver(const std::string& from, const std::string& to);
 
 // Moves the file `from` to the name `to`, replacing a file of that name, in one step
 // that leaves either the old or the new file there. Returns false on failure (for
 // instance when the two names lie on different file systems); `from` then stays.
-bool ReplaceFile(const std::string &from, const std::string &to) noexcept;
+bool ReplaceFile(const std::string& from, const std::string& to) noexcept;
 
 // Creates a new empty file with a unique name that begins with `prefix` in
 // `directory`, exclusively: never opening an existing file or following a link.
 // Returns its path. Throws FileError when no file can be created there.
-std::string CreateUniqueFile(const std::string &directory, const std::string &prefix);
+std::string CreateUniqueFile(const std::string& directory, const std::string& prefix);
 
 // An open file, closed by its destructor. Byte-exact in every mode: no line-end
 // translation anywhere.
@@ -133,24 +133,24 @@ public:
 
   File() = default;
   // Throws FileError when the file cannot be opened in `mode`.
-  File(const std::string &path, Mode mode);
+  File(const std::string& path, Mode mode);
   ~File();
-  File(File &&other) noexcept;
-  File &operator=(File &&other) noexcept;
-  File(const File &) = delete;
-  File &operator=(const File &) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
 
   // Reads up to `size` bytes; returns how many were read, 0 at the end of the file.
   // Throws FileError on a read error.
-  std::size_t Read(void *buffer, std::size_t size);
+  std::size_t Read(void* buffer, std::size_t size);
   // Writes all `size` bytes or throws FileError.
-  void Write(const void *data, std::size_t size);
+  void Write(const void* data, std::size_t size);
   // Closes the file; throws FileError when the system reports that the data could not
   // be written. A closed file can be closed again.
   void Close();
 
   bool IsOpen() const { return handle_ != kNoHandle; }
-  const std::string &Path() const { return path_; }
+  const std::string& Path() const { return path_; }
 
 private:
   static constexpr std::intptr_t kNoHandle = -1;
@@ -163,10 +163,10 @@ private:
 
 // Matches `name` against `mask`: "*" any run of bytes, "?" any one byte, every other
 // byte itself, letter case significant.
-bool MatchesWildcard(const std::string &mask, const std::string &name);
+bool MatchesWildcard(const std::string& mask, const std::string& name);
 
 // Case-insensitive byte comparison with ASCII letters folded to lower case, ties
 // broken by byte order: < 0, 0 or > 0.
-int CompareNoCase(const std::string &a, const std::string &b);
+int CompareNoCase(const std::string& a, const std::string& b);
 
 } // namespace lexiform::platform

@@ -15,28 +15,26 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
+extern char** environ;
 
 namespace lexiform::platform {
 
 namespace {
 
-std::string ErrnoText(int error) {
-  return std::strerror(error);
-}
+std::string ErrnoText(int error) { return std::strerror(error); }
 
-[[noreturn]] void ThrowFileError(const std::string &what, const std::string &path, int error) {
+[[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, int error) {
   throw FileError(what + " \"" + path + "\": " + ErrnoText(error));
 }
 
 // ANSI colour for a console colour value: 7 is the terminal's own normal colour.
 std::string AnsiForeground(unsigned colour) {
-  static const char *const kCodes[16] = {"30", "34", "32", "36", "31", "35", "33", "0",
+  static const char* const kCodes[16] = {"30", "34", "32", "36", "31", "35", "33", "0",
                                          "90", "94", "92", "96", "91", "95", "93", "97"};
   return std::string("\x1b[") + kCodes[colour & 0x0F] + "m";
 }
 
-bool IsDirectoryPath(const std::string &path) {
+bool IsDirectoryPath(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
@@ -51,9 +49,7 @@ void PrepareConsole() {
   // input belongs to the shell.
 }
 
-bool StdoutIsTerminal() {
-  return ::isatty(STDOUT_FILENO) == 1;
-}
+bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 void ApplyTextAttribute(std::uint16_t attribute) {
   if (!StdoutIsTerminal()) {
@@ -64,7 +60,7 @@ void ApplyTextAttribute(std::uint16_t attribute) {
   std::fflush(stdout);
 }
 
-void SetConsoleTitle(const std::string &title) {
+void SetConsoleTitle(const std::string& title) {
   if (!StdoutIsTerminal()) {
     return;
   }
@@ -76,18 +72,17 @@ void SetConsoleTitle(const std::string &title) {
 // ---------------------------------------------------------------------------------
 // Process
 
-void PrepareProcess() {
-  ::signal(SIGXFSZ, SIG_IGN);
-}
+void PrepareProcess() { ::signal(SIGXFSZ, SIG_IGN); }
 
-std::string CommandLine(int argc, const char *const argv[]) {
+std::string CommandLine(int argc, const char* const argv[]) {
   std::string line;
   for (int i = 0; i < argc; ++i) {
     const std::string argument = argv[i] ? argv[i] : "";
     if (i > 0) {
       line += ' ';
     }
-    const bool needsQuotes = argument.empty() || argument.find_first_of(" \t") != std::string::npos;
+    const bool needsQuotes =
+        argument.empty() || argument.find_first_of(" \t") != std::string::npos;
     line += needsQuotes ? "\"" + argument + "\"" : argument;
   }
   return line;
@@ -107,11 +102,9 @@ std::string ProgramPath() {
   }
 }
 
-std::string ExecutableSuffix() {
-  return {};
-}
+std::string ExecutableSuffix() { return {}; }
 
-void OpenUrl(const std::string &url) {
+void OpenUrl(const std::string& url) {
   // Detached from us and silent: its output goes nowhere, and a missing xdg-open is
   // not our problem to report.
   posix_spawn_file_actions_t actions;
@@ -124,7 +117,7 @@ void OpenUrl(const std::string &url) {
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   std::string program = "xdg-open";
   std::string argument = url;
-  char *const arguments[] = {program.data(), argument.data(), nullptr};
+  char* const arguments[] = {program.data(), argument.data(), nullptr};
   pid_t child = 0;
   if (posix_spawnp(&child, "xdg-open", &actions, &attributes, arguments, environ) == 0) {
     // xdg-open hands the URL on and returns quickly; waiting keeps no zombie behind.
@@ -136,28 +129,20 @@ void OpenUrl(const std::string &url) {
 }
 
 std::string UserName() {
-  const struct passwd *entry = ::getpwuid(::geteuid());
+  const struct passwd* entry = ::getpwuid(::geteuid());
   return (entry && entry->pw_name) ? std::string(entry->pw_name) : std::string();
 }
 
-std::string TimeSeparator() {
-  return ":";
-}
+std::string TimeSeparator() { return ":"; }
 
-bool HourHasLeadingZero() {
-  return false;
-}
+bool HourHasLeadingZero() { return false; }
 
 // ---------------------------------------------------------------------------------
 // Paths
 
-char PathSeparator() {
-  return '/';
-}
+char PathSeparator() { return '/'; }
 
-bool EndsDirectoryPart(char c) {
-  return c == '/';
-}
+bool EndsDirectoryPart(char c) { return c == '/'; }
 
 std::string CurrentDirectory() {
   std::vector<char> buffer(4096);
@@ -171,7 +156,7 @@ std::string CurrentDirectory() {
 }
 
 std::string TempPath() {
-  const char *fromEnvironment = std::getenv("TMPDIR");
+  const char* fromEnvironment = std::getenv("TMPDIR");
   if (fromEnvironment && *fromEnvironment) {
     return fromEnvironment;
   }
@@ -185,24 +170,24 @@ namespace {
 
 class DirectoryHandle {
 public:
-  explicit DirectoryHandle(const std::string &path)
+  explicit DirectoryHandle(const std::string& path)
       : dir_(::opendir(path.empty() ? "." : path.c_str())) {}
   ~DirectoryHandle() {
     if (dir_) {
       ::closedir(dir_);
     }
   }
-  DirectoryHandle(const DirectoryHandle &) = delete;
-  DirectoryHandle &operator=(const DirectoryHandle &) = delete;
-  DIR *get() const { return dir_; }
+  DirectoryHandle(const DirectoryHandle&) = delete;
+  DirectoryHandle& operator=(const DirectoryHandle&) = delete;
+  DIR* get() const { return dir_; }
 
 private:
-  DIR *dir_;
+  DIR* dir_;
 };
 
 } // namespace
 
-std::vector<DirEntry> FindEntries(const std::string &pattern) {
+std::vector<DirEntry> FindEntries(const std::string& pattern) {
   const std::size_t slash = pattern.find_last_of('/');
   const std::string directory =
       slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
@@ -214,7 +199,7 @@ std::vector<DirEntry> FindEntries(const std::string &pattern) {
     return entries;
   }
   const std::string prefix = directory.empty() ? std::string("./") : directory;
-  while (const dirent *item = ::readdir(handle.get())) {
+  while (const dirent* item = ::readdir(handle.get())) {
     std::string name = item->d_name;
     if (name == "." || name == ".." || !MatchesWildcard(mask, name)) {
       continue;
@@ -226,27 +211,28 @@ std::vector<DirEntry> FindEntries(const std::string &pattern) {
     if (::lstat(full.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
       entry.isLink = true;
     }
-    entry.isDirectory = entry.isLink
-                            ? IsDirectoryPath(full)
-                            : (::lstat(full.c_str(), &linkInfo) == 0 && S_ISDIR(linkInfo.st_mode));
+    entry.isDirectory = entry.isLink ? IsDirectoryPath(full)
+                                     : (::lstat(full.c_str(), &linkInfo) == 0 &&
+                                        S_ISDIR(linkInfo.st_mode));
     entries.push_back(std::move(entry));
   }
   // readdir's order is not stable on Linux; this is close to what users of the
   // original platform see.
-  std::sort(entries.begin(), entries.end(),
-            [](const DirEntry &a, const DirEntry &b) { return CompareNoCase(a.name, b.name) < 0; });
+  std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
+    return CompareNoCase(a.name, b.name) < 0;
+  });
   return entries;
 }
 
 // ---------------------------------------------------------------------------------
 // Files
 
-bool IsExistingFile(const std::string &path) {
+bool IsExistingFile(const std::string& path) {
   struct stat info {};
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-std::uint64_t FileSize(const std::string &path) {
+std::uint64_t FileSize(const std::string& path) {
   struct stat info {};
   if (path.empty() || ::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) {
     return 0;
@@ -254,15 +240,13 @@ std::uint64_t FileSize(const std::string &path) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-bool RemoveFile(const std::string &path) noexcept {
-  return ::unlink(path.c_str()) == 0;
-}
+bool RemoveFile(const std::string& path) noexcept { return ::unlink(path.c_str()) == 0; }
 
-bool ReplaceFile(const std::string &from, const std::string &to) noexcept {
+bool ReplaceFile(const std::string& from, const std::string& to) noexcept {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool CopyFileOver(const std::string &from, const std::string &to) {
+bool CopyFileOver(const std::string& from, const std::string& to) {
   try {
     File source(from, File::Mode::Read);
     File target(to, File::Mode::CreateTruncate);
@@ -272,12 +256,12 @@ bool CopyFileOver(const std::string &from, const std::string &to) {
     }
     target.Close();
     return true;
-  } catch (const FileError &) {
+  } catch (const FileError&) {
     return false;
   }
 }
 
-std::string CreateUniqueFile(const std::string &directory, const std::string &prefix) {
+std::string CreateUniqueFile(const std::string& directory, const std::string& prefix) {
   std::string path = directory;
   if (!path.empty() && path.back() != '/') {
     path += '/';
@@ -292,7 +276,7 @@ std::string CreateUniqueFile(const std::string &directory, const std::string &pr
   return path;
 }
 
-File::File(const std::string &path, Mode mode) : path_(path) {
+File::File(const std::string& path, Mode mode) : path_(path) {
   int flags = O_CLOEXEC;
   switch (mode) {
   case Mode::Read:
@@ -325,11 +309,11 @@ File::~File() {
   }
 }
 
-File::File(File &&other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+File::File(File&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
   other.handle_ = kNoHandle;
 }
 
-File &File::operator=(File &&other) noexcept {
+File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (IsOpen()) {
       ::close(static_cast<int>(handle_));
@@ -341,7 +325,7 @@ File &File::operator=(File &&other) noexcept {
   return *this;
 }
 
-std::size_t File::Read(void *buffer, std::size_t size) {
+std::size_t File::Read(void* buffer, std::size_t size) {
   for (;;) {
     const ssize_t got = ::read(static_cast<int>(handle_), buffer, size);
     if (got >= 0) {
@@ -353,8 +337,8 @@ std::size_t File::Read(void *buffer, std::size_t size) {
   }
 }
 
-void File::Write(const void *data, std::size_t size) {
-  const char *bytes = static_cast<const char *>(data);
+void File::Write(const void* data, std::size_t size) {
+  const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     const ssize_t written = ::write(static_cast<int>(handle_), bytes, size);
     if (written < 0) {
