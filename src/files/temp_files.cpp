@@ -115,7 +115,7 @@ void FixEntities(const std::string& fileName) {
     output.Close();
   }
   // Renaming is cheap; a copy is the way across file systems.
-  if (!platform::ReplaceFile(fixFile.Path(), fileName) &&
+  if (!platform::MoveFileOver(fixFile.Path(), fileName) &&
       !platform::CopyFileOver(fixFile.Path(), fileName)) {
     throw platform::FileError("Cannot replace \"" + fileName + "\" with its fixed text");
   }

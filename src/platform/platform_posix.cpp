@@ -242,7 +242,7 @@ std::uint64_t FileSize(const std::string& path) {
 
 bool RemoveFile(const std::string& path) noexcept { return ::unlink(path.c_str()) == 0; }
 
-bool ReplaceFile(const std::string& from, const std::string& to) noexcept {
+bool MoveFileOver(const std::string& from, const std::string& to) noexcept {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
