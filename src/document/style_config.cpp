@@ -210,9 +210,8 @@ void SetDefaultStyles(TStyleConfig& config) {
 
 std::string GetCurrentUserName() {
   constexpr std::size_t kUserNameBuffer = 256;
-  std::string name = platform::UserName();
-  name.resize(std::min(name.find('\0'), kUserNameBuffer));
-  return name;
+  const std::string name = platform::UserName();
+  return name.substr(0, std::min(name.find('\0'), kUserNameBuffer));
 }
 
 TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath) {
