@@ -1,5 +1,9 @@
 #include "files/temp_files.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
 #include "convert/token_kind.h"
 #include "files/path_parts.h"
 #include "files/text_io.h"
@@ -41,24 +45,54 @@ bool IsMarkedEntity(std::string_view text, std::size_t amp) {
 // then: a marked "&lt;"/"&gt;" loses its marker, and every other "&" becomes "&amp;".
 // This is what escaping all ampersands first and then restoring "&amp;lt;" + marker
 // would give, without going over the line more than once.
-void AppendFixedLine(std::string_view line, std::string& out) {
-  std::size_t done = 0;
-  for (;;) {
-    const std::size_t amp = line.find('&', done);
-    if (amp == std::string_view::npos) {
-      out.append(line.data() + done, line.size() - done);
-      return;
-    }
-    out.append(line.data() + done, amp - done);
-    if (IsMarkedEntity(line, amp)) {
-      out.append(line.data() + amp, 4);
-      done = amp + 5;
+// The fixed text of line[from, to) goes to `out`, which has room for five times as many
+// bytes; returns where the next slice starts (an entity may reach past `to`) and sets
+// `length` to the bytes written.
+std::size_t FixSlice(std::string_view line, std::size_t from, std::size_t to, char* out,
+                     std::size_t& length) {
+  // Byte by byte: lines that reach this point hold "&", often many close together,
+  // where searching and copying piece by piece costs more than it saves.
+  char* write = out;
+  std::size_t read = from;
+  while (read < to) {
+    const char c = line[read];
+    if (c != '&') {
+      *write++ = c;
+      ++read;
+    } else if (IsMarkedEntity(line, read)) {
+      std::memcpy(write, line.data() + read, 4);
+      write += 4;
+      read += 5;
     } else {
-      out.append(kAmpEntity);
-      done = amp + 1;
+      std::memcpy(write, kAmpEntity.data(), kAmpEntity.size());
+      write += kAmpEntity.size();
+      ++read;
     }
   }
+  length = static_cast<std::size_t>(write - out);
+  return read;
 }
+
+// Fixes a line with "&" in it and writes it, slice by slice: a line of many megabytes
+// needs no output buffer of its size.
+class LineFixer {
+public:
+  LineFixer() : scratch_(new char[kSlice * kAmpEntity.size()]) {}
+
+  void WriteFixed(std::string_view line, BufferedFileWriter& output) {
+    std::size_t done = 0;
+    while (done < line.size()) {
+      std::size_t length = 0;
+      done = FixSlice(line, done, std::min(line.size(), done + kSlice), scratch_.get(), length);
+      output.Write(std::string_view(scratch_.get(), length));
+    }
+    output.Write("\r\n");
+  }
+
+private:
+  static constexpr std::size_t kSlice = 64 * 1024;
+  std::unique_ptr<char[]> scratch_;
+};
 
 // `line` with every `from` replaced by `to`, left to right.
 std::string ReplaceAll(std::string_view line, std::string_view from, std::string_view to) {
@@ -101,16 +135,14 @@ void FixEntities(const std::string& fileName) {
   {
     TextLineReader input(fileName);
     BufferedFileWriter output(fixFile.Path(), platform::File::Mode::CreateTruncate);
-    std::string fixed;
+    LineFixer fixer;
     std::string_view line;
     while (input.NextLine(line)) {
       if (line.find('&') == std::string_view::npos) {
         output.WriteLine(line);
         continue;
       }
-      fixed.clear();
-      AppendFixedLine(line, fixed);
-      output.WriteLine(fixed);
+      fixer.WriteFixed(line, output);
     }
     output.Close();
   }

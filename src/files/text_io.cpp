@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 constexpr char kCtrlZ = '\x1A';
+// Beyond this the buffer grows by doubling only, whatever the file's size says.
+constexpr std::uint64_t kMaxHintedGrowth = std::uint64_t{1} << 30;
 
 constexpr std::uint64_t kOnes = 0x0101010101010101u;
 constexpr std::uint64_t kHighBits = 0x8080808080808080u;
@@ -44,27 +46,38 @@ const char* FindLineStop(const char* from, const char* to) {
 } // namespace
 
 TextLineReader::TextLineReader(const std::string& path)
-    : file_(path, platform::File::Mode::Read), buffer_(kBufferSize) {}
+    : file_(path, platform::File::Mode::Read), buffer_(new char[kBufferSize]),
+      capacity_(kBufferSize), sizeHint_(platform::FileSize(path)) {}
 
 bool TextLineReader::Fill() {
   if (atEof_) {
     return false;
   }
   if (pos_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
   }
-  if (end_ == buffer_.size()) {
-    // A line longer than the buffer: it is read whole, so the buffer grows.
-    buffer_.resize(buffer_.size() * 2);
+  if (end_ == capacity_) {
+    // A line longer than the buffer: it is read whole, so the buffer grows, at once
+    // to hold the rest of the file when that is known, since every growth copies.
+    std::size_t larger = capacity_ * 2;
+    const std::uint64_t rest = sizeHint_ > bytesRead_ ? sizeHint_ - bytesRead_ : 0;
+    if (rest < kMaxHintedGrowth && end_ + rest + 1 > larger) {
+      larger = end_ + static_cast<std::size_t>(rest) + 1;
+    }
+    std::unique_ptr<char[]> grown(new char[larger]);
+    std::memcpy(grown.get(), buffer_.get(), end_);
+    buffer_ = std::move(grown);
+    capacity_ = larger;
   }
-  const std::size_t got = file_.Read(buffer_.data() + end_, buffer_.size() - end_);
+  const std::size_t got = file_.Read(buffer_.get() + end_, capacity_ - end_);
   if (got == 0) {
     atEof_ = true;
     return false;
   }
   end_ += got;
+  bytesRead_ += got;
   return true;
 }
 
@@ -85,14 +98,14 @@ void TextLineReader::ConsumeLineEnd() {
 
 bool TextLineReader::SkipRestOfLine() {
   for (;;) {
-    const char* begin = buffer_.data() + pos_;
-    const char* end = buffer_.data() + end_;
+    const char* begin = buffer_.get() + pos_;
+    const char* end = buffer_.get() + end_;
     const char* stop = FindLineStop(begin, end);
     while (stop != end && *stop == kCtrlZ) {
       stop = FindLineStop(stop + 1, end);
     }
     if (stop != end) {
-      pos_ = static_cast<std::size_t>(stop - buffer_.data());
+      pos_ = static_cast<std::size_t>(stop - buffer_.get());
       ConsumeLineEnd();
       return true;
     }
@@ -122,8 +135,8 @@ bool TextLineReader::NextLine(std::string_view& line) {
   }
   std::size_t scanned = 0; // bytes after pos_ known to hold no line stop
   for (;;) {
-    const char* begin = buffer_.data() + pos_;
-    const char* end = buffer_.data() + end_;
+    const char* begin = buffer_.get() + pos_;
+    const char* end = buffer_.get() + end_;
     const char* stop = FindLineStop(begin + scanned, end);
     if (stop != end) {
       const auto length = static_cast<std::size_t>(stop - begin);
@@ -148,7 +161,7 @@ bool TextLineReader::NextLine(std::string_view& line) {
       if (scanned == 0) {
         return false;
       }
-      line = std::string_view(buffer_.data() + pos_, scanned);
+      line = std::string_view(buffer_.get() + pos_, scanned);
       pos_ = end_;
       return true;
     }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,9 +35,14 @@ private:
   bool SkipRestOfLine();
 
   platform::File file_;
-  std::vector<char> buffer_;
-  std::size_t pos_ = 0; // start of the unread bytes
-  std::size_t end_ = 0; // end of the bytes read from the file
+  // Not a vector: its zero-filling would touch every page of a buffer that a small
+  // file never needs.
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::uint64_t sizeHint_ = 0;  // the file's size when it was opened
+  std::uint64_t bytesRead_ = 0; // from the file so far
+  std::size_t pos_ = 0;         // start of the unread bytes
+  std::size_t end_ = 0;         // end of the bytes read from the file
   bool atEof_ = false;
   bool finished_ = false;       // a Ctrl-Z at the start of a line ended the text
   bool skipLf_ = false;         // a CR ended the last line: an LF right after belongs to it
