@@ -45,6 +45,7 @@ bool IsMarkedEntity(std::string_view text, std::size_t amp) {
 // then: a marked "&lt;"/"&gt;" loses its marker, and every other "&" becomes "&amp;".
 // This is what escaping all ampersands first and then restoring "&amp;lt;" + marker
 // would give, without going over the line more than once.
+
 // The fixed text of line[from, to) goes to `out`, which has room for five times as many
 // bytes; returns where the next slice starts (an entity may reach past `to`) and sets
 // `length` to the bytes written.
