@@ -270,6 +270,16 @@ TEST(StyleConfigTest, UnreadableConfigurationGivesBuiltInValues) {
   EXPECT_EQ(config.StyleOf(TTokenKind::Symbol).Prefix, "<font color=maroon>");
 }
 
+TEST(StyleConfigTest, UnknownProgramPathWritesNothing) {
+  test::ScratchDir dir;
+  const std::string saved = fs::current_path().string();
+  fs::current_path(dir.Path());
+  const TStyleConfig config = LoadStyleConfig("out.html", "");
+  fs::current_path(saved);
+  EXPECT_TRUE(fs::is_empty(dir.Path()));
+  EXPECT_EQ(config.FooterText, kBuiltInFooter);
+}
+
 TEST(StyleConfigTest, UserNameIsShort) {
   const std::string name = GetCurrentUserName();
   EXPECT_LE(name.size(), 256u);

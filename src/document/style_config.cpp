@@ -217,12 +217,17 @@ std::string GetCurrentUserName() {
 TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath) {
   TStyleConfig config;
   SetDefaultStyles(config);
+  config.HeaderText = BuiltInHeader(NamePart(programPath), outputFileName);
+  config.FooterText = BuiltInFooter();
+  if (programPath.empty()) {
+    // The program cannot find itself: no configuration file rather than ".ini" in
+    // whatever the current directory is.
+    return config;
+  }
   config.IniFileName = ReplaceExtension(programPath, ".ini");
   if (!platform::IsExistingFile(config.IniFileName)) {
     WriteDefaultIniFile(config.IniFileName);
   }
-  config.HeaderText = BuiltInHeader(NamePart(programPath), outputFileName);
-  config.FooterText = BuiltInFooter();
 
   const IniFile ini = IniFile::Load(config.IniFileName);
   if (ini.SectionExists("header")) {
