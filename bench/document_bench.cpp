@@ -151,6 +151,7 @@ void FixEntitiesOn(benchmark::State& state, const std::string& text) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(text.size()));
+  state.SetLabel(std::to_string(text.size() / 1000) + " kB");
 }
 
 void AppendSectionOf(benchmark::State& state, const std::string& text) {
@@ -169,6 +170,7 @@ void AppendSectionOf(benchmark::State& state, const std::string& text) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(text.size()));
+  state.SetLabel(std::to_string(text.size() / 1000) + " kB");
 }
 
 // One small file the way the driver handles it: the converter's save over the same
