@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,8 +26,27 @@ public:
   bool NextLine(std::string_view& line);
 
 private:
+  // Makes more bytes available after end_, keeping [pos_, end_). Returns false when
+  // the file has no more.
+  bool Fill();
+  // Steps over the line end whose first byte stands at pos_ (a CR or an LF).
+  void ConsumeLineEnd();
+  // Drops bytes up to and including the next line end; false at the end of the file.
+  bool SkipRestOfLine();
+
   platform::File file_;
-  // (members of the implementation)
+  // Not a vector: its zero-filling would touch every page of a buffer that a small
+  // file never needs.
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::uint64_t sizeHint_ = 0;  // the file's size when it was opened
+  std::uint64_t bytesRead_ = 0; // from the file so far
+  std::size_t pos_ = 0;         // start of the unread bytes
+  std::size_t end_ = 0;         // end of the bytes read from the file
+  bool atEof_ = false;
+  bool finished_ = false;       // a Ctrl-Z at the start of a line ended the text
+  bool skipLf_ = false;         // a CR ended the last line: an LF right after belongs to it
+  bool skipRestOfLine_ = false; // a Ctrl-Z cut the last line short
 };
 
 // Writes a file through a buffer; every failure is a platform::FileError.
@@ -32,6 +54,8 @@ class BufferedFileWriter {
 public:
   BufferedFileWriter(const std::string& path, platform::File::Mode mode);
   ~BufferedFileWriter(); // flushes and closes, swallowing errors: call Close() to see them
+  BufferedFileWriter(const BufferedFileWriter&) = delete;
+  BufferedFileWriter& operator=(const BufferedFileWriter&) = delete;
 
   void Write(std::string_view text);
   // Writes `text` followed by CR LF.
@@ -40,6 +64,8 @@ public:
   void Close();
 
 private:
+  void Flush();
+
   platform::File file_;
   std::string buffer_;
 };

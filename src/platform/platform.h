@@ -111,6 +111,11 @@ bool RemoveFile(const std::string& path) noexcept;
 // Copies `from` over `to`, replacing it; returns false on failure.
 bool CopyFileOver(const std::string& from, const std::string& to);
 
+// Moves the file `from` to the name `to`, replacing a file of that name, in one step
+// that leaves either the old or the new file there. Returns false on failure (for
+// instance when the two names lie on different file systems); `from` then stays.
+bool MoveFileOver(const std::string& from, const std::string& to) noexcept;
+
 // Creates a new empty file with a unique name that begins with `prefix` in
 // `directory`, exclusively: never opening an existing file or following a link.
 // Returns its path. Throws FileError when no file can be created there.

@@ -259,6 +259,10 @@ std::uint64_t FileSize(const std::string& path) {
 
 bool RemoveFile(const std::string& path) noexcept { return ::unlink(path.c_str()) == 0; }
 
+bool MoveFileOver(const std::string& from, const std::string& to) noexcept {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool CopyFileOver(const std::string& from, const std::string& to) {
   try {
     File source(from, File::Mode::Read);

@@ -1,0 +1,79 @@
+#include "document/document_writer.h"
+
+#include "document/html_escape.h"
+#include "files/file_size.h"
+#include "files/path_parts.h"
+#include "files/text_io.h"
+
+namespace lexiform {
+
+namespace {
+
+using Mode = platform::File::Mode;
+
+// The entry's directory and name parts, each escaped on its own. See HtmlEscape.
+struct EscapedEntry {
+  explicit EscapedEntry(const std::string& entry)
+      : directory(HtmlEscape(DirectoryPart(entry))), name(HtmlEscape(NamePart(entry))) {}
+  std::string directory;
+  std::string name;
+};
+
+void WriteIndex(BufferedFileWriter& document, const std::vector<std::string>& fileList) {
+  document.WriteLine("<blockquote>");
+  document.WriteLine("<p><b>Processed files:</b></p>");
+  document.WriteLine("<ol>");
+  for (std::size_t i = 0; i < fileList.size(); ++i) {
+    const EscapedEntry entry(fileList[i]);
+    document.WriteLine("<li>" + entry.directory + "<a href=#File_" + std::to_string(i + 1) + ">" +
+                       entry.name + "</a>" +
+                       R"(<font size="-2">&nbsp;&nbsp; &mdash; &nbsp;&nbsp;<b>)" +
+                       FileSizeText(fileList[i]) + "</b></font></li>");
+  }
+  document.WriteLine("</ol></blockquote>");
+  document.WriteLine("");
+}
+
+} // namespace
+
+void WriteDocumentStart(const std::string& outputFileName, const std::string& headerText,
+                        const std::vector<std::string>& fileList) {
+  BufferedFileWriter document(outputFileName, Mode::CreateTruncate);
+  document.WriteLine(headerText);
+  if (fileList.size() > 1) {
+    WriteIndex(document, fileList);
+  }
+  document.Close();
+}
+
+void AppendFileSection(const std::string& outputFileName, std::size_t number,
+                       const std::string& currentFile, const std::string& currentSizeText,
+                       const std::string& tempFileName, bool multiFile) {
+  // The converted text is opened first: when it cannot be read, nothing of the entry
+  // reaches the document.
+  TextLineReader body(tempFileName);
+  BufferedFileWriter document(outputFileName, Mode::Append);
+  const std::string n = std::to_string(number);
+  const EscapedEntry entry(currentFile);
+  document.WriteLine("<hr>");
+  if (multiFile) {
+    document.WriteLine(R"(<a name="File_)" + n + R"("></a>)");
+  }
+  document.WriteLine(R"(<font face="arial" size="-1">File )" + n + ": " + entry.directory + "<b>" +
+                     R"(<font face="arial" color="#e3060c">)" + entry.name +
+                     "</b></font></font><br>");
+  document.WriteLine(R"(<font face="arial" size="-1">File size: )" + currentSizeText + "</font>");
+  std::string_view line;
+  while (body.NextLine(line)) {
+    document.WriteLine(line);
+  }
+  document.Close();
+}
+
+void WriteDocumentEnd(const std::string& outputFileName, const std::string& footerText) {
+  BufferedFileWriter document(outputFileName, Mode::Append);
+  document.WriteLine(footerText);
+  document.Close();
+}
+
+} // namespace lexiform

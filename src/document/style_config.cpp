@@ -1,0 +1,252 @@
+#include "document/style_config.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <iterator>
+
+#include "document/html_escape.h"
+#include "document/ini_file.h"
+#include "files/path_parts.h"
+#include "platform/platform.h"
+
+namespace lexiform {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+// The default configuration file, one entry per line; line 2 gets the home page.
+constexpr std::string_view kDefaultIniLines[] = {
+    "; Ini file for Lexiform.exe",
+    "; WWW: ",
+    "",
+    "[Header]",
+    "0=<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">",
+    "1=<html>",
+    "2=<head>",
+    "3=<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1250\">",
+    "4=<meta name=\"language\" content=\"pl\">",
+    "5=<meta name=\"generator\" content=\"Lexiform.exe\">",
+    "6=<meta name=\"author\" content=\"varnik08\">",
+    "7=<title>Created with Lexiform</title>",
+    "8=<style>",
+    "9=\"  body {font-family:verdana;font-size:8pt;background-color:#e3dfc4}\"",
+    "10=\"  code {font-family:'courier new';font-size:9pt;}\"",
+    "11=\"  a:link {color:maroon;text-decoration:none;}\"",
+    "12=\"  a:visited {color:navy;text-decoration:none;}\"",
+    "13=\"  pre {margin-left:0.5cm;margin-right:0.5cm;}\"",
+    "14=\"  blockquote {font-family:verdana;font-size:9pt;}\"",
+    "15=\"  li {margin-top:2pt;}\"",
+    "100=</style>",
+    "101=</head>",
+    "102=<!-- --------------- BODY START --------------- -->",
+    "103=<body>",
+    "",
+    "",
+    "[Footer]",
+    "0=<!-- --------------- BODY   END --------------- -->",
+    "1=</body>",
+    "2=</html>",
+    "",
+    "",
+    "[Assembler]",
+    "Prefix=<font color=teal>",
+    "Suffix=</font>",
+    "",
+    "[Comment]",
+    "Prefix=<font color=navy><i>",
+    "Suffix=</font></i>",
+    "",
+    "[Directive]",
+    "Prefix=<b>",
+    "Suffix=</b>",
+    "",
+    "[Identifier]",
+    "Prefix=",
+    "Suffix=",
+    "",
+    "[Keyword]",
+    "Prefix=<b>",
+    "Suffix=</b>",
+    "",
+    "[Number]",
+    "Prefix=<font color=red>",
+    "Suffix=</font>",
+    "",
+    "[Space]",
+    "Prefix=",
+    "Suffix=",
+    "",
+    "[String]",
+    "Prefix=<font color=blue>",
+    "Suffix=</font>",
+    "",
+    "[Symbol]",
+    "Prefix=<font color=maroon>",
+    "Suffix=</font>",
+    "",
+    "[Unknown]",
+    "Prefix=",
+    "Suffix=",
+    "",
+};
+static_assert(std::size(kDefaultIniLines) == 72);
+
+std::string BuildDefaultIniText() {
+  std::string text;
+  for (std::size_t i = 0; i < std::size(kDefaultIniLines); ++i) {
+    text += kDefaultIniLines[i];
+    if (i == 1) {
+      text += kHomePage;
+    }
+    text += kCrLf;
+  }
+  return text;
+}
+
+struct KindName {
+  TTokenKind kind;
+  const char* name;
+};
+
+// The styled kinds in the order they are read, each with its section's name.
+constexpr KindName kStyledKinds[] = {
+    {TTokenKind::Assembler, "Assembler"}, {TTokenKind::Comment, "Comment"},
+    {TTokenKind::Directive, "Directive"}, {TTokenKind::Identifier, "Identifier"},
+    {TTokenKind::Keyword, "Keyword"},     {TTokenKind::Number, "Number"},
+    {TTokenKind::Space, "Space"},         {TTokenKind::String, "String"},
+    {TTokenKind::Symbol, "Symbol"},       {TTokenKind::Unknown, "Unknown"},
+};
+
+TStyle& StyleOf(TStyleConfig& config, TTokenKind kind) {
+  return config.Styles[static_cast<std::size_t>(kind)];
+}
+
+std::string JoinLines(std::initializer_list<std::string> lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += line;
+    text += kCrLf;
+  }
+  return text;
+}
+
+// Names from the file system and the account are escaped: see HtmlEscape.
+std::string BuiltInHeader(const std::string& programFileName, const std::string& outputFileName) {
+  const std::string program = HtmlEscape(programFileName);
+  return JoinLines({
+      R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.0 Transitional//EN">)",
+      "",
+      "<html>",
+      "<head>",
+      R"(<meta http-equiv="Content-Type" content="text/html; charset=windows-1250">)",
+      R"(<meta name="language" content="pl">)",
+      R"(<meta name="generator" content=")" + program + R"(">)",
+      R"(<meta name="author" content=")" + HtmlEscape(GetCurrentUserName()) + R"(">)",
+      "<title>" + HtmlEscape(outputFileName) + " - created by " + program + "</title>",
+      "<style>",
+      "  body {font-family:verdana;font-size:8pt;background-color:#e3dfc4}",
+      "</style>",
+      "</head>",
+      "",
+      "<!-- --------------- BODY START --------------- -->",
+      "",
+      "<body>",
+  });
+}
+
+std::string BuiltInFooter() {
+  return "\r\n<!-- --------------- BODY   END --------------- -->\r\n</body>\r\n</html>";
+}
+
+// Writes the default file; a failure is silent, and a half-written file is removed so
+// that the next run tries again.
+void WriteDefaultIniFile(const std::string& path) {
+  try {
+    platform::File file(path, platform::File::Mode::CreateTruncate);
+    try {
+      const std::string_view text = DefaultIniText();
+      file.Write(text.data(), text.size());
+      file.Close();
+    } catch (const platform::FileError&) {
+      file = platform::File();
+      platform::RemoveFile(path);
+    }
+  } catch (const platform::FileError&) {
+    // No right to write beside the program: the built-in values serve.
+  }
+}
+
+// The values of a section's keys in file order, each as one line; empty when the
+// section is absent.
+std::string SectionLines(const IniFile& ini, std::string_view section) {
+  std::string text;
+  for (const std::string& key : ini.KeyNames(section)) {
+    text += ini.ReadString(section, key, "");
+    text += kCrLf;
+  }
+  return text;
+}
+
+} // namespace
+
+std::string_view DefaultIniText() {
+  static const std::string text = BuildDefaultIniText();
+  return text;
+}
+
+void SetDefaultStyles(TStyleConfig& config) {
+  StyleOf(config, TTokenKind::Assembler) = {"<font color=teal>", "</font>"};
+  StyleOf(config, TTokenKind::Comment) = {"<i><font color=navy>", "</i></font>"};
+  StyleOf(config, TTokenKind::Directive) = {"<b>", "</b>"};
+  StyleOf(config, TTokenKind::Identifier) = {"", ""};
+  StyleOf(config, TTokenKind::Keyword) = {"<b>", "</b>"};
+  StyleOf(config, TTokenKind::Number) = {"<font color=red>", "</font>"};
+  StyleOf(config, TTokenKind::Space) = {"", ""};
+  StyleOf(config, TTokenKind::String) = {"<font color=blue>", "</font>"};
+  StyleOf(config, TTokenKind::Symbol) = {"<font color=maroon>", "</font>"};
+  StyleOf(config, TTokenKind::Unknown) = {"", ""};
+}
+
+std::string GetCurrentUserName() {
+  constexpr std::size_t kUserNameBuffer = 256;
+  const std::string name = platform::UserName();
+  return name.substr(0, std::min(name.find('\0'), kUserNameBuffer));
+}
+
+TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath) {
+  TStyleConfig config;
+  SetDefaultStyles(config);
+  config.HeaderText = BuiltInHeader(NamePart(programPath), outputFileName);
+  config.FooterText = BuiltInFooter();
+  if (programPath.empty()) {
+    // The program cannot find itself: no configuration file rather than ".ini" in
+    // whatever the current directory is.
+    return config;
+  }
+  config.IniFileName = ReplaceExtension(programPath, ".ini");
+  if (!platform::IsExistingFile(config.IniFileName)) {
+    WriteDefaultIniFile(config.IniFileName);
+  }
+
+  const IniFile ini = IniFile::Load(config.IniFileName);
+  if (ini.SectionExists("header")) {
+    config.HeaderText = SectionLines(ini, "header");
+  }
+  if (ini.SectionExists("footer")) {
+    config.FooterText = SectionLines(ini, "footer");
+  }
+  for (const KindName& styled : kStyledKinds) {
+    if (ini.SectionExists(styled.name)) {
+      StyleOf(config, styled.kind) = {ini.ReadString(styled.name, "Prefix", ""),
+                                      ini.ReadString(styled.name, "Suffix", "")};
+    }
+  }
+  return config;
+}
+
+TStyleConfig LoadStyleConfig(const std::string& outputFileName) {
+  return LoadStyleConfig(outputFileName, platform::ProgramPath());
+}
+
+} // namespace lexiform

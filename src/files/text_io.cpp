@@ -1,0 +1,222 @@
+#include "files/text_io.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace lexiform {
+
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+constexpr char kCtrlZ = '\x1A';
+// Beyond this the buffer grows by doubling only, whatever the file's size says.
+constexpr std::uint64_t kMaxHintedGrowth = std::uint64_t{1} << 30;
+
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+// Non-zero when one of the eight bytes of `word` is zero. Borrows can only set high
+// bits above a real zero byte, so a non-zero result is never a false alarm.
+constexpr std::uint64_t HasZeroByte(std::uint64_t word) {
+  return (word - kOnes) & ~word & kHighBits;
+}
+
+bool IsLineStop(char c) { return c == '\n' || c == '\r' || c == kCtrlZ; }
+
+// The first LF, CR or Ctrl-Z in [from, to), or `to`. Looks at eight bytes at a time:
+// text lines are mostly plain bytes, and this keeps the reader at memory speed
+// without tying it to one processor's vector instructions.
+const char* FindLineStop(const char* from, const char* to) {
+  const char* p = from;
+  while (to - p >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    if (HasZeroByte(word ^ (kOnes * '\n')) | HasZeroByte(word ^ (kOnes * '\r')) |
+        HasZeroByte(word ^ (kOnes * static_cast<unsigned char>(kCtrlZ)))) {
+      break;
+    }
+    p += 8;
+  }
+  while (p < to && !IsLineStop(*p)) {
+    ++p;
+  }
+  return p;
+}
+
+} // namespace
+
+TextLineReader::TextLineReader(const std::string& path)
+    : file_(path, platform::File::Mode::Read), buffer_(new char[kBufferSize]),
+      capacity_(kBufferSize), sizeHint_(platform::FileSize(path)) {}
+
+bool TextLineReader::Fill() {
+  if (atEof_) {
+    return false;
+  }
+  if (pos_ > 0) {
+    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  if (end_ == capacity_) {
+    // A line longer than the buffer: it is read whole, so the buffer grows, at once
+    // to hold the rest of the file when that is known, since every growth copies.
+    std::size_t larger = capacity_ * 2;
+    const std::uint64_t rest = sizeHint_ > bytesRead_ ? sizeHint_ - bytesRead_ : 0;
+    if (rest < kMaxHintedGrowth && end_ + rest + 1 > larger) {
+      larger = end_ + static_cast<std::size_t>(rest) + 1;
+    }
+    std::unique_ptr<char[]> grown(new char[larger]);
+    std::memcpy(grown.get(), buffer_.get(), end_);
+    buffer_ = std::move(grown);
+    capacity_ = larger;
+  }
+  const std::size_t got = file_.Read(buffer_.get() + end_, capacity_ - end_);
+  if (got == 0) {
+    atEof_ = true;
+    return false;
+  }
+  end_ += got;
+  bytesRead_ += got;
+  return true;
+}
+
+void TextLineReader::ConsumeLineEnd() {
+  const char first = buffer_[pos_++];
+  if (first != '\r') {
+    return;
+  }
+  if (pos_ < end_) {
+    if (buffer_[pos_] == '\n') {
+      ++pos_;
+    }
+  } else {
+    // The LF of a CR LF may still be in the file: decide when the next line starts.
+    skipLf_ = true;
+  }
+}
+
+bool TextLineReader::SkipRestOfLine() {
+  for (;;) {
+    const char* begin = buffer_.get() + pos_;
+    const char* end = buffer_.get() + end_;
+    const char* stop = FindLineStop(begin, end);
+    while (stop != end && *stop == kCtrlZ) {
+      stop = FindLineStop(stop + 1, end);
+    }
+    if (stop != end) {
+      pos_ = static_cast<std::size_t>(stop - buffer_.get());
+      ConsumeLineEnd();
+      return true;
+    }
+    pos_ = end_;
+    if (!Fill()) {
+      return false;
+    }
+  }
+}
+
+bool TextLineReader::NextLine(std::string_view& line) {
+  if (finished_) {
+    return false;
+  }
+  if (skipRestOfLine_) {
+    skipRestOfLine_ = false;
+    if (!SkipRestOfLine()) {
+      finished_ = true;
+      return false;
+    }
+  }
+  if (skipLf_) {
+    skipLf_ = false;
+    if ((pos_ < end_ || Fill()) && buffer_[pos_] == '\n') {
+      ++pos_;
+    }
+  }
+  std::size_t scanned = 0; // bytes after pos_ known to hold no line stop
+  for (;;) {
+    const char* begin = buffer_.get() + pos_;
+    const char* end = buffer_.get() + end_;
+    const char* stop = FindLineStop(begin + scanned, end);
+    if (stop != end) {
+      const auto length = static_cast<std::size_t>(stop - begin);
+      if (*stop == kCtrlZ) {
+        if (length == 0) {
+          finished_ = true;
+          return false;
+        }
+        skipRestOfLine_ = true;
+        line = std::string_view(begin, length);
+        pos_ += length + 1;
+        return true;
+      }
+      line = std::string_view(begin, length);
+      pos_ += length;
+      ConsumeLineEnd();
+      return true;
+    }
+    scanned = end_ - pos_;
+    if (!Fill()) {
+      finished_ = true;
+      if (scanned == 0) {
+        return false;
+      }
+      line = std::string_view(buffer_.get() + pos_, scanned);
+      pos_ = end_;
+      return true;
+    }
+  }
+}
+
+BufferedFileWriter::BufferedFileWriter(const std::string& path, platform::File::Mode mode)
+    : file_(path, mode) {
+  buffer_.reserve(kBufferSize);
+}
+
+BufferedFileWriter::~BufferedFileWriter() {
+  try {
+    Close();
+  } catch (const platform::FileError&) {
+    // Only reached while another failure is already on its way, or when the caller
+    // did not care; Close() is where a caller sees write errors.
+  }
+}
+
+void BufferedFileWriter::Flush() {
+  if (!buffer_.empty()) {
+    file_.Write(buffer_.data(), buffer_.size());
+    buffer_.clear();
+  }
+}
+
+void BufferedFileWriter::Write(std::string_view text) {
+  if (buffer_.size() + text.size() > kBufferSize) {
+    Flush();
+    if (text.size() >= kBufferSize) {
+      file_.Write(text.data(), text.size());
+      return;
+    }
+  }
+  buffer_.append(text.data(), text.size());
+}
+
+void BufferedFileWriter::WriteLine(std::string_view text) {
+  Write(text);
+  Write("\r\n");
+}
+
+void BufferedFileWriter::Close() {
+  if (!file_.IsOpen()) {
+    return;
+  }
+  try {
+    Flush();
+  } catch (...) {
+    buffer_.clear();
+    file_ = platform::File();
+    throw;
+  }
+  file_.Close();
+}
+
+} // namespace lexiform
