@@ -146,8 +146,9 @@ void ApplyStyles(TPasConversion& converter, const TStyleConfig& config) {
 // Leaves the entry's finished HTML text in `tempFileName`.
 void PrepareConvertedText(const std::string& currentFile, const TStyleConfig& config,
                           const std::string& tempFileName) {
+  // See Note [rewriting temporary files] for StartOver.
   if (GetFileSizeBytes(currentFile) == 0) {
-    platform::File(tempFileName, platform::File::Mode::CreateTruncate).Close();
+    StartOver(tempFileName).Close();
     return;
   }
   {
@@ -156,7 +157,9 @@ void PrepareConvertedText(const std::string& currentFile, const TStyleConfig& co
     ApplyStyles(converter, config);
     converter.LoadFromFile(currentFile);
     converter.Convert();
-    converter.SaveToFile(tempFileName);
+    platform::File fragment = StartOver(tempFileName);
+    fragment.Write(converter.Memory(), converter.Size());
+    fragment.Close();
   }
   FixEntities(tempFileName);
 }

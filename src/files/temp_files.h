@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace lexiform {
 
 // The directory for the temporary files: the platform's temporary path (on Linux
@@ -30,6 +32,12 @@ private:
 // Name prefixes of the program's two temporary files.
 inline constexpr std::string_view kTempFilePrefix = "Lexiform_Tmp_File";
 inline constexpr std::string_view kFixFilePrefix = "Lexiform_TmpFix_File";
+
+// Starts `path` over as a new, empty file open for writing: the old file is removed,
+// never truncated, and the new one is created exclusively, so that a link planted in
+// its place is refused. See Note [rewriting temporary files].
+// Throws platform::FileError when the file cannot be created.
+platform::File StartOver(const std::string& path);
 
 // Rewrites the named text file line by line: every "&" becomes "&amp;", and every
 // "&lt;" or "&gt;" followed by the entity marker that the converter made becomes

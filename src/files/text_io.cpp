@@ -169,7 +169,9 @@ bool TextLineReader::NextLine(std::string_view& line) {
 }
 
 BufferedFileWriter::BufferedFileWriter(const std::string& path, platform::File::Mode mode)
-    : file_(path, mode) {
+    : BufferedFileWriter(platform::File(path, mode)) {}
+
+BufferedFileWriter::BufferedFileWriter(platform::File file) : file_(std::move(file)) {
   buffer_.reserve(kBufferSize);
 }
 

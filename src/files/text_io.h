@@ -53,6 +53,7 @@ private:
 class BufferedFileWriter {
 public:
   BufferedFileWriter(const std::string& path, platform::File::Mode mode);
+  explicit BufferedFileWriter(platform::File file);
   ~BufferedFileWriter(); // flushes and closes, swallowing errors: call Close() to see them
   BufferedFileWriter(const BufferedFileWriter&) = delete;
   BufferedFileWriter& operator=(const BufferedFileWriter&) = delete;

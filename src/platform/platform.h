@@ -129,6 +129,7 @@ public:
     Read,           // an existing file
     CreateTruncate, // created, or emptied when it exists
     Append,         // an existing file, written at its end
+    CreateNew,      // a new file; fails when anything, a link included, has the name
   };
 
   File() = default;

@@ -305,6 +305,9 @@ File::File(const std::string& path, Mode mode) : path_(path) {
   case Mode::Append:
     flags |= O_WRONLY | O_APPEND;
     break;
+  case Mode::CreateNew:
+    flags |= O_WRONLY | O_CREAT | O_EXCL;
+    break;
   }
   int fd = -1;
   do {

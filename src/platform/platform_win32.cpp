@@ -278,6 +278,10 @@ bool CopyFileOver(const std::string &from, const std::string &to) {
   return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
+bool MoveFileOver(const std::string &from, const std::string &to) noexcept {
+  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 std::string CreateUniqueFile(const std::string &directory, const std::string &prefix) {
   std::string base = directory;
   if (!base.empty() && !EndsDirectoryPart(base.back())) {
@@ -322,6 +326,9 @@ File::File(const std::string &path, Mode mode) : path_(path) {
     disposition = CREATE_ALWAYS;
     break;
   case Mode::Append:
+    break;
+  case Mode::CreateNew:
+    disposition = CREATE_NEW;
     break;
   }
   const HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
