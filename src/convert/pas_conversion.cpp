@@ -1,0 +1,461 @@
+#include "convert/pas_conversion.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+#include <utility>
+
+#include "convert/byte_classes.h"
+#include "convert/word_tables.h"
+
+namespace lexiform {
+namespace {
+
+constexpr std::string_view kOpeningFrame = "<pre>\r\n<code>\r\n";
+constexpr std::string_view kClosingFrame = "\r\n</code>\r\n</pre>\r\n";
+
+constexpr std::size_t kInitialEscapeCapacity = 1024;
+
+// The branch of the scan that the byte at the cursor chooses between tokens.
+enum class Branch : std::uint8_t {
+  End,
+  Space,
+  LineBreak,
+  String,
+  CharacterCode,
+  HexNumber,
+  DecimalNumber,
+  Word,
+  BraceComment,
+  Symbols,
+  SingleByte,
+};
+
+constexpr std::array<Branch, 256> MakeBranches() {
+  std::array<Branch, 256> table{};
+  for (std::size_t b = 0; b < table.size(); ++b) {
+    const std::uint16_t byteClass = kByteClasses[b];
+    Branch branch = Branch::SingleByte; // "|", "}", 0x7F and 0x80-0xFF
+    if (b == 0) {
+      branch = Branch::End;
+    } else if ((byteClass & kSpaceByte) != 0) {
+      branch = Branch::Space;
+    } else if ((byteClass & kLineEndByte) != 0) {
+      branch = Branch::LineBreak;
+    } else if (b == '\'') {
+      branch = Branch::String;
+    } else if (b == '#') {
+      branch = Branch::CharacterCode;
+    } else if (b == '$') {
+      branch = Branch::HexNumber;
+    } else if (b >= '0' && b <= '9') {
+      branch = Branch::DecimalNumber;
+    } else if ((byteClass & kWordStartByte) != 0) {
+      branch = Branch::Word;
+    } else if (b == '{') {
+      branch = Branch::BraceComment;
+    } else if ((byteClass & kSymbolByte) != 0) {
+      branch = Branch::Symbols;
+    }
+    table[b] = branch;
+  }
+  return table;
+}
+
+constexpr std::array<Branch, 256> kBranches = MakeBranches();
+
+inline char *Put(char *out, std::string_view text) {
+  if (!text.empty()) {
+    std::memcpy(out, text.data(), text.size());
+  }
+  return out + text.size();
+}
+
+} // namespace
+
+TPasConversion::TPasConversion() : EscapeBuffer(kInitialEscapeCapacity) {}
+
+TPasConversion::~TPasConversion() = default;
+
+std::uint64_t TPasConversion::Convert() {
+  Kind = TTokenKind::Unknown;
+  const std::size_t sourceSize = Size();
+  PrepareOutput(sourceSize);
+  LoadStyleTables();
+  AppendOutput(kOpeningFrame);
+  if (sourceSize > 0) {
+    // The stream keeps a zero byte after its content; it ends the scan.
+    Source = Memory();
+    Cursor = Source;
+    TokenStart = Source;
+    while (*Cursor != '\0') {
+      switch (kBranches[static_cast<unsigned char>(*Cursor)]) {
+      case Branch::End:
+        break;
+      case Branch::Space:
+        ScanSpaces();
+        break;
+      case Branch::LineBreak:
+        ScanLineBreak();
+        break;
+      case Branch::String:
+        ScanString();
+        break;
+      case Branch::CharacterCode:
+        ScanCharacterCode();
+        break;
+      case Branch::HexNumber:
+        ScanHexNumber();
+        break;
+      case Branch::DecimalNumber:
+        ScanDecimalNumber();
+        break;
+      case Branch::Word:
+        ScanWord();
+        break;
+      case Branch::BraceComment:
+        ScanBraceComment();
+        break;
+      case Branch::Symbols:
+        ScanSymbols();
+        break;
+      case Branch::SingleByte:
+        ScanSingleByte();
+        break;
+      }
+    }
+    AppendOutput(kClosingFrame);
+  }
+  HandOverOutput();
+  Source = nullptr;
+  Cursor = nullptr;
+  TokenStart = nullptr;
+  return sourceSize;
+}
+
+void TPasConversion::LoadStyleTables() {
+  const auto set = [this](TTokenKind kind, const std::string &prefix, const std::string &suffix) {
+    Prefixes[static_cast<std::size_t>(kind)] = prefix;
+    Suffixes[static_cast<std::size_t>(kind)] = suffix;
+  };
+  set(TTokenKind::Assembler, AssemblerPrefix, AssemblerSuffix);
+  set(TTokenKind::Comment, CommentPrefix, CommentSuffix);
+  set(TTokenKind::Directive, DirectivePrefix, DirectiveSuffix);
+  set(TTokenKind::Identifier, IdentifierPrefix, IdentifierSuffix);
+  set(TTokenKind::Keyword, KeywordPrefix, KeywordSuffix);
+  set(TTokenKind::Number, NumberPrefix, NumberSuffix);
+  set(TTokenKind::Space, SpacePrefix, SpaceSuffix);
+  set(TTokenKind::String, StringPrefix, StringSuffix);
+  set(TTokenKind::Symbol, SymbolPrefix, SymbolSuffix);
+  set(TTokenKind::Unknown, UnknownPrefix, UnknownSuffix);
+}
+
+void TPasConversion::SelectStyle() {
+  TokenPrefix = Prefixes[static_cast<std::size_t>(Kind)];
+  TokenSuffix = Suffixes[static_cast<std::size_t>(Kind)];
+  Kind = TTokenKind::Unknown;
+}
+
+// Note [entity markers]: "<" and ">" of escaped tokens become "&lt;" and "&gt;", each
+// followed by EntityMarker, so that the entity fix-up can tell them from the same
+// characters standing in the source; "&" stays as it is, the fix-up escapes it.
+void TPasConversion::EscapeToken() {
+  const char *const text = TokenText.data();
+  std::size_t marked = 0;
+  for (std::size_t i = 0; i < TokenLength; ++i) {
+    marked += static_cast<std::size_t>(text[i] == '<') + static_cast<std::size_t>(text[i] == '>');
+  }
+  if (marked == 0) {
+    return; // Nothing to escape: the token is written straight from the source.
+  }
+  const std::size_t needed = TokenLength + 4 * marked;
+  if (needed > EscapeBuffer.Capacity()) {
+    GrowEscapeBuffer(needed);
+  }
+  char *out = EscapeBuffer.Data();
+  for (std::size_t i = 0; i < TokenLength; ++i) {
+    const char c = text[i];
+    if (c == '<' || c == '>') {
+      std::memcpy(out, c == '<' ? "&lt;" : "&gt;", 4);
+      out[4] = EntityMarker;
+      out += 5;
+    } else {
+      *out++ = c;
+    }
+  }
+  TokenText = std::string_view(EscapeBuffer.Data(), needed);
+}
+
+// Grows geometrically, and at once as far as the token needs: a long line full of "<"
+// must not cost one enlargement (and copy) per kilobyte.
+void TPasConversion::GrowEscapeBuffer(std::size_t needed) {
+  const std::size_t capacity = EscapeBuffer.Capacity();
+  std::size_t grown = capacity + capacity / 2;
+  if (grown < needed) {
+    grown = needed;
+  }
+  EscapeBuffer.Resize(grown);
+}
+
+void TPasConversion::PrepareOutput(std::size_t sourceSize) {
+  // Markup makes the fragment larger than the source; starting at half as much again
+  // saves the first enlargements. Capacity that is never written costs no memory.
+  constexpr std::size_t kFrames = 64;
+  const std::size_t max = std::numeric_limits<std::size_t>::max();
+  const std::size_t minimum = sourceSize < max - kFrames ? sourceSize + kFrames : max;
+  const std::size_t preferred = minimum < max - minimum / 2 ? minimum + minimum / 2 : minimum;
+  OutputLength = 0;
+  if (!Output.TryResize(preferred) && !Output.TryResize(minimum)) {
+    throw ConversionError();
+  }
+}
+
+void TPasConversion::AppendOutput(std::string_view text) {
+  // One byte always stays free after the output for the zero that the stream keeps
+  // behind its content.
+  if (Output.Capacity() - OutputLength <= text.size()) {
+    GrowOutput(text.size());
+  }
+  Put(Output.Data() + OutputLength, text);
+  OutputLength += text.size();
+}
+
+// AppendOutput of prefix, text and suffix as one text, without building that text.
+void TPasConversion::AppendToken() {
+  const std::size_t total = TokenPrefix.size() + TokenText.size() + TokenSuffix.size();
+  if (Output.Capacity() - OutputLength <= total) {
+    GrowOutput(total);
+  }
+  char *out = Output.Data() + OutputLength;
+  out = Put(out, TokenPrefix);
+  out = Put(out, TokenText);
+  Put(out, TokenSuffix);
+  OutputLength += total;
+}
+
+// Makes room for `needed` more bytes and the zero after them. Geometric growth keeps a
+// conversion linear in its output; the exact size is the fallback when memory is short.
+void TPasConversion::GrowOutput(std::size_t needed) {
+  const std::size_t max = std::numeric_limits<std::size_t>::max();
+  if (needed >= max - OutputLength - 1) {
+    throw ConversionError();
+  }
+  const std::size_t minimum = OutputLength + needed + 1;
+  const std::size_t capacity = Output.Capacity();
+  std::size_t preferred = capacity < max - capacity / 2 ? capacity + capacity / 2 : max;
+  if (preferred < minimum) {
+    preferred = minimum;
+  }
+  if (!Output.TryResize(preferred) && !Output.TryResize(minimum)) {
+    throw ConversionError();
+  }
+}
+
+void TPasConversion::HandOverOutput() noexcept {
+  Clear(); // The source goes before the fragment settles in.
+  // Give back the spare capacity; when that fails the block simply stays larger.
+  Output.TryResize(OutputLength + 1);
+  Adopt(std::move(Output), OutputLength);
+  OutputLength = 0;
+}
+
+void TPasConversion::WriteToken(Escape escape) {
+  TokenLength = static_cast<std::size_t>(Cursor - TokenStart);
+  TokenText = std::string_view(TokenStart, TokenLength);
+  if (escape == Escape::Yes) {
+    EscapeToken();
+  }
+  SelectStyle();
+  AppendToken();
+  TokenStart = Cursor;
+}
+
+void TPasConversion::ScanSpaces() {
+  Kind = TTokenKind::Space;
+  while (HasClass(*Cursor, kSpaceByte)) {
+    ++Cursor;
+  }
+  WriteToken(Escape::No);
+}
+
+void TPasConversion::ScanCharacterCode() {
+  Kind = TTokenKind::String;
+  while (HasClass(*Cursor, kCharCodeByte)) {
+    ++Cursor;
+  }
+  WriteToken(Escape::No);
+}
+
+void TPasConversion::ScanHexNumber() {
+  Kind = TTokenKind::Number;
+  while (HasClass(*Cursor, kHexByte)) {
+    ++Cursor;
+  }
+  WriteToken(Escape::No);
+}
+
+void TPasConversion::ScanDecimalNumber() {
+  Kind = TTokenKind::Number;
+  ++Cursor;
+  while (HasClass(*Cursor, kDecimalByte)) {
+    ++Cursor;
+  }
+  WriteToken(Escape::No);
+}
+
+void TPasConversion::ScanWord() {
+  ++Cursor;
+  while (HasClass(*Cursor, kWordByte)) {
+    ++Cursor;
+  }
+  const TWordClass word = ClassifyWord(
+      *this, std::string_view(TokenStart, static_cast<std::size_t>(Cursor - TokenStart)));
+  Kind = word.Kind;
+  WriteToken(Escape::No);
+  if (word.OpensAssembler) {
+    ScanAssembler();
+  }
+}
+
+// A run of symbol bytes, cut short by a "(*" or "//" that opens a comment. Symbols
+// are escaped like comments: "a<b" must not become a tag in the document.
+void TPasConversion::ScanSymbols() {
+  Kind = TTokenKind::Symbol;
+  for (;;) {
+    const char c = *Cursor;
+    if (!HasClass(c, kSymbolByte)) {
+      WriteToken(Escape::Yes);
+      return;
+    }
+    if (c == '(' && Cursor[1] == '*') {
+      WriteToken(Escape::Yes); // also when the opener begins the run: an empty Symbol
+      ScanParenComment();
+      break;
+    }
+    if (c == '/' && Cursor[1] == '/') {
+      WriteToken(Escape::Yes);
+      ScanLineComment();
+      break;
+    }
+    ++Cursor;
+  }
+  // The comment's write reset Kind, so this writes an empty Unknown token: its markup
+  // alone.
+  WriteToken(Escape::No);
+}
+
+void TPasConversion::ScanSingleByte() {
+  ++Cursor;
+  WriteToken(Escape::No);
+}
+
+// CR LF, a lone CR and a lone LF each make one bare LineBreak token.
+void TPasConversion::ScanLineBreak() {
+  do {
+    if (*Cursor == '\r' && Cursor[1] == '\n') {
+      Cursor += 2;
+    } else {
+      ++Cursor;
+    }
+    Kind = TTokenKind::LineBreak;
+    WriteToken(Escape::No);
+  } while (HasClass(*Cursor, kLineEndByte));
+}
+
+// A literal that the line end or the end of the text leaves open is written up to
+// there; the line end is then scanned as usual.
+void TPasConversion::ScanString() {
+  Kind = TTokenKind::String;
+  ++Cursor;
+  while (!HasClass(*Cursor, kStopString)) {
+    ++Cursor;
+  }
+  if (*Cursor == '\'') {
+    ++Cursor;
+  }
+  WriteToken(Escape::Yes);
+}
+
+// Inside a multi-line comment or assembler block: writes the line's text, if any, as
+// a token of `kind`, then the line break or breaks.
+void TPasConversion::FlushLine(TTokenKind kind) {
+  if (Cursor != TokenStart) {
+    Kind = kind;
+    WriteToken(Escape::Yes);
+  }
+  ScanLineBreak();
+}
+
+void TPasConversion::ScanBraceComment() {
+  for (;;) {
+    while (!HasClass(*Cursor, kStopBrace)) {
+      ++Cursor;
+    }
+    if (*Cursor == '}') {
+      ++Cursor;
+      break;
+    }
+    if (*Cursor == '\0') {
+      break;
+    }
+    FlushLine(TTokenKind::Comment);
+  }
+  Kind = TTokenKind::Comment;
+  WriteToken(Escape::Yes);
+}
+
+// Entered on the "(" of "(*"; the "*" of the opener may also close it: "(*)".
+void TPasConversion::ScanParenComment() {
+  for (;;) {
+    while (!HasClass(*Cursor, kStopParen)) {
+      ++Cursor;
+    }
+    if (*Cursor == '*') {
+      if (Cursor[1] == ')') {
+        Cursor += 2;
+        break;
+      }
+      ++Cursor;
+      continue;
+    }
+    if (*Cursor == '\0') {
+      break;
+    }
+    FlushLine(TTokenKind::Comment);
+  }
+  Kind = TTokenKind::Comment;
+  WriteToken(Escape::Yes);
+}
+
+void TPasConversion::ScanLineComment() {
+  Kind = TTokenKind::Comment;
+  while (!HasClass(*Cursor, kStopLine)) {
+    ++Cursor;
+  }
+  WriteToken(Escape::Yes);
+}
+
+// Entered right after the word ASM. The block ends before the next lower-case "end",
+// wherever it stands, so that the main scan takes it up as a word.
+void TPasConversion::ScanAssembler() {
+  for (;;) {
+    while (!HasClass(*Cursor, kStopAssembler)) {
+      ++Cursor;
+    }
+    if (*Cursor == 'e') {
+      if (Cursor[1] == 'n' && Cursor[2] == 'd') {
+        break;
+      }
+      ++Cursor;
+      continue;
+    }
+    if (*Cursor == '\0') {
+      break;
+    }
+    FlushLine(TTokenKind::Assembler);
+  }
+  Kind = TTokenKind::Assembler;
+  WriteToken(Escape::Yes);
+}
+
+} // namespace lexiform
