@@ -132,6 +132,7 @@ inline std::vector<Token> ParseMarkedFragment(std::string_view fragment) {
 // "<" and ">" as the converter escapes them.
 inline std::string EscapeText(std::string_view text) {
   std::string escaped;
+  escaped.reserve(text.size());
   for (const char c : text) {
     if (c == '<' || c == '>') {
       escaped += c == '<' ? "&lt;" : "&gt;";
@@ -146,16 +147,20 @@ inline std::string EscapeText(std::string_view text) {
 // Undoes the two entities: "&lt;" and "&gt;" followed by the marker.
 inline std::string UnescapeText(std::string_view text) {
   std::string plain;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::string_view rest = text.substr(at);
-    if (rest.size() >= 5 && rest[4] == EntityMarker &&
-        (rest.substr(0, 4) == "&lt;" || rest.substr(0, 4) == "&gt;")) {
-      plain += rest[1] == 'l' ? '<' : '>';
-      at += 5;
-    } else {
-      plain += text[at++];
+  plain.reserve(text.size());
+  std::size_t at = 0;
+  for (std::size_t amp = text.find('&'); amp != std::string_view::npos;
+       amp = text.find('&', amp + 1)) {
+    const std::string_view entity = text.substr(amp, 5);
+    if (entity.size() == 5 && entity[4] == EntityMarker &&
+        (entity.substr(0, 4) == "&lt;" || entity.substr(0, 4) == "&gt;")) {
+      plain.append(text.substr(at, amp - at));
+      plain += entity[1] == 'l' ? '<' : '>';
+      at = amp + 5;
+      amp += 4;
     }
   }
+  plain.append(text.substr(at));
   return plain;
 }
 
