@@ -156,13 +156,19 @@ TEST(MemoryStreamTest, ReadsFromItsPosition) {
 }
 
 TEST(MemoryStreamTest, AdoptsABlockWithoutCopying) {
-  ByteBlock block(4);
+  ByteBlock block(3 + TMemoryStream::kTailRoom);
   std::memcpy(block.Data(), "abc", 3);
   const char *const data = block.Data();
   TMemoryStream stream;
   stream.Adopt(std::move(block), 3);
   EXPECT_EQ(stream.Memory(), data);
   EXPECT_EQ(stream.Content(), "abc");
+  EXPECT_EQ(stream.Memory()[3], '\0');
+
+  ByteBlock tight(3); // no tail room: enlarged on the way in
+  std::memcpy(tight.Data(), "xyz", 3);
+  stream.Adopt(std::move(tight), 3);
+  EXPECT_EQ(stream.Content(), "xyz");
   EXPECT_EQ(stream.Memory()[3], '\0');
 }
 

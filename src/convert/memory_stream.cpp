@@ -10,13 +10,15 @@
 namespace lexiform {
 namespace {
 
-// Room for the file's bytes and the zero byte after them; throws when the file cannot
-// be held in this process's address space at all.
+constexpr std::size_t kTailRoom = TMemoryStream::kTailRoom;
+
+// Room for the file's bytes and the zero bytes after them; throws when the file
+// cannot be held in this process's address space at all.
 std::size_t InitialCapacity(std::uint64_t fileSize, const std::string &path) {
-  if (fileSize >= std::numeric_limits<std::size_t>::max()) {
+  if (fileSize >= std::numeric_limits<std::size_t>::max() - kTailRoom) {
     throw platform::FileError("File too large to load: " + path);
   }
-  return static_cast<std::size_t>(fileSize) + 1;
+  return static_cast<std::size_t>(fileSize) + kTailRoom;
 }
 
 } // namespace
@@ -27,7 +29,7 @@ void TMemoryStream::LoadFromFile(const std::string &path) {
   ByteBlock block(InitialCapacity(platform::FileSize(path), path));
   std::size_t size = 0;
   for (;;) {
-    const std::size_t room = block.Capacity() - 1 - size;
+    const std::size_t room = block.Capacity() - kTailRoom - size;
     if (room > 0) {
       const std::size_t got = file.Read(block.Data() + size, room);
       if (got == 0) {
@@ -62,7 +64,7 @@ void TMemoryStream::SaveToFile(const std::string &path) const {
 }
 
 void TMemoryStream::LoadFromBytes(std::string_view bytes) {
-  ByteBlock block(bytes.size() + 1);
+  ByteBlock block(bytes.size() + kTailRoom);
   if (!bytes.empty()) {
     std::memcpy(block.Data(), bytes.data(), bytes.size());
   }
@@ -75,13 +77,14 @@ void TMemoryStream::Clear() noexcept {
   position_ = 0;
 }
 
-void TMemoryStream::Adopt(ByteBlock block, std::size_t size) noexcept {
+void TMemoryStream::Adopt(ByteBlock block, std::size_t size) {
+  if (block.Capacity() < size + kTailRoom) {
+    block.Resize(size + kTailRoom);
+  }
   block_ = std::move(block);
   size_ = size;
   position_ = 0;
-  if (!block_.Empty()) {
-    block_.Data()[size_] = '\0';
-  }
+  std::memset(block_.Data() + size_, 0, kTailRoom);
 }
 
 std::size_t TMemoryStream::Read(void *buffer, std::size_t count) {

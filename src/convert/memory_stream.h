@@ -9,11 +9,14 @@
 
 namespace lexiform {
 
-// An in-memory byte stream: a content of Size() bytes and a read position. The
-// content is always followed by one zero byte that does not belong to it, so a
-// scanner can run over the bytes in place and stop at the zero.
+// An in-memory byte stream: a content of Size() bytes and a read position. A
+// non-empty content is always followed by kTailRoom zero bytes that do not belong to
+// it, so that a scanner can run over the bytes in place and stop at the first zero,
+// and can read a few bytes ahead at once without running off the block.
 class TMemoryStream {
 public:
+  static constexpr std::size_t kTailRoom = 32;
+
   TMemoryStream() = default;
   virtual ~TMemoryStream() = default;
   TMemoryStream(const TMemoryStream &) = delete;
@@ -29,10 +32,10 @@ public:
   void LoadFromBytes(std::string_view bytes);
   // Drops the content and releases its memory.
   void Clear() noexcept;
-  // Takes `block` as the content, without copying: its first `size` bytes become the
-  // content. The block must have room for at least `size` + 1 bytes (the zero byte
-  // after the content is written here). The position goes to the start.
-  void Adopt(ByteBlock block, std::size_t size) noexcept;
+  // Takes `block` as the content, without copying when it has room for `size` +
+  // kTailRoom bytes (else it is enlarged first, which may move it): its first `size`
+  // bytes become the content. The position goes to the start. Throws std::bad_alloc.
+  void Adopt(ByteBlock block, std::size_t size);
 
   // The content; null when the stream is empty.
   const char *Memory() const { return block_.Data(); }

@@ -64,11 +64,45 @@ constexpr std::array<Branch, 256> MakeBranches() {
 
 constexpr std::array<Branch, 256> kBranches = MakeBranches();
 
-inline char *Put(char *out, std::string_view text) {
-  if (!text.empty()) {
+// Note [read-ahead copies]: most tokens and most markup are a handful of bytes, and
+// a call to memcpy with a varying length costs more than the copy. So a short text is
+// copied as a fixed block of kCopyBlock bytes, which reads past its end and writes
+// past the output's end. Both stay inside their blocks: every text that is copied
+// this way is followed by at least kCopyBlock readable bytes (the stream keeps tail
+// room behind the source, the markup strings and the escape buffer are padded), and
+// the output buffer always keeps kOutputSlack bytes free behind what an append needs.
+constexpr std::size_t kCopyBlock = TMemoryStream::kTailRoom;
+constexpr std::size_t kOutputSlack = 2 * kCopyBlock;
+
+// Copies `text` to `out` (see Note [read-ahead copies]) and returns its end.
+inline char *PutReadAhead(char *out, std::string_view text) {
+  if (text.size() <= kCopyBlock) {
+    std::memcpy(out, text.data(), kCopyBlock);
+  } else {
     std::memcpy(out, text.data(), text.size());
   }
   return out + text.size();
+}
+
+// A markup string with kCopyBlock zero bytes behind it, for PutReadAhead.
+std::string Padded(const std::string &markup) {
+  std::string padded = markup;
+  padded.append(kCopyBlock, '\0');
+  return padded;
+}
+
+template <unsigned kClass> inline const char *SkipWhile(const char *at) {
+  while (HasClass(*at, kClass)) {
+    ++at;
+  }
+  return at;
+}
+
+template <unsigned kStop> inline const char *SkipUntil(const char *at) {
+  while (!HasClass(*at, kStop)) {
+    ++at;
+  }
+  return at;
 }
 
 } // namespace
@@ -135,9 +169,11 @@ std::uint64_t TPasConversion::Convert() {
 
 void TPasConversion::LoadStyleTables() {
   const auto set = [this](TTokenKind kind, const std::string &prefix, const std::string &suffix) {
-    Prefixes[static_cast<std::size_t>(kind)] = prefix;
-    Suffixes[static_cast<std::size_t>(kind)] = suffix;
+    const auto index = static_cast<std::size_t>(kind);
+    Prefixes[index] = Padded(prefix);
+    Suffixes[index] = Padded(suffix);
   };
+  set(TTokenKind::LineBreak, std::string(), std::string()); // line breaks go bare
   set(TTokenKind::Assembler, AssemblerPrefix, AssemblerSuffix);
   set(TTokenKind::Comment, CommentPrefix, CommentSuffix);
   set(TTokenKind::Directive, DirectivePrefix, DirectiveSuffix);
@@ -151,8 +187,11 @@ void TPasConversion::LoadStyleTables() {
 }
 
 void TPasConversion::SelectStyle() {
-  TokenPrefix = Prefixes[static_cast<std::size_t>(Kind)];
-  TokenSuffix = Suffixes[static_cast<std::size_t>(Kind)];
+  const std::string &prefix = Prefixes[static_cast<std::size_t>(Kind)];
+  const std::string &suffix = Suffixes[static_cast<std::size_t>(Kind)];
+  // The padding is not part of the markup; see Note [read-ahead copies].
+  TokenPrefix = std::string_view(prefix.data(), prefix.size() - kCopyBlock);
+  TokenSuffix = std::string_view(suffix.data(), suffix.size() - kCopyBlock);
   Kind = TTokenKind::Unknown;
 }
 
@@ -169,8 +208,8 @@ void TPasConversion::EscapeToken() {
     return; // Nothing to escape: the token is written straight from the source.
   }
   const std::size_t needed = TokenLength + 4 * marked;
-  if (needed > EscapeBuffer.Capacity()) {
-    GrowEscapeBuffer(needed);
+  if (needed + kCopyBlock > EscapeBuffer.Capacity()) {
+    GrowEscapeBuffer(needed + kCopyBlock); // See Note [read-ahead copies].
   }
   char *out = EscapeBuffer.Data();
   for (std::size_t i = 0; i < TokenLength; ++i) {
@@ -200,7 +239,7 @@ void TPasConversion::GrowEscapeBuffer(std::size_t needed) {
 void TPasConversion::PrepareOutput(std::size_t sourceSize) {
   // Markup makes the fragment larger than the source; starting at half as much again
   // saves the first enlargements. Capacity that is never written costs no memory.
-  constexpr std::size_t kFrames = 64;
+  constexpr std::size_t kFrames = 64 + kOutputSlack;
   const std::size_t max = std::numeric_limits<std::size_t>::max();
   const std::size_t minimum = sourceSize < max - kFrames ? sourceSize + kFrames : max;
   const std::size_t preferred = minimum < max - minimum / 2 ? minimum + minimum / 2 : minimum;
@@ -211,36 +250,37 @@ void TPasConversion::PrepareOutput(std::size_t sourceSize) {
 }
 
 void TPasConversion::AppendOutput(std::string_view text) {
-  // One byte always stays free after the output for the zero that the stream keeps
-  // behind its content.
-  if (Output.Capacity() - OutputLength <= text.size()) {
+  if (Output.Capacity() - OutputLength < text.size() + kOutputSlack) {
     GrowOutput(text.size());
   }
-  Put(Output.Data() + OutputLength, text);
+  if (!text.empty()) {
+    std::memcpy(Output.Data() + OutputLength, text.data(), text.size());
+  }
   OutputLength += text.size();
 }
 
 // AppendOutput of prefix, text and suffix as one text, without building that text.
 void TPasConversion::AppendToken() {
   const std::size_t total = TokenPrefix.size() + TokenText.size() + TokenSuffix.size();
-  if (Output.Capacity() - OutputLength <= total) {
+  if (Output.Capacity() - OutputLength < total + kOutputSlack) {
     GrowOutput(total);
   }
   char *out = Output.Data() + OutputLength;
-  out = Put(out, TokenPrefix);
-  out = Put(out, TokenText);
-  Put(out, TokenSuffix);
+  out = PutReadAhead(out, TokenPrefix);
+  out = PutReadAhead(out, TokenText);
+  PutReadAhead(out, TokenSuffix);
   OutputLength += total;
 }
 
-// Makes room for `needed` more bytes and the zero after them. Geometric growth keeps a
-// conversion linear in its output; the exact size is the fallback when memory is short.
+// Makes room for `needed` more bytes and the slack behind them. Geometric growth keeps
+// a conversion linear in its output; the exact size is the fallback when memory is
+// short.
 void TPasConversion::GrowOutput(std::size_t needed) {
   const std::size_t max = std::numeric_limits<std::size_t>::max();
-  if (needed >= max - OutputLength - 1) {
+  if (needed >= max - OutputLength - kOutputSlack) {
     throw ConversionError();
   }
-  const std::size_t minimum = OutputLength + needed + 1;
+  const std::size_t minimum = OutputLength + needed + kOutputSlack;
   const std::size_t capacity = Output.Capacity();
   std::size_t preferred = capacity < max - capacity / 2 ? capacity + capacity / 2 : max;
   if (preferred < minimum) {
@@ -251,10 +291,10 @@ void TPasConversion::GrowOutput(std::size_t needed) {
   }
 }
 
-void TPasConversion::HandOverOutput() noexcept {
+void TPasConversion::HandOverOutput() {
   Clear(); // The source goes before the fragment settles in.
   // Give back the spare capacity; when that fails the block simply stays larger.
-  Output.TryResize(OutputLength + 1);
+  Output.TryResize(OutputLength + kTailRoom);
   Adopt(std::move(Output), OutputLength);
   OutputLength = 0;
 }
@@ -272,43 +312,33 @@ void TPasConversion::WriteToken(Escape escape) {
 
 void TPasConversion::ScanSpaces() {
   Kind = TTokenKind::Space;
-  while (HasClass(*Cursor, kSpaceByte)) {
-    ++Cursor;
-  }
+  Cursor = SkipWhile<kSpaceByte>(Cursor);
   WriteToken(Escape::No);
 }
 
 void TPasConversion::ScanCharacterCode() {
   Kind = TTokenKind::String;
-  while (HasClass(*Cursor, kCharCodeByte)) {
-    ++Cursor;
-  }
+  Cursor = SkipWhile<kCharCodeByte>(Cursor);
   WriteToken(Escape::No);
 }
 
 void TPasConversion::ScanHexNumber() {
   Kind = TTokenKind::Number;
-  while (HasClass(*Cursor, kHexByte)) {
-    ++Cursor;
-  }
+  Cursor = SkipWhile<kHexByte>(Cursor);
   WriteToken(Escape::No);
 }
 
 void TPasConversion::ScanDecimalNumber() {
   Kind = TTokenKind::Number;
-  ++Cursor;
-  while (HasClass(*Cursor, kDecimalByte)) {
-    ++Cursor;
-  }
+  Cursor = SkipWhile<kDecimalByte>(Cursor + 1);
   WriteToken(Escape::No);
 }
 
 void TPasConversion::ScanWord() {
-  ++Cursor;
-  while (HasClass(*Cursor, kWordByte)) {
-    ++Cursor;
-  }
-  const TWordClass word = ClassifyWord(
+  Cursor = SkipWhile<kWordByte>(Cursor + 1);
+  // Words stand in the source, which has tail room: see Note [read-ahead copies].
+  static_assert(kWordReadAhead <= kTailRoom);
+  const TWordClass word = ClassifyWordReadAhead(
       *this, std::string_view(TokenStart, static_cast<std::size_t>(Cursor - TokenStart)));
   Kind = word.Kind;
   WriteToken(Escape::No);
@@ -366,10 +396,7 @@ void TPasConversion::ScanLineBreak() {
 // there; the line end is then scanned as usual.
 void TPasConversion::ScanString() {
   Kind = TTokenKind::String;
-  ++Cursor;
-  while (!HasClass(*Cursor, kStopString)) {
-    ++Cursor;
-  }
+  Cursor = SkipUntil<kStopString>(Cursor + 1);
   if (*Cursor == '\'') {
     ++Cursor;
   }
@@ -388,9 +415,7 @@ void TPasConversion::FlushLine(TTokenKind kind) {
 
 void TPasConversion::ScanBraceComment() {
   for (;;) {
-    while (!HasClass(*Cursor, kStopBrace)) {
-      ++Cursor;
-    }
+    Cursor = SkipUntil<kStopBrace>(Cursor);
     if (*Cursor == '}') {
       ++Cursor;
       break;
@@ -407,9 +432,7 @@ void TPasConversion::ScanBraceComment() {
 // Entered on the "(" of "(*"; the "*" of the opener may also close it: "(*)".
 void TPasConversion::ScanParenComment() {
   for (;;) {
-    while (!HasClass(*Cursor, kStopParen)) {
-      ++Cursor;
-    }
+    Cursor = SkipUntil<kStopParen>(Cursor);
     if (*Cursor == '*') {
       if (Cursor[1] == ')') {
         Cursor += 2;
@@ -429,9 +452,7 @@ void TPasConversion::ScanParenComment() {
 
 void TPasConversion::ScanLineComment() {
   Kind = TTokenKind::Comment;
-  while (!HasClass(*Cursor, kStopLine)) {
-    ++Cursor;
-  }
+  Cursor = SkipUntil<kStopLine>(Cursor);
   WriteToken(Escape::Yes);
 }
 
@@ -439,9 +460,7 @@ void TPasConversion::ScanLineComment() {
 // wherever it stands, so that the main scan takes it up as a word.
 void TPasConversion::ScanAssembler() {
   for (;;) {
-    while (!HasClass(*Cursor, kStopAssembler)) {
-      ++Cursor;
-    }
+    Cursor = SkipUntil<kStopAssembler>(Cursor);
     if (*Cursor == 'e') {
       if (Cursor[1] == 'n' && Cursor[2] == 'd') {
         break;

@@ -62,7 +62,7 @@ private:
   void AppendOutput(std::string_view text);
   void AppendToken();
   void GrowOutput(std::size_t needed);
-  void HandOverOutput() noexcept;
+  void HandOverOutput();
   void WriteToken(Escape escape);
 
   void ScanSpaces();

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "convert/pas_conversion.h"
 
@@ -96,42 +97,80 @@ struct WordKey {
   std::uint64_t Low = 0;
 };
 
+// Without branches: the outcome of a search step cannot be predicted.
 constexpr bool operator<(WordKey a, WordKey b) {
-  return a.High < b.High || (a.High == b.High && a.Low < b.Low);
+  return (a.High < b.High) | ((a.High == b.High) & (a.Low < b.Low));
 }
 constexpr bool operator==(WordKey a, WordKey b) {
-  return a.High == b.High && a.Low == b.Low;
+  return (a.High == b.High) & (a.Low == b.Low);
 }
 
 constexpr std::size_t kKeyBytes = 16;
+constexpr std::uint64_t kEachByte = 0x0101010101010101u;
 
-// Upper-cases the first bytes of `word` (at most kKeyBytes) into a key.
-constexpr WordKey MakeKey(std::string_view word) {
-  WordKey key;
-  for (std::size_t i = 0; i < kKeyBytes; ++i) {
-    const std::uint64_t byte = i < word.size() ? kUpper[static_cast<unsigned char>(word[i])] : 0;
-    if (i < 8) {
-      key.High = key.High << 8 | byte;
-    } else {
-      key.Low = key.Low << 8 | byte;
-    }
-  }
-  return key;
+// Upper-cases the eight bytes of `x` at once: "a" to "z" lose 0x20, all else stays.
+constexpr std::uint64_t UpperCase8(std::uint64_t x) {
+  const std::uint64_t low7 = x & (0x7F * kEachByte);
+  const std::uint64_t atLeastA = low7 + (0x80 - 'a') * kEachByte;   // top bit: >= "a"
+  const std::uint64_t aboveZ = low7 + (0x80 - 'z' - 1) * kEachByte; // top bit: > "z"
+  const std::uint64_t lower = atLeastA & ~aboveZ & ~x & (0x80 * kEachByte);
+  return x - (lower >> 2);
 }
 
+// Written out rather than as a loop so that compilers make it one load and a byte swap.
+constexpr std::uint64_t BigEndian8(const unsigned char *b) {
+  return std::uint64_t{b[0]} << 56 | std::uint64_t{b[1]} << 48 | std::uint64_t{b[2]} << 40 |
+         std::uint64_t{b[3]} << 32 | std::uint64_t{b[4]} << 24 | std::uint64_t{b[5]} << 16 |
+         std::uint64_t{b[6]} << 8 | std::uint64_t{b[7]};
+}
+
+// The key of a word of at most kKeyBytes bytes.
+constexpr WordKey MakeKey(std::string_view word) {
+  unsigned char bytes[kKeyBytes] = {};
+  for (std::size_t i = 0; i < word.size() && i < kKeyBytes; ++i) {
+    bytes[i] = static_cast<unsigned char>(word[i]);
+  }
+  return {UpperCase8(BigEndian8(bytes)), UpperCase8(BigEndian8(bytes + 8))};
+}
+
+// The key of a word of at most kKeyBytes bytes that is followed in memory by enough
+// readable bytes to make kKeyBytes: two loads instead of a byte loop.
+WordKey MakeKeyReadAhead(const char *word, std::size_t length) {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(word);
+  const std::uint64_t all = ~std::uint64_t{0};
+  // Keeps the first `n` (at most 8) bytes of a big-endian half.
+  const auto keep = [all](std::size_t n) { return n >= 8 ? all : ~(all >> (8 * n)); };
+  const std::uint64_t high = BigEndian8(bytes) & keep(length);
+  const std::uint64_t low = length > 8 ? BigEndian8(bytes + 8) & keep(length - 8) : 0;
+  return {UpperCase8(high), UpperCase8(low)};
+}
+
+constexpr std::size_t PowerOfTwoAtLeast(std::size_t n) {
+  std::size_t power = 1;
+  while (power < n) {
+    power *= 2;
+  }
+  return power;
+}
+
+// A word table as keys, padded with keys above every word to a power of two. The high
+// halves are kept apart: the search runs on them alone (see Find).
 template <std::size_t N> struct KeyedTable {
-  std::array<WordKey, N> Keys{};
-  std::array<std::size_t, N> Lengths{};
+  static constexpr std::size_t kSlots = PowerOfTwoAtLeast(N + 1);
+  std::array<std::uint64_t, kSlots> Highs{};
+  std::array<WordKey, kSlots> Keys{};
+  std::array<std::size_t, kSlots> Lengths{};
   std::size_t Longest = 0;
 };
 
 template <std::size_t N>
 constexpr KeyedTable<N> MakeKeyedTable(const std::array<std::string_view, N> &words) {
   KeyedTable<N> table;
-  for (std::size_t i = 0; i < N; ++i) {
-    table.Keys[i] = MakeKey(words[i]);
-    table.Lengths[i] = words[i].size();
-    table.Longest = words[i].size() > table.Longest ? words[i].size() : table.Longest;
+  for (std::size_t i = 0; i < KeyedTable<N>::kSlots; ++i) {
+    table.Keys[i] = i < N ? MakeKey(words[i]) : WordKey{~std::uint64_t{0}, ~std::uint64_t{0}};
+    table.Highs[i] = table.Keys[i].High;
+    table.Lengths[i] = i < N ? words[i].size() : 0;
+    table.Longest = i < N && words[i].size() > table.Longest ? words[i].size() : table.Longest;
   }
   return table;
 }
@@ -139,11 +178,11 @@ constexpr KeyedTable<N> MakeKeyedTable(const std::array<std::string_view, N> &wo
 template <std::size_t N>
 constexpr bool IsSortedUpperCase(const std::array<std::string_view, N> &words) {
   for (std::size_t i = 0; i < N; ++i) {
-    if (words[i].empty() || words[i].size() > kKeyBytes) {
+    if (words[i].empty() || words[i].size() >= kKeyBytes) {
       return false;
     }
     for (const char c : words[i]) {
-      if (kUpper[static_cast<unsigned char>(c)] != static_cast<unsigned char>(c)) {
+      if (c < 'A' || c > 'Z') {
         return false;
       }
     }
@@ -166,33 +205,52 @@ constexpr auto kPropertyDirectiveKeys = MakeKeyedTable(kPropertyDirectiveWords);
 
 constexpr std::ptrdiff_t kNotFound = -1;
 
-// Binary search for the word of `key` and `length`; its index or kNotFound.
+// No two words of a table share their first eight bytes, so the high half of a key
+// alone tells the words of a table apart.
+template <std::size_t N> constexpr bool HighsAreDistinct(const KeyedTable<N> &table) {
+  for (std::size_t i = 1; i < N; ++i) {
+    if (!(table.Highs[i - 1] < table.Highs[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+static_assert(HighsAreDistinct(kReservedKeys) && HighsAreDistinct(kDirectiveKeys) &&
+              HighsAreDistinct(kPropertyEndKeys) && HighsAreDistinct(kPropertyDirectiveKeys));
+
+// Binary search for the word of `key` and `length`: its index in the table or
+// kNotFound. The search halves the padded table without branching, so it always takes
+// log2(kSlots) steps, each one compare of high halves; the one candidate left is then
+// compared whole.
 template <std::size_t N>
 constexpr std::ptrdiff_t Find(const KeyedTable<N> &table, WordKey key, std::size_t length) {
-  if (length > table.Longest) {
-    return kNotFound;
+  std::size_t first = 0; // every high half before `first` is below the key's
+  for (std::size_t half = KeyedTable<N>::kSlots / 2; half > 0; half /= 2) {
+    first += table.Highs[first + half - 1] < key.High ? half : 0;
   }
-  std::ptrdiff_t lo = 0;
-  std::ptrdiff_t hi = static_cast<std::ptrdiff_t>(N) - 1;
-  while (lo <= hi) {
-    const std::ptrdiff_t mid = (lo + hi) / 2;
-    const WordKey probe = table.Keys[static_cast<std::size_t>(mid)];
-    if (probe == key) {
-      return table.Lengths[static_cast<std::size_t>(mid)] == length ? mid : kNotFound;
-    }
-    if (probe < key) {
-      lo = mid + 1;
-    } else {
-      hi = mid - 1;
-    }
+  const bool found = table.Keys[first] == key && table.Lengths[first] == length;
+  return found ? static_cast<std::ptrdiff_t>(first) : kNotFound;
+}
+
+template <std::size_t N>
+constexpr std::ptrdiff_t Find(const KeyedTable<N> &table, std::string_view word) {
+  if (word.size() > table.Longest) {
+    return kNotFound; // longer than every word of the table
   }
-  return kNotFound;
+  return Find(table, MakeKey(word), word.size());
 }
 
 template <std::size_t N>
 constexpr bool Contains(const KeyedTable<N> &table, std::string_view word) {
-  return Find(table, MakeKey(word), word.size()) != kNotFound;
+  return Find(table, word) != kNotFound;
 }
+
+static_assert(UpperCase8(0x61627A7B40607EFFu) == 0x41425A7B40607EFFu);
+static_assert(Contains(kReservedKeys, "asm") && Contains(kReservedKeys, "Xor"));
+static_assert(Contains(kReservedKeys, "ABSOLUTE") && Contains(kDirectiveKeys, "writeonly"));
+static_assert(!Contains(kReservedKeys, "ASMX") && !Contains(kReservedKeys, "AN"));
+static_assert(!Contains(kReservedKeys, "") && !Contains(kReservedKeys, "ZZZ"));
 
 // What the smaller tables say about each reserved word, worked out at compile time so
 // that classifying a word in the scan takes the one search in ReservedWords only.
@@ -219,10 +277,6 @@ constexpr std::array<std::uint8_t, kReservedWords.size()> MakeReservedFlags() {
 
 constexpr auto kReservedFlags = MakeReservedFlags();
 
-static_assert(Contains(kReservedKeys, "asm") && Contains(kReservedKeys, "Xor"));
-static_assert(!Contains(kReservedKeys, "ASMX") && !Contains(kReservedKeys, "AN"));
-static_assert(std::string_view("A") < std::string_view("AB")); // shorter sorts first
-
 } // namespace
 
 bool IsReservedWord(std::string_view word) {
@@ -234,25 +288,22 @@ bool IsPropertyEnd(std::string_view word) {
 }
 
 bool IsDirective(TPasConversion &converter, std::string_view word) {
-  const WordKey key = MakeKey(word);
-  if (word.size() == 8 && key == MakeKey("PROPERTY")) {
+  if (word.size() == 8 && MakeKey(word) == MakeKey("PROPERTY")) {
     converter.InProperty = true;
   }
-  if (Find(kPropertyEndKeys, key, word.size()) != kNotFound) {
+  if (Contains(kPropertyEndKeys, word)) {
     converter.InProperty = false;
   }
-  if (Find(kDirectiveKeys, key, word.size()) == kNotFound) {
+  if (!Contains(kDirectiveKeys, word)) {
     return false;
   }
-  return !converter.InProperty || Find(kPropertyDirectiveKeys, key, word.size()) != kNotFound;
+  return !converter.InProperty || Contains(kPropertyDirectiveKeys, word);
 }
 
-TWordClass ClassifyWord(TPasConversion &converter, std::string_view word) {
-  // A word longer than every reserved word is not reserved: no key, no search.
-  if (word.size() > kReservedKeys.Longest) {
-    return {};
-  }
-  const std::ptrdiff_t index = Find(kReservedKeys, MakeKey(word), word.size());
+namespace {
+
+// The rest of ClassifyWord once the reserved word is found (or not).
+TWordClass ClassifyReservedWord(TPasConversion &converter, std::ptrdiff_t index) {
   if (index == kNotFound) {
     return {};
   }
@@ -269,6 +320,20 @@ TWordClass ClassifyWord(TPasConversion &converter, std::string_view word) {
     return {TTokenKind::Directive, false};
   }
   return {TTokenKind::Keyword, (flags & kAsmWord) != 0};
+}
+
+} // namespace
+
+TWordClass ClassifyWord(TPasConversion &converter, std::string_view word) {
+  return ClassifyReservedWord(converter, Find(kReservedKeys, word));
+}
+
+TWordClass ClassifyWordReadAhead(TPasConversion &converter, std::string_view word) {
+  if (word.size() > kReservedKeys.Longest) {
+    return {};
+  }
+  const WordKey key = MakeKeyReadAhead(word.data(), word.size());
+  return ClassifyReservedWord(converter, Find(kReservedKeys, key, word.size()));
 }
 
 } // namespace lexiform
