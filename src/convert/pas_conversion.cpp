@@ -186,7 +186,7 @@ void TPasConversion::LoadStyleTables() {
   set(TTokenKind::Unknown, UnknownPrefix, UnknownSuffix);
 }
 
-void TPasConversion::SelectStyle() {
+inline void TPasConversion::SelectStyle() {
   const std::string &prefix = Prefixes[static_cast<std::size_t>(Kind)];
   const std::string &suffix = Suffixes[static_cast<std::size_t>(Kind)];
   // The padding is not part of the markup; see Note [read-ahead copies].
@@ -260,7 +260,7 @@ void TPasConversion::AppendOutput(std::string_view text) {
 }
 
 // AppendOutput of prefix, text and suffix as one text, without building that text.
-void TPasConversion::AppendToken() {
+inline void TPasConversion::AppendToken() {
   const std::size_t total = TokenPrefix.size() + TokenText.size() + TokenSuffix.size();
   if (Output.Capacity() - OutputLength < total + kOutputSlack) {
     GrowOutput(total);
@@ -299,7 +299,7 @@ void TPasConversion::HandOverOutput() {
   OutputLength = 0;
 }
 
-void TPasConversion::WriteToken(Escape escape) {
+inline void TPasConversion::WriteToken(Escape escape) {
   TokenLength = static_cast<std::size_t>(Cursor - TokenStart);
   TokenText = std::string_view(TokenStart, TokenLength);
   if (escape == Escape::Yes) {

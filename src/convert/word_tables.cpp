@@ -76,16 +76,6 @@ constexpr std::array<std::string_view, 7> kPropertyEndWords = {
 constexpr std::array<std::string_view, 3> kPropertyDirectiveWords = {"NAME", "RESIDENT",
                                                                      "STRINGRESOURCE"};
 
-constexpr std::array<unsigned char, 256> MakeUpperTable() {
-  std::array<unsigned char, 256> table{};
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    table[i] = static_cast<unsigned char>(i >= 'a' && i <= 'z' ? i - ('a' - 'A') : i);
-  }
-  return table;
-}
-
-constexpr std::array<unsigned char, 256> kUpper = MakeUpperTable();
-
 // Note [word keys]: a word of up to 16 bytes, upper-cased and padded with zero bytes,
 // read as a 128-bit big-endian number. Comparing two keys is comparing the words byte
 // by byte with the shorter first where one is a prefix of the other (no word byte is
@@ -107,6 +97,7 @@ constexpr bool operator==(WordKey a, WordKey b) {
 
 constexpr std::size_t kKeyBytes = 16;
 constexpr std::uint64_t kEachByte = 0x0101010101010101u;
+constexpr std::uint64_t kAllBits = ~std::uint64_t{0};
 
 // Upper-cases the eight bytes of `x` at once: "a" to "z" lose 0x20, all else stays.
 constexpr std::uint64_t UpperCase8(std::uint64_t x) {
@@ -137,9 +128,8 @@ constexpr WordKey MakeKey(std::string_view word) {
 // readable bytes to make kKeyBytes: two loads instead of a byte loop.
 WordKey MakeKeyReadAhead(const char *word, std::size_t length) {
   const auto *bytes = reinterpret_cast<const unsigned char *>(word);
-  const std::uint64_t all = ~std::uint64_t{0};
   // Keeps the first `n` (at most 8) bytes of a big-endian half.
-  const auto keep = [all](std::size_t n) { return n >= 8 ? all : ~(all >> (8 * n)); };
+  const auto keep = [](std::size_t n) { return n >= 8 ? kAllBits : ~(kAllBits >> (8 * n)); };
   const std::uint64_t high = BigEndian8(bytes) & keep(length);
   const std::uint64_t low = length > 8 ? BigEndian8(bytes + 8) & keep(length - 8) : 0;
   return {UpperCase8(high), UpperCase8(low)};
@@ -167,7 +157,7 @@ template <std::size_t N>
 constexpr KeyedTable<N> MakeKeyedTable(const std::array<std::string_view, N> &words) {
   KeyedTable<N> table;
   for (std::size_t i = 0; i < KeyedTable<N>::kSlots; ++i) {
-    table.Keys[i] = i < N ? MakeKey(words[i]) : WordKey{~std::uint64_t{0}, ~std::uint64_t{0}};
+    table.Keys[i] = i < N ? MakeKey(words[i]) : WordKey{kAllBits, kAllBits};
     table.Highs[i] = table.Keys[i].High;
     table.Lengths[i] = i < N ? words[i].size() : 0;
     table.Longest = i < N && words[i].size() > table.Longest ? words[i].size() : table.Longest;
