@@ -170,8 +170,11 @@ std::uint64_t TPasConversion::Convert() {
 void TPasConversion::LoadStyleTables() {
   const auto set = [this](TTokenKind kind, const std::string &prefix, const std::string &suffix) {
     const auto index = static_cast<std::size_t>(kind);
-    Prefixes[index] = Padded(prefix);
-    Suffixes[index] = Padded(suffix);
+    PaddedPrefixes[index] = Padded(prefix);
+    PaddedSuffixes[index] = Padded(suffix);
+    // The padding is not part of the markup; see Note [read-ahead copies].
+    Prefixes[index] = std::string_view(PaddedPrefixes[index].data(), prefix.size());
+    Suffixes[index] = std::string_view(PaddedSuffixes[index].data(), suffix.size());
   };
   set(TTokenKind::LineBreak, std::string(), std::string()); // line breaks go bare
   set(TTokenKind::Assembler, AssemblerPrefix, AssemblerSuffix);
@@ -186,34 +189,29 @@ void TPasConversion::LoadStyleTables() {
   set(TTokenKind::Unknown, UnknownPrefix, UnknownSuffix);
 }
 
-inline void TPasConversion::SelectStyle() {
-  const std::string &prefix = Prefixes[static_cast<std::size_t>(Kind)];
-  const std::string &suffix = Suffixes[static_cast<std::size_t>(Kind)];
-  // The padding is not part of the markup; see Note [read-ahead copies].
-  TokenPrefix = std::string_view(prefix.data(), prefix.size() - kCopyBlock);
-  TokenSuffix = std::string_view(suffix.data(), suffix.size() - kCopyBlock);
+inline TPasConversion::TTokenStyle TPasConversion::SelectStyle() {
+  const auto kind = static_cast<std::size_t>(Kind);
   Kind = TTokenKind::Unknown;
+  return {Prefixes[kind], Suffixes[kind]};
 }
 
 // Note [entity markers]: "<" and ">" of escaped tokens become "&lt;" and "&gt;", each
 // followed by EntityMarker, so that the entity fix-up can tell them from the same
 // characters standing in the source; "&" stays as it is, the fix-up escapes it.
-void TPasConversion::EscapeToken() {
-  const char *const text = TokenText.data();
+std::string_view TPasConversion::EscapeToken(std::string_view text) {
   std::size_t marked = 0;
-  for (std::size_t i = 0; i < TokenLength; ++i) {
-    marked += static_cast<std::size_t>(text[i] == '<') + static_cast<std::size_t>(text[i] == '>');
+  for (const char c : text) {
+    marked += static_cast<std::size_t>(c == '<') + static_cast<std::size_t>(c == '>');
   }
   if (marked == 0) {
-    return; // Nothing to escape: the token is written straight from the source.
+    return text; // Nothing to escape: the token is written straight from the source.
   }
-  const std::size_t needed = TokenLength + 4 * marked;
+  const std::size_t needed = text.size() + 4 * marked;
   if (needed + kCopyBlock > EscapeBuffer.Capacity()) {
     GrowEscapeBuffer(needed + kCopyBlock); // See Note [read-ahead copies].
   }
   char *out = EscapeBuffer.Data();
-  for (std::size_t i = 0; i < TokenLength; ++i) {
-    const char c = text[i];
+  for (const char c : text) {
     if (c == '<' || c == '>') {
       std::memcpy(out, c == '<' ? "&lt;" : "&gt;", 4);
       out[4] = EntityMarker;
@@ -222,7 +220,7 @@ void TPasConversion::EscapeToken() {
       *out++ = c;
     }
   }
-  TokenText = std::string_view(EscapeBuffer.Data(), needed);
+  return std::string_view(EscapeBuffer.Data(), needed);
 }
 
 // Grows geometrically, and at once as far as the token needs: a long line full of "<"
@@ -260,16 +258,16 @@ void TPasConversion::AppendOutput(std::string_view text) {
 }
 
 // AppendOutput of prefix, text and suffix as one text, without building that text.
-inline void TPasConversion::AppendToken() {
-  const std::size_t total = TokenPrefix.size() + TokenText.size() + TokenSuffix.size();
+inline void TPasConversion::AppendToken(const TTokenStyle &style, std::string_view text) {
+  const std::size_t total = style.Prefix.size() + text.size() + style.Suffix.size();
   if (Output.Capacity() - OutputLength < total + kOutputSlack) {
     GrowOutput(total);
   }
   char *out = Output.Data() + OutputLength;
-  out = PutReadAhead(out, TokenPrefix);
-  out = PutReadAhead(out, TokenText);
-  PutReadAhead(out, TokenSuffix);
   OutputLength += total;
+  out = PutReadAhead(out, style.Prefix);
+  out = PutReadAhead(out, text);
+  PutReadAhead(out, style.Suffix);
 }
 
 // Makes room for `needed` more bytes and the slack behind them. Geometric growth keeps
@@ -300,14 +298,13 @@ void TPasConversion::HandOverOutput() {
 }
 
 inline void TPasConversion::WriteToken(Escape escape) {
-  TokenLength = static_cast<std::size_t>(Cursor - TokenStart);
-  TokenText = std::string_view(TokenStart, TokenLength);
+  const char *const end = Cursor;
+  std::string_view text(TokenStart, static_cast<std::size_t>(end - TokenStart));
   if (escape == Escape::Yes) {
-    EscapeToken();
+    text = EscapeToken(text);
   }
-  SelectStyle();
-  AppendToken();
-  TokenStart = Cursor;
+  AppendToken(SelectStyle(), text);
+  TokenStart = end;
 }
 
 void TPasConversion::ScanSpaces() {
@@ -351,22 +348,27 @@ void TPasConversion::ScanWord() {
 // are escaped like comments: "a<b" must not become a tag in the document.
 void TPasConversion::ScanSymbols() {
   Kind = TTokenKind::Symbol;
+  // Escaping is only asked for when the run holds a "<" or ">": the same output, but
+  // most runs are a byte or two and need no second look.
+  bool angled = false;
   for (;;) {
     const char c = *Cursor;
     if (!HasClass(c, kSymbolByte)) {
-      WriteToken(Escape::Yes);
+      WriteToken(angled ? Escape::Yes : Escape::No);
       return;
     }
     if (c == '(' && Cursor[1] == '*') {
-      WriteToken(Escape::Yes); // also when the opener begins the run: an empty Symbol
+      // Also when the opener begins the run: an empty Symbol token.
+      WriteToken(angled ? Escape::Yes : Escape::No);
       ScanParenComment();
       break;
     }
     if (c == '/' && Cursor[1] == '/') {
-      WriteToken(Escape::Yes);
+      WriteToken(angled ? Escape::Yes : Escape::No);
       ScanLineComment();
       break;
     }
+    angled |= (c == '<') | (c == '>');
     ++Cursor;
   }
   // The comment's write reset Kind, so this writes an empty Unknown token: its markup

@@ -53,14 +53,21 @@ public:
 
 private:
   enum class Escape { No, Yes };
+  struct TTokenStyle {
+    std::string_view Prefix;
+    std::string_view Suffix;
+  };
 
   void LoadStyleTables();
-  void SelectStyle();
-  void EscapeToken();
+  // The markup of the token being written, by Kind; resets Kind to Unknown.
+  TTokenStyle SelectStyle();
+  // `text` with "<" and ">" escaped: `text` itself when it holds neither, else a view
+  // into the escape buffer, valid until the next call.
+  std::string_view EscapeToken(std::string_view text);
   void GrowEscapeBuffer(std::size_t needed);
   void PrepareOutput(std::size_t sourceSize);
   void AppendOutput(std::string_view text);
-  void AppendToken();
+  void AppendToken(const TTokenStyle &style, std::string_view text);
   void GrowOutput(std::size_t needed);
   void HandOverOutput();
   void WriteToken(Escape escape);
@@ -80,14 +87,12 @@ private:
   void ScanAssembler();
   void FlushLine(TTokenKind kind);
 
-  std::array<std::string, kTokenKindCount> Prefixes;
-  std::array<std::string, kTokenKindCount> Suffixes;
-  // The token being written: views into Prefixes/Suffixes and into the source or the
-  // escape buffer, so writing a token allocates nothing.
-  std::string_view TokenPrefix;
-  std::string_view TokenText;
-  std::string_view TokenSuffix;
-  std::size_t TokenLength = 0;
+  // The markup by kind, as views into padded copies of the style fields (writing a
+  // token allocates nothing and copies the markup in fixed-size blocks).
+  std::array<std::string, kTokenKindCount> PaddedPrefixes;
+  std::array<std::string, kTokenKindCount> PaddedSuffixes;
+  std::array<std::string_view, kTokenKindCount> Prefixes;
+  std::array<std::string_view, kTokenKindCount> Suffixes;
 
   ByteBlock Output;
   std::size_t OutputLength = 0;
