@@ -1,0 +1,183 @@
+// Speed of Convert over real Pascal and over the inputs that would expose a
+// quadratic path. Run from a release build:
+//   build/release/bench/convert_bench
+// The Pascal corpus is read at run time from the Free Pascal sources, when installed.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "convert/memory_stream.h"
+#include "convert/pas_conversion.h"
+
+namespace lexiform {
+namespace {
+
+const char *const kCorpusRoot = "/usr/share/fpcsrc/3.2.2";
+constexpr std::size_t kCorpusBufferSize = 25u << 20;
+
+// The program's built-in styles, so that the fragment has its usual size.
+void SetBuiltInStyles(TPasConversion &converter) {
+  converter.AssemblerPrefix = "<font color=teal>";
+  converter.AssemblerSuffix = "</font>";
+  converter.CommentPrefix = "<font color=navy><i>";
+  converter.CommentSuffix = "</font></i>";
+  converter.DirectivePrefix = "<b>";
+  converter.DirectiveSuffix = "</b>";
+  converter.KeywordPrefix = "<b>";
+  converter.KeywordSuffix = "</b>";
+  converter.NumberPrefix = "<font color=red>";
+  converter.NumberSuffix = "</font>";
+  converter.StringPrefix = "<font color=blue>";
+  converter.StringSuffix = "</font>";
+  converter.SymbolPrefix = "<font color=maroon>";
+  converter.SymbolSuffix = "</font>";
+}
+
+bool IsPascalFile(const std::filesystem::path &path) {
+  const std::string extension = path.extension().string();
+  return extension == ".pp" || extension == ".pas" || extension == ".inc" || extension == ".dpr";
+}
+
+// The corpus files in path order, about kCorpusBufferSize bytes of them; empty when
+// the sources are not installed.
+const std::vector<std::string> &CorpusFiles() {
+  static const std::vector<std::string> files = [] {
+    std::vector<std::filesystem::path> paths;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(kCorpusRoot, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+      if (it->is_regular_file(error) && IsPascalFile(it->path())) {
+        paths.push_back(it->path());
+      }
+    }
+    std::sort(paths.begin(), paths.end());
+    std::vector<std::string> contents;
+    std::size_t total = 0;
+    TMemoryStream stream;
+    for (const auto &path : paths) {
+      if (total >= kCorpusBufferSize) {
+        break;
+      }
+      stream.LoadFromFile(path.string());
+      if (stream.Size() > 0) {
+        contents.emplace_back(stream.Content());
+        total += stream.Size();
+      }
+    }
+    return contents;
+  }();
+  return files;
+}
+
+std::int64_t TotalSize(const std::vector<std::string> &files) {
+  std::int64_t total = 0;
+  for (const std::string &file : files) {
+    total += static_cast<std::int64_t>(file.size());
+  }
+  return total;
+}
+
+// Converts `source` on a fresh converter; the loading (a copy) is left out of the time.
+void ConvertTimed(benchmark::State &state, const std::string &source) {
+  std::size_t fragmentSize = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TPasConversion converter;
+    SetBuiltInStyles(converter);
+    converter.LoadFromBytes(source);
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(converter.Convert());
+    fragmentSize = converter.Size();
+    state.PauseTiming(); // the converter's destruction is not the conversion
+    converter.Clear();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
+  state.counters["fragment/source"] =
+      static_cast<double>(fragmentSize) / static_cast<double>(source.size());
+}
+
+// The corpus as one buffer of about 25 MB.
+void BM_ConvertCorpusBuffer(benchmark::State &state) {
+  const std::vector<std::string> &files = CorpusFiles();
+  if (files.empty()) {
+    state.SkipWithError("Pascal corpus not installed");
+    return;
+  }
+  std::string buffer;
+  buffer.reserve(static_cast<std::size_t>(TotalSize(files)));
+  for (const std::string &file : files) {
+    buffer += file;
+  }
+  ConvertTimed(state, buffer);
+}
+BENCHMARK(BM_ConvertCorpusBuffer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same files one by one, each on a fresh converter as the program does it:
+// construct, set the styles, load (here from memory), convert, destroy.
+void BM_ConvertCorpusFiles(benchmark::State &state) {
+  const std::vector<std::string> &files = CorpusFiles();
+  if (files.empty()) {
+    state.SkipWithError("Pascal corpus not installed");
+    return;
+  }
+  for (auto _ : state) {
+    for (const std::string &file : files) {
+      TPasConversion converter;
+      SetBuiltInStyles(converter);
+      converter.LoadFromBytes(file);
+      benchmark::DoNotOptimize(converter.Convert());
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * TotalSize(files));
+  state.counters["files"] = static_cast<double>(files.size());
+}
+BENCHMARK(BM_ConvertCorpusFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// One comment line of the given size holding one "<" per 10.5 bytes: 100,000 of them
+// in a megabyte. Time per byte must stay flat as the line grows.
+void BM_ConvertLessThanCommentLine(benchmark::State &state) {
+  const auto size = static_cast<std::size_t>(state.range(0));
+  const std::size_t count = size * 100000 / (1u << 20);
+  std::string line(size, 'x');
+  line.front() = '{';
+  line.back() = '}';
+  for (std::size_t i = 0; i < count; ++i) {
+    line[1 + i * (size - 2) / count] = '<';
+  }
+  ConvertTimed(state, line + "\r\n");
+}
+BENCHMARK(BM_ConvertLessThanCommentLine)
+    ->RangeMultiplier(4)
+    ->Range(1 << 16, 1 << 22)
+    ->Unit(benchmark::kMicrosecond);
+
+// One run of symbol bytes (with "<" and ">" among them, all escaped) of the given
+// size, without a comment opener in it.
+void BM_ConvertSymbolRun(benchmark::State &state) {
+  const auto size = static_cast<std::size_t>(state.range(0));
+  const std::string pattern = ":=<>+-*;,.[]^@=<";
+  std::string run;
+  run.reserve(size);
+  while (run.size() < size) {
+    run += pattern;
+  }
+  run.resize(size);
+  ConvertTimed(state, run + "\r\n");
+}
+BENCHMARK(BM_ConvertSymbolRun)
+    ->RangeMultiplier(4)
+    ->Range(1 << 16, 1 << 22)
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace lexiform
+
+BENCHMARK_MAIN();

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "convert/byte_block.h"
+#include "convert/memory_stream.h"
+#include "convert/token_kind.h"
+
+namespace lexiform {
+
+// The output buffer could not be enlarged: memory ran out during a conversion.
+class ConversionError : public std::runtime_error {
+public:
+  ConversionError() : std::runtime_error("conversions buffer to small") {}
+};
+
+// Turns the Pascal source held in the stream into an HTML fragment in the same stream.
+// Use: set the twenty style fields, load the source, Convert once, save the content.
+// Between tokens the scanner and the writer share the cursor state below; everything
+// works in place over the stream's memory.
+class TPasConversion : public TMemoryStream {
+public:
+  TPasConversion();
+  ~TPasConversion() override;
+  TPasConversion(const TPasConversion &) = delete;
+  TPasConversion &operator=(const TPasConversion &) = delete;
+
+  // Markup written around the tokens of each kind; line breaks always go bare.
+  std::string KeywordPrefix, KeywordSuffix;
+  std::string CommentPrefix, CommentSuffix;
+  std::string DirectivePrefix, DirectiveSuffix;
+  std::string IdentifierPrefix, IdentifierSuffix;
+  std::string NumberPrefix, NumberSuffix;
+  std::string StringPrefix, StringSuffix;
+  std::string SymbolPrefix, SymbolSuffix;
+  std::string SpacePrefix, SpaceSuffix;
+  std::string UnknownPrefix, UnknownSuffix;
+  std::string AssemblerPrefix, AssemblerSuffix;
+
+  // Inside a property declaration (from PROPERTY to the next property-ending word).
+  bool InProperty = false;
+
+  // Replaces the stream's content, the source, by its HTML fragment and returns the
+  // number of source bytes. The scan stops at the source's first zero byte. Throws
+  // ConversionError when memory for the output runs out (the stream then still holds
+  // the source) and std::bad_alloc when the escape scratch cannot be had.
+  std::uint64_t Convert();
+
+private:
+  enum class Escape { No, Yes };
+  struct TTokenStyle {
+    std::string_view Prefix;
+    std::string_view Suffix;
+  };
+
+  void LoadStyleTables();
+  // The markup of the token being written, by Kind; resets Kind to Unknown.
+  TTokenStyle SelectStyle();
+  // `text` with "<" and ">" escaped: `text` itself when it holds neither, else a view
+  // into the escape buffer, valid until the next call.
+  std::string_view EscapeToken(std::string_view text);
+  void GrowEscapeBuffer(std::size_t needed);
+  void PrepareOutput(std::size_t sourceSize);
+  void AppendOutput(std::string_view text);
+  void AppendToken(const TTokenStyle &style, std::string_view text);
+  void GrowOutput(std::size_t needed);
+  void HandOverOutput();
+  void WriteToken(Escape escape);
+
+  void ScanSpaces();
+  void ScanCharacterCode();
+  void ScanHexNumber();
+  void ScanDecimalNumber();
+  void ScanWord();
+  void ScanSymbols();
+  void ScanSingleByte();
+  void ScanLineBreak();
+  void ScanString();
+  void ScanBraceComment();
+  void ScanParenComment();
+  void ScanLineComment();
+  void ScanAssembler();
+  void FlushLine(TTokenKind kind);
+
+  // The markup by kind, as views into padded copies of the style fields (writing a
+  // token allocates nothing and copies the markup in fixed-size blocks).
+  std::array<std::string, kTokenKindCount> PaddedPrefixes;
+  std::array<std::string, kTokenKindCount> PaddedSuffixes;
+  std::array<std::string_view, kTokenKindCount> Prefixes;
+  std::array<std::string_view, kTokenKindCount> Suffixes;
+
+  ByteBlock Output;
+  std::size_t OutputLength = 0;
+  ByteBlock EscapeBuffer;
+
+  const char *Source = nullptr;
+  const char *Cursor = nullptr;
+  const char *TokenStart = nullptr;
+  TTokenKind Kind = TTokenKind::Unknown;
+};
+
+} // namespace lexiform
