@@ -87,12 +87,12 @@ struct WordKey {
   std::uint64_t Low = 0;
 };
 
-// Without branches: the outcome of a search step cannot be predicted.
+// The byte order of the words (see Note [word keys]).
 constexpr bool operator<(WordKey a, WordKey b) {
-  return (a.High < b.High) | ((a.High == b.High) & (a.Low < b.Low));
+  return a.High < b.High || (a.High == b.High && a.Low < b.Low);
 }
 constexpr bool operator==(WordKey a, WordKey b) {
-  return (a.High == b.High) & (a.Low == b.Low);
+  return a.High == b.High && a.Low == b.Low;
 }
 
 constexpr std::size_t kKeyBytes = 16;
@@ -210,9 +210,9 @@ static_assert(HighsAreDistinct(kReservedKeys) && HighsAreDistinct(kDirectiveKeys
               HighsAreDistinct(kPropertyEndKeys) && HighsAreDistinct(kPropertyDirectiveKeys));
 
 // Binary search for the word of `key` and `length`: its index in the table or
-// kNotFound. The search halves the padded table without branching, so it always takes
-// log2(kSlots) steps, each one compare of high halves; the one candidate left is then
-// compared whole.
+// kNotFound. The search halves the padded table, so it always takes log2(kSlots)
+// steps (7 for the reserved words), each one compare of high halves; the one
+// candidate left is then compared whole.
 template <std::size_t N>
 constexpr std::ptrdiff_t Find(const KeyedTable<N> &table, WordKey key, std::size_t length) {
   std::size_t first = 0; // every high half before `first` is below the key's
