@@ -79,9 +79,9 @@ constexpr std::array<std::string_view, 3> kPropertyDirectiveWords = {"NAME", "RE
 // Note [word keys]: a word of up to 16 bytes, upper-cased and padded with zero bytes,
 // read as a 128-bit big-endian number. Comparing two keys is comparing the words byte
 // by byte with the shorter first where one is a prefix of the other (no word byte is
-// zero), so the tables keep their order and a binary search step is two integer
-// compares. Words that hold a zero byte can share a key with a shorter word, hence the
-// length check on a match.
+// zero), so the tables keep their order and a binary search step is an integer
+// compare (see Find). Words that hold a zero byte can share a key with a shorter word,
+// hence the length check on a match.
 struct WordKey {
   std::uint64_t High = 0;
   std::uint64_t Low = 0;
