@@ -153,6 +153,33 @@ TEST(WordTablesTest, ClassifyWordFollowsTheRuleForEveryReservedWord) {
   }
 }
 
+// The scan's variant reads past the word; what follows it must not change the result.
+TEST(WordTablesTest, ReadAheadClassificationIgnoresTheBytesAfterTheWord) {
+  std::vector<std::string> words(std::begin(kReserved), std::end(kReserved));
+  for (const char *other :
+       {"X", "_x", "Unit1", "PROPERTYX", "Endless", "writeonlyx", "abcdefghijklmn"}) {
+    words.emplace_back(other);
+  }
+  for (const std::string &word : words) {
+    for (const bool inProperty : {false, true}) {
+      for (const char *after :
+           {"", "A", "sXXXXXXXXXXXXXXXXXX", "\xff\xff\xff\xff\xff\xff\xff\xff"}) {
+        const std::string memory = Lower(word) + after + std::string(kWordReadAhead, 'Z');
+        TPasConversion plain;
+        plain.InProperty = inProperty;
+        TPasConversion readAhead;
+        readAhead.InProperty = inProperty;
+        const TWordClass expected = ClassifyWord(plain, Lower(word));
+        const TWordClass got =
+            ClassifyWordReadAhead(readAhead, std::string_view(memory).substr(0, word.size()));
+        EXPECT_EQ(got.Kind, expected.Kind) << word << " + " << after;
+        EXPECT_EQ(got.OpensAssembler, expected.OpensAssembler) << word;
+        EXPECT_EQ(readAhead.InProperty, plain.InProperty) << word;
+      }
+    }
+  }
+}
+
 TEST(WordTablesTest, IdentifiersLeaveTheContextAlone) {
   for (const bool inProperty : {false, true}) {
     TPasConversion converter;

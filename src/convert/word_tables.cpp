@@ -79,20 +79,20 @@ constexpr std::array<std::string_view, 3> kPropertyDirectiveWords = {"NAME", "RE
 // Note [word keys]: a word of up to 16 bytes, upper-cased and padded with zero bytes,
 // read as a 128-bit big-endian number. Comparing two keys is comparing the words byte
 // by byte with the shorter first where one is a prefix of the other (no word byte is
-// zero), so the tables keep their order and a binary search step is two integer
-// compares. Words that hold a zero byte can share a key with a shorter word, hence the
-// length check on a match.
+// zero), so the tables keep their order and a binary search step is an integer
+// compare (see Find). Words that hold a zero byte can share a key with a shorter word,
+// hence the length check on a match.
 struct WordKey {
   std::uint64_t High = 0;
   std::uint64_t Low = 0;
 };
 
-// Without branches: the outcome of a search step cannot be predicted.
+// The byte order of the words (see Note [word keys]).
 constexpr bool operator<(WordKey a, WordKey b) {
-  return (a.High < b.High) | ((a.High == b.High) & (a.Low < b.Low));
+  return a.High < b.High || (a.High == b.High && a.Low < b.Low);
 }
 constexpr bool operator==(WordKey a, WordKey b) {
-  return (a.High == b.High) & (a.Low == b.Low);
+  return a.High == b.High && a.Low == b.Low;
 }
 
 constexpr std::size_t kKeyBytes = 16;
@@ -210,9 +210,9 @@ static_assert(HighsAreDistinct(kReservedKeys) && HighsAreDistinct(kDirectiveKeys
               HighsAreDistinct(kPropertyEndKeys) && HighsAreDistinct(kPropertyDirectiveKeys));
 
 // Binary search for the word of `key` and `length`: its index in the table or
-// kNotFound. The search halves the padded table without branching, so it always takes
-// log2(kSlots) steps, each one compare of high halves; the one candidate left is then
-// compared whole.
+// kNotFound. The search halves the padded table, so it always takes log2(kSlots)
+// steps (7 for the reserved words), each one compare of high halves; the one
+// candidate left is then compared whole.
 template <std::size_t N>
 constexpr std::ptrdiff_t Find(const KeyedTable<N> &table, WordKey key, std::size_t length) {
   std::size_t first = 0; // every high half before `first` is below the key's
