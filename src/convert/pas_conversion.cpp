@@ -1,5 +1,7 @@
 #include "convert/pas_conversion.h"
 
+#include <algorithm>
+
 #include <cstring>
 #include <limits>
 #include <new>
@@ -112,9 +114,41 @@ TPasConversion::TPasConversion() : EscapeBuffer(kInitialEscapeCapacity) {}
 TPasConversion::~TPasConversion() = default;
 
 std::uint64_t TPasConversion::Convert() {
+  const std::uint64_t sourceSize = Scan(Size());
+  HandOverOutput();
+  return sourceSize;
+}
+
+// Note [fragment pieces]
+// A fragment is several times the size of its source (ten times for a table of
+// numbers), and a program that only writes it on needs none of it once written. So
+// ConvertTo hands the output on whenever a line break has brought it past kPieceSize:
+// every piece is a run of whole lines, and memory stays at the source and a piece
+// (more only for a longer line).
+std::uint64_t TPasConversion::ConvertTo(const PieceSink& sink) {
+  Sink = &sink;
+  try {
+    const std::uint64_t sourceSize = Scan(std::min(Size(), 2 * kPieceSize));
+    Sink = nullptr;
+    sink(std::string_view(Output.Data(), OutputLength));
+    OutputLength = 0;
+    Clear();
+    return sourceSize;
+  } catch (...) {
+    Sink = nullptr;
+    throw;
+  }
+}
+
+void TPasConversion::HandPieceOn() {
+  (*Sink)(std::string_view(Output.Data(), OutputLength));
+  OutputLength = 0;
+}
+
+std::uint64_t TPasConversion::Scan(std::size_t expectedOutput) {
   Kind = TTokenKind::Unknown;
   const std::size_t sourceSize = Size();
-  PrepareOutput(sourceSize);
+  PrepareOutput(expectedOutput);
   LoadStyleTables();
   AppendOutput(kOpeningFrame);
   if (sourceSize > 0) {
@@ -160,7 +194,6 @@ std::uint64_t TPasConversion::Convert() {
     }
     AppendOutput(kClosingFrame);
   }
-  HandOverOutput();
   Source = nullptr;
   Cursor = nullptr;
   TokenStart = nullptr;
@@ -391,6 +424,9 @@ void TPasConversion::ScanLineBreak() {
     }
     Kind = TTokenKind::LineBreak;
     WriteToken(Escape::No);
+    if (Sink != nullptr && OutputLength >= kPieceSize) {
+      HandPieceOn(); // See Note [fragment pieces].
+    }
   } while (HasClass(*Cursor, kLineEndByte));
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -51,6 +52,17 @@ public:
   // the source) and std::bad_alloc when the escape scratch cannot be had.
   std::uint64_t Convert();
 
+  // Receives the fragment piece by piece; each piece but the last ends with a line end.
+  using PieceSink = std::function<void(std::string_view)>;
+
+  // Converts as Convert() does, but hands the fragment to `sink` in pieces of whole
+  // lines instead of keeping it, so that memory stays near the source's size; the
+  // stream is left empty. Throws as Convert() does, and whatever `sink` throws.
+  std::uint64_t ConvertTo(const PieceSink& sink);
+
+  // About how much output ConvertTo gathers before it hands a piece on.
+  static constexpr std::size_t kPieceSize = std::size_t{1} << 20;
+
 private:
   enum class Escape { No, Yes };
   struct TTokenStyle {
@@ -58,6 +70,10 @@ private:
     std::string_view Suffix;
   };
 
+  // The scan shared by Convert and ConvertTo: leaves the fragment, or its last piece,
+  // in Output.
+  std::uint64_t Scan(std::size_t expectedOutput);
+  void HandPieceOn();
   void LoadStyleTables();
   // The markup of the token being written, by Kind; resets Kind to Unknown.
   TTokenStyle SelectStyle();
@@ -94,6 +110,7 @@ private:
   std::array<std::string_view, kTokenKindCount> Prefixes;
   std::array<std::string_view, kTokenKindCount> Suffixes;
 
+  const PieceSink* Sink = nullptr; // set while ConvertTo runs
   ByteBlock Output;
   std::size_t OutputLength = 0;
   ByteBlock EscapeBuffer;

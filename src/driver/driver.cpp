@@ -17,6 +17,7 @@
 #include "files/file_size.h"
 #include "files/path_parts.h"
 #include "files/temp_files.h"
+#include "files/text_io.h"
 #include "platform/platform.h"
 
 namespace lexiform {
@@ -146,22 +147,19 @@ void ApplyStyles(TPasConversion& converter, const TStyleConfig& config) {
 // Leaves the entry's finished HTML text in `tempFileName`.
 void PrepareConvertedText(const std::string& currentFile, const TStyleConfig& config,
                           const std::string& tempFileName) {
-  // See Note [rewriting temporary files] for StartOver.
-  if (GetFileSizeBytes(currentFile) == 0) {
-    StartOver(tempFileName).Close();
-    return;
-  }
-  {
-    // One converter per file, gone before the fix-up pass reads what it saved.
+  // See Note [rewriting temporary files].
+  BufferedFileWriter output(OpenForRewrite(tempFileName));
+  if (GetFileSizeBytes(currentFile) > 0) {
+    // One converter per file. Its text goes through the fix-up into the temporary file
+    // piece by piece, so memory stays near the size of the source.
     TPasConversion converter;
     ApplyStyles(converter, config);
     converter.LoadFromFile(currentFile);
-    converter.Convert();
-    platform::File fragment = StartOver(tempFileName);
-    fragment.Write(converter.Memory(), converter.Size());
-    fragment.Close();
+    FixedTextWriter fixedText(output);
+    converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
+    fixedText.Finish();
   }
-  FixEntities(tempFileName);
+  output.Close();
 }
 
 struct TRunFiles {

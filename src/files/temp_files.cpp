@@ -130,15 +130,78 @@ TempFile::TempFile(TempFile&& other) noexcept : path_(std::move(other.path_)) {
 }
 
 // Note [rewriting temporary files]
-// A run rewrites its temporary files once per input file, thousands of times over a
-// source tree. On ext4 a file that is truncated, or renamed over an existing file, is
-// pushed to disk when it is closed (a safeguard for programs that replace files that
-// way), and removing it later waits for that write: a few milliseconds per input file.
-// So a temporary file is never truncated or replaced: it is removed and created anew,
-// exclusively, and the fixed text is renamed onto a name that was freed first.
-platform::File StartOver(const std::string& path) {
-  platform::RemoveFile(path);
-  return platform::File(path, platform::File::Mode::CreateNew);
+// A run rewrites its temporary file once per input file, thousands of times over a
+// source tree. On ext4 a file that is truncated to nothing, or renamed over another
+// file, is pushed to disk when it is closed (a safeguard for programs that replace
+// files that way), and removing or emptying it later waits for that write: a few
+// milliseconds per input file. So the temporary file is overwritten from its start and
+// cut to length when closed, and a fixed text is renamed only onto a name that was
+// freed first. Creating and removing files per input costs time as well, which is why
+// the driver fixes the converted text on its way into the temporary file
+// (WriteFixedText) rather than saving it and fixing the file in a second pass.
+platform::File OpenForRewrite(const std::string& path) {
+  try {
+    return platform::File(path, platform::File::Mode::Rewrite);
+  } catch (const platform::FileError&) {
+    return platform::File(path, platform::File::Mode::CreateNew);
+  }
+}
+
+namespace {
+void FixLines(TextLineReader& input, BufferedFileWriter& output) {
+  LineFixer fixer;
+  std::string_view line;
+  while (input.NextLine(line)) {
+    if (line.find('&') == std::string_view::npos) {
+      output.WriteLine(line);
+      continue;
+    }
+    fixer.WriteFixed(line, output);
+  }
+}
+} // namespace
+
+void FixedTextWriter::WriteLines(std::string_view text) {
+  TextLineReader input(text);
+  FixLines(input, output_);
+  ended_ = input.EndedByCtrlZ();
+}
+
+void FixedTextWriter::Write(std::string_view piece) {
+  if (ended_) {
+    return;
+  }
+  std::string_view text = piece;
+  if (!pending_.empty()) {
+    pending_.append(piece);
+    text = pending_;
+  }
+  // Whole lines go now. A CR at the very end waits, and its line with it: an LF in the
+  // next piece would make the two one line end.
+  std::size_t complete = text.size();
+  if (complete > 0 && text.back() == '\r') {
+    --complete;
+  }
+  const std::size_t lastEnd =
+      complete == 0 ? std::string_view::npos : text.find_last_of("\r\n", complete - 1);
+  const std::size_t cut = lastEnd == std::string_view::npos ? 0 : lastEnd + 1;
+  if (cut > 0) {
+    WriteLines(text.substr(0, cut));
+  }
+  std::string rest(text.substr(cut));
+  pending_ = std::move(rest);
+}
+
+void FixedTextWriter::Finish() {
+  if (!ended_ && !pending_.empty()) {
+    WriteLines(pending_);
+  }
+  pending_.clear();
+}
+
+void WriteFixedText(std::string_view text, BufferedFileWriter& output) {
+  TextLineReader input(text);
+  FixLines(input, output);
 }
 
 void FixEntities(const std::string& fileName) {
@@ -147,16 +210,8 @@ void FixEntities(const std::string& fileName) {
   const TempFile fixFile(kFixFilePrefix);
   {
     TextLineReader input(fileName);
-    BufferedFileWriter output(StartOver(fixFile.Path()));
-    LineFixer fixer;
-    std::string_view line;
-    while (input.NextLine(line)) {
-      if (line.find('&') == std::string_view::npos) {
-        output.WriteLine(line);
-        continue;
-      }
-      fixer.WriteFixed(line, output);
-    }
+    BufferedFileWriter output(OpenForRewrite(fixFile.Path()));
+    FixLines(input, output);
     output.Close();
   }
   // Renaming onto a free name is cheap; a copy is the way across file systems. See

@@ -47,14 +47,18 @@ const char* FindLineStop(const char* from, const char* to) {
 
 TextLineReader::TextLineReader(const std::string& path)
     : file_(path, platform::File::Mode::Read), buffer_(new char[kBufferSize]),
-      capacity_(kBufferSize), sizeHint_(platform::FileSize(path)) {}
+      data_(buffer_.get()), capacity_(kBufferSize), sizeHint_(platform::FileSize(path)) {}
+
+// All of the text is there from the start, so Fill() never runs and nothing is copied.
+TextLineReader::TextLineReader(std::string_view text)
+    : data_(text.data()), capacity_(text.size()), end_(text.size()), atEof_(true) {}
 
 bool TextLineReader::Fill() {
   if (atEof_) {
     return false;
   }
   if (pos_ > 0) {
-    std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+    std::memmove(buffer_.get(), data_ + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
   }
@@ -67,8 +71,9 @@ bool TextLineReader::Fill() {
       larger = end_ + static_cast<std::size_t>(rest) + 1;
     }
     std::unique_ptr<char[]> grown(new char[larger]);
-    std::memcpy(grown.get(), buffer_.get(), end_);
+    std::memcpy(grown.get(), data_, end_);
     buffer_ = std::move(grown);
+    data_ = buffer_.get();
     capacity_ = larger;
   }
   const std::size_t got = file_.Read(buffer_.get() + end_, capacity_ - end_);
@@ -82,12 +87,12 @@ bool TextLineReader::Fill() {
 }
 
 void TextLineReader::ConsumeLineEnd() {
-  const char first = buffer_[pos_++];
+  const char first = data_[pos_++];
   if (first != '\r') {
     return;
   }
   if (pos_ < end_) {
-    if (buffer_[pos_] == '\n') {
+    if (data_[pos_] == '\n') {
       ++pos_;
     }
   } else {
@@ -98,14 +103,14 @@ void TextLineReader::ConsumeLineEnd() {
 
 bool TextLineReader::SkipRestOfLine() {
   for (;;) {
-    const char* begin = buffer_.get() + pos_;
-    const char* end = buffer_.get() + end_;
+    const char* begin = data_ + pos_;
+    const char* end = data_ + end_;
     const char* stop = FindLineStop(begin, end);
     while (stop != end && *stop == kCtrlZ) {
       stop = FindLineStop(stop + 1, end);
     }
     if (stop != end) {
-      pos_ = static_cast<std::size_t>(stop - buffer_.get());
+      pos_ = static_cast<std::size_t>(stop - data_);
       ConsumeLineEnd();
       return true;
     }
@@ -129,20 +134,21 @@ bool TextLineReader::NextLine(std::string_view& line) {
   }
   if (skipLf_) {
     skipLf_ = false;
-    if ((pos_ < end_ || Fill()) && buffer_[pos_] == '\n') {
+    if ((pos_ < end_ || Fill()) && data_[pos_] == '\n') {
       ++pos_;
     }
   }
   std::size_t scanned = 0; // bytes after pos_ known to hold no line stop
   for (;;) {
-    const char* begin = buffer_.get() + pos_;
-    const char* end = buffer_.get() + end_;
+    const char* begin = data_ + pos_;
+    const char* end = data_ + end_;
     const char* stop = FindLineStop(begin + scanned, end);
     if (stop != end) {
       const auto length = static_cast<std::size_t>(stop - begin);
       if (*stop == kCtrlZ) {
         if (length == 0) {
           finished_ = true;
+          endedByCtrlZ_ = true;
           return false;
         }
         skipRestOfLine_ = true;
@@ -161,7 +167,7 @@ bool TextLineReader::NextLine(std::string_view& line) {
       if (scanned == 0) {
         return false;
       }
-      line = std::string_view(buffer_.get() + pos_, scanned);
+      line = std::string_view(data_ + pos_, scanned);
       pos_ = end_;
       return true;
     }

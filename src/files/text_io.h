@@ -19,11 +19,16 @@ class TextLineReader {
 public:
   // Throws platform::FileError when the file cannot be opened.
   explicit TextLineReader(const std::string& path);
+  // Reads the lines of `text`, which must outlive the reader.
+  explicit TextLineReader(std::string_view text);
 
   // Puts the next line, without its line end, into `line` and returns true; returns
   // false at the end of the text. `line` stays valid until the next call.
   // Throws platform::FileError on a read error.
   bool NextLine(std::string_view& line);
+
+  // Whether a Ctrl-Z at the start of a line ended the text.
+  bool EndedByCtrlZ() const { return endedByCtrlZ_; }
 
 private:
   // Makes more bytes available after end_, keeping [pos_, end_). Returns false when
@@ -38,13 +43,15 @@ private:
   // Not a vector: its zero-filling would touch every page of a buffer that a small
   // file never needs.
   std::unique_ptr<char[]> buffer_;
+  const char* data_ = nullptr; // buffer_, or the text of a reader over memory
   std::size_t capacity_ = 0;
   std::uint64_t sizeHint_ = 0;  // the file's size when it was opened
   std::uint64_t bytesRead_ = 0; // from the file so far
   std::size_t pos_ = 0;         // start of the unread bytes
   std::size_t end_ = 0;         // end of the bytes read from the file
   bool atEof_ = false;
-  bool finished_ = false;       // a Ctrl-Z at the start of a line ended the text
+  bool finished_ = false;       // no more lines
+  bool endedByCtrlZ_ = false;   // a Ctrl-Z at the start of a line ended the text
   bool skipLf_ = false;         // a CR ended the last line: an LF right after belongs to it
   bool skipRestOfLine_ = false; // a Ctrl-Z cut the last line short
 };

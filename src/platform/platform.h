@@ -130,6 +130,8 @@ public:
     CreateTruncate, // created, or emptied when it exists
     Append,         // an existing file, written at its end
     CreateNew,      // a new file; fails when anything, a link included, has the name
+    Rewrite,        // an existing file, written from its start and cut by Close() at
+                    // the end of what was written, without being emptied first
   };
 
   File() = default;
@@ -156,6 +158,7 @@ public:
 private:
   static constexpr std::intptr_t kNoHandle = -1;
   std::intptr_t handle_ = kNoHandle;
+  bool cutAtClose_ = false;
   std::string path_;
 };
 

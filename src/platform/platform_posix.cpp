@@ -308,6 +308,10 @@ File::File(const std::string& path, Mode mode) : path_(path) {
   case Mode::CreateNew:
     flags |= O_WRONLY | O_CREAT | O_EXCL;
     break;
+  case Mode::Rewrite:
+    flags |= O_WRONLY;
+    cutAtClose_ = true;
+    break;
   }
   int fd = -1;
   do {
@@ -329,7 +333,8 @@ File::~File() {
   }
 }
 
-File::File(File&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+File::File(File&& other) noexcept
+    : handle_(other.handle_), cutAtClose_(other.cutAtClose_), path_(std::move(other.path_)) {
   other.handle_ = kNoHandle;
 }
 
@@ -339,6 +344,7 @@ File& File::operator=(File&& other) noexcept {
       ::close(static_cast<int>(handle_));
     }
     handle_ = other.handle_;
+    cutAtClose_ = other.cutAtClose_;
     path_ = std::move(other.path_);
     other.handle_ = kNoHandle;
   }
@@ -378,6 +384,14 @@ void File::Close() {
   }
   const int fd = static_cast<int>(handle_);
   handle_ = kNoHandle;
+  if (cutAtClose_) {
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    if (end < 0 || ::ftruncate(fd, end) != 0) {
+      const int error = errno;
+      ::close(fd);
+      ThrowFileError("Cannot write", path_, error);
+    }
+  }
   if (::close(fd) != 0 && errno != EINTR) {
     ThrowFileError("Cannot write", path_, errno);
   }

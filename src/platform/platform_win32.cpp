@@ -330,6 +330,9 @@ File::File(const std::string &path, Mode mode) : path_(path) {
   case Mode::CreateNew:
     disposition = CREATE_NEW;
     break;
+  case Mode::Rewrite:
+    cutAtClose_ = true;
+    break;
   }
   const HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -354,7 +357,8 @@ File::~File() {
   }
 }
 
-File::File(File &&other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+File::File(File &&other) noexcept
+    : handle_(other.handle_), cutAtClose_(other.cutAtClose_), path_(std::move(other.path_)) {
   other.handle_ = kNoHandle;
 }
 
@@ -364,6 +368,7 @@ File &File::operator=(File &&other) noexcept {
       ::CloseHandle(ToHandle(handle_));
     }
     handle_ = other.handle_;
+    cutAtClose_ = other.cutAtClose_;
     path_ = std::move(other.path_);
     other.handle_ = kNoHandle;
   }
@@ -404,6 +409,11 @@ void File::Close() {
   }
   const HANDLE handle = ToHandle(handle_);
   handle_ = kNoHandle;
+  if (cutAtClose_ && !::SetEndOfFile(handle)) {
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    ThrowFileError("Cannot write", path_, error);
+  }
   if (!::CloseHandle(handle)) {
     ThrowFileError("Cannot write", path_, ::GetLastError());
   }
