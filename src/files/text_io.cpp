@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lexiform {
 
 namespace {
@@ -23,11 +27,32 @@ constexpr std::uint64_t HasZeroByte(std::uint64_t word) {
 
 bool IsLineStop(char c) { return c == '\n' || c == '\r' || c == kCtrlZ; }
 
-// The first LF, CR or Ctrl-Z in [from, to), or `to`. Looks at eight bytes at a time:
-// text lines are mostly plain bytes, and this keeps the reader at memory speed
-// without tying it to one processor's vector instructions.
+#if defined(__SSE2__)
+// Index of the lowest set bit of a non-zero mask (g++ and clang both have the builtin).
+unsigned CountTrailingZeros(unsigned mask) { return static_cast<unsigned>(__builtin_ctz(mask)); }
+#endif
+
+// The first LF, CR or Ctrl-Z in [from, to), or `to`. Text lines are mostly plain
+// bytes, so the search looks at many bytes at a time: sixteen with SSE2 (every x86-64
+// processor, and the 32-bit Windows build asks for it), else eight in a machine word.
 const char* FindLineStop(const char* from, const char* to) {
   const char* p = from;
+#if defined(__SSE2__)
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
+  while (to - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf),
+                                                   _mm_cmpeq_epi8(bytes, cr)),
+                                      _mm_cmpeq_epi8(bytes, ctrlZ));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+    if (mask != 0) {
+      return p + CountTrailingZeros(mask);
+    }
+    p += 16;
+  }
+#endif
   while (to - p >= 8) {
     std::uint64_t word;
     std::memcpy(&word, p, sizeof word);
