@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Lexiform and runs every test: g++ and clang with warnings as errors, then the
-# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and last the
-# 32-bit Windows program (mingw-w64) with its tests under Wine.
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then every
+# fuzz target for a minute, and last the 32-bit Windows program (mingw-w64) with its
+# tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,9 @@ for preset in ci ci-clang asan; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
 done
+
+# Every fuzz target for a bounded time (FUZZ_SECONDS, default 60 s each).
+scripts/run-fuzzers.sh
 
 echo "=== mingw32"
 export WINEDEBUG=-all

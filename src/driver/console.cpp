@@ -24,7 +24,13 @@ void SetTextColor(TColor color) {
   platform::ApplyTextAttribute(attribute);
 }
 
-void Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void Write(std::string_view text) {
+  // An empty view may hold a null pointer, which fwrite must not be given even for
+  // zero bytes.
+  if (!text.empty()) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+}
 
 void WriteLine(std::string_view text) {
   Write(text);
@@ -37,6 +43,8 @@ void WriteColoredLine(TColor color, std::string_view text) {
   SetTextColor(TColor::LightGray);
 }
 
-void FlushConsole() { std::fflush(stdout); }
+void FlushConsole() {
+  std::fflush(stdout);
+}
 
 } // namespace lexiform

@@ -1,0 +1,5 @@
+procedure Fast; assembler;
+asm
+  mov eax, [ebp+8] { <x> }
+  cmp eax, 0
+end;

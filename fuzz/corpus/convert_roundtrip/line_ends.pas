@@ -1,0 +1,7 @@
+ab
+c
+d { multi
+line <comment> }(* two
+lines *)
+'open string
+x

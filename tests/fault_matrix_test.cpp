@@ -1,0 +1,565 @@
+// Faults and bad input, end to end: the real program, copied into a scratch directory,
+// meets one bad entry (or one failure) between two good files. Each case checks the
+// exit status, the console lines, and that the good files' sections are in the
+// document whole: byte for byte what a run over the good files alone gives them.
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace lexiform {
+namespace {
+
+using test::ReadBytes;
+using test::RunResult;
+using test::ScratchDir;
+using test::SplitCrLfLines;
+using test::WriteBytes;
+
+const std::string kRule(80, '-');
+const std::string kBefore =
+    "program Before;\r\n{ a < b & c }\r\nbegin\r\n  Writeln('<x>');\r\nend.\r\n";
+const std::string kAfter = "unit After;\r\ninterface\r\nconst N = $FF; // last\r\nend.\r\n";
+const std::string kClosingLines = "</code>\r\n</pre>\r\n";
+
+std::size_t Count(const std::string& text, const std::string& piece) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// Section `number` of a document with an index: from its "<hr>" to the next section or,
+// for the last one, to `footer` when the document ends with it; empty when the
+// document has no such section.
+std::string Section(const std::string& document, std::size_t number,
+                    const std::string& footer = "") {
+  const std::string start = "<hr>\r\n<a name=\"File_" + std::to_string(number) + "\"></a>\r\n";
+  const std::size_t begin = document.find(start);
+  if (begin == std::string::npos) {
+    return {};
+  }
+  std::size_t end = document.find("<hr>\r\n", begin + start.size());
+  const bool endsWithFooter =
+      document.size() >= footer.size() &&
+      document.compare(document.size() - footer.size(), footer.size(), footer) == 0;
+  if (end == std::string::npos && endsWithFooter) {
+    end = document.size() - footer.size();
+  }
+  return document.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+// The section as it would stand under another number.
+std::string Renumbered(const std::string& section, std::size_t from, std::size_t to) {
+  std::string result = section;
+  for (const auto& [before, after] :
+       {std::pair<std::string, std::string>{"File_" + std::to_string(from) + "\"",
+                                            "File_" + std::to_string(to) + "\""},
+        std::pair<std::string, std::string>{"File " + std::to_string(from) + ": ",
+                                            "File " + std::to_string(to) + ": "}}) {
+    const std::size_t at = result.find(before);
+    if (at != std::string::npos) {
+      result.replace(at, before.size(), after);
+    }
+  }
+  return result;
+}
+
+// The converted text of a section: from "<pre>" on.
+std::string Body(const std::string& section) {
+  const std::size_t pre = section.find("<pre>\r\n");
+  return pre == std::string::npos ? std::string() : section.substr(pre);
+}
+
+class FaultMatrixTest : public ::testing::Test {
+protected:
+  FaultMatrixTest() : program(test::InstallProgram(bin)) {
+    fs::create_directories(work / "tmp");
+    WriteBytes(work / "before.pas", kBefore);
+    WriteBytes(work / "after.pas", kAfter);
+  }
+  void SetUp() override { LEXIFORM_SKIP_ON_OTHER_PLATFORM(); }
+
+  std::vector<std::string> Environment() const { return {"TMPDIR=" + (work / "tmp")}; }
+
+  RunResult Run(const std::vector<std::string>& arguments) {
+    return test::RunProgram(program, arguments, work.Path(), Environment());
+  }
+
+  // Runs the program as the unprivileged user "nobody" (the tests run as root, who may
+  // read anything): the scratch directories are opened to everyone first.
+  RunResult RunAsNobody(const std::vector<std::string>& arguments) {
+    for (const fs::path& path : {fs::path(work.Path()), fs::path(work / "tmp")}) {
+      fs::permissions(path, fs::perms::all);
+    }
+    fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    std::string command =
+        "setpriv --reuid=65534 --regid=65534 --clear-groups " + test::ShellQuote(program);
+    for (const std::string& argument : arguments) {
+      command += " " + test::ShellQuote(argument);
+    }
+    return test::RunShell(command, work.Path(), Environment());
+  }
+
+  static bool CanRunAsNobody() { return std::system("command -v setpriv >/dev/null 2>&1") == 0; }
+
+  // The good files' sections as a run over them alone gives them (same program, same
+  // configuration, same user), numbered as they stand around one entry between them.
+  struct GoodSections {
+    std::string before;
+    std::string after;
+    std::string footer; // as the document ends with it
+  };
+  GoodSections ReferenceSections(bool asNobody = false) {
+    const std::vector<std::string> arguments = {"before.pas,after.pas", "reference.html"};
+    const RunResult result = asNobody ? RunAsNobody(arguments) : Run(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    const std::string document = ReadBytes(work / "reference.html");
+    fs::remove(work / "reference.html");
+    // The good files' sections end with their closing lines; the footer follows.
+    const std::size_t closing = document.rfind(kClosingLines);
+    EXPECT_NE(closing, std::string::npos);
+    GoodSections good;
+    good.footer = document.substr(closing + kClosingLines.size());
+    good.before = Section(document, 1, good.footer);
+    good.after = Renumbered(Section(document, 2, good.footer), 2, 3);
+    return good;
+  }
+
+  // Sections 1 and `afterNumber` are the good files' whole sections; the document ends
+  // with the footer.
+  void ExpectGoodFilesWhole(const std::string& document, const GoodSections& good,
+                            std::size_t afterNumber = 3) {
+    ASSERT_NE(good.before.find(kClosingLines), std::string::npos) << good.before;
+    EXPECT_EQ(Section(document, 1, good.footer), good.before);
+    EXPECT_EQ(Section(document, afterNumber, good.footer), Renumbered(good.after, 3, afterNumber));
+    ASSERT_GE(document.size(), good.footer.size());
+    EXPECT_EQ(document.substr(document.size() - good.footer.size()), good.footer);
+  }
+
+  std::size_t LeftoverTempFiles() {
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(work / "tmp")) {
+      if (entry.path().filename().string().rfind("Lexiform_", 0) == 0) {
+        ++count;
+      }
+    }
+    return count;
+  }
+
+  ScratchDir bin;
+  ScratchDir work;
+  std::string program;
+};
+
+// The console of a run over three entries: the entry lines with `middle` (the lines the
+// middle entry gets) between them, and the summary.
+void ExpectConsole(const RunResult& result, const std::string& entry2,
+                   const std::vector<std::string>& middle) {
+  const auto lines = SplitCrLfLines(result.out);
+  std::size_t at = 0;
+  while (at < lines.size() && lines[at] != " Files:") {
+    ++at;
+  }
+  std::vector<std::string> expected = {
+      " Files:", "  1: before.pas (" + std::to_string(kBefore.size()) + " bytes)", entry2};
+  expected.insert(expected.end(), middle.begin(), middle.end());
+  expected.push_back("  3: after.pas (" + std::to_string(kAfter.size()) + " bytes)");
+  expected.push_back("");
+  expected.push_back(kRule + "     Processed files: 3");
+  ASSERT_LE(at + expected.size() + 1, lines.size()) << result.out;
+  EXPECT_EQ(
+      std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(at),
+                               lines.begin() + static_cast<std::ptrdiff_t>(at + expected.size())),
+      expected);
+  EXPECT_TRUE(std::regex_match(lines[at + expected.size()],
+                               std::regex("      Execution time: \\d+:\\d\\d:\\d\\d")));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(FaultMatrixTest, UnreadableFile_PosixOnly) {
+  if (!CanRunAsNobody()) {
+    GTEST_SKIP() << "setpriv is needed to run as another user";
+  }
+  WriteBytes(work / "locked.pas", "secret\r\n");
+  fs::permissions(work / "locked.pas", fs::perms::none);
+  const GoodSections good = ReferenceSections(true);
+  const RunResult result = RunAsNobody({"before.pas,locked.pas,after.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  ExpectConsole(result, "  2: locked.pas ( 8 bytes)", {"  Could not open file: locked.pas"});
+  const std::string document = ReadBytes(work / "out.html");
+  ExpectGoodFilesWhole(document, good);
+  EXPECT_EQ(Section(document, 2), "");
+  EXPECT_EQ(document.find("secret"), std::string::npos);
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+TEST_F(FaultMatrixTest, DirectoryAmongTheFiles) {
+  fs::create_directories(work / "folder.pas");
+  const GoodSections good = ReferenceSections();
+  const RunResult result = Run({"before.pas,folder.pas,after.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  ExpectConsole(result, "  2: folder.pas ( 0 bytes)", {"  File not exists: folder.pas"});
+  const std::string document = ReadBytes(work / "out.html");
+  ExpectGoodFilesWhole(document, good);
+  EXPECT_EQ(Section(document, 2), "");
+  EXPECT_EQ(Count(document, "<li>"), 3u);
+}
+
+// A dangling link is found by the wildcard and then does not exist as a file: the same
+// road as a file removed between the listing and its turn.
+TEST_F(FaultMatrixTest, DanglingLinkFoundByAWildcard_PosixOnly) {
+  fs::create_directories(work / "src");
+  WriteBytes(work / "src/a.pas", kBefore);
+  fs::create_symlink("gone.pas", work / "src/b.pas");
+  WriteBytes(work / "src/c.pas", kAfter);
+  const RunResult result = Run({"src/*.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("  1: src/a.pas (" + std::to_string(kBefore.size()) +
+                            " bytes)\r\n  2: src/b.pas ( 0 bytes)\r\n"
+                            "  File not exists: src/b.pas\r\n  3: src/c.pas ("),
+            std::string::npos)
+      << result.out;
+  const std::string document = ReadBytes(work / "out.html");
+  EXPECT_NE(Section(document, 1).find("</pre>\r\n"), std::string::npos);
+  EXPECT_EQ(Section(document, 2), "");
+  EXPECT_NE(Section(document, 3).find("</pre>\r\n"), std::string::npos);
+}
+
+// A real removal at a known moment: the configuration file is a FIFO, so the program,
+// which reads it right after the listing, waits there until the shell below opens it
+// for writing. The shell then removes the file and closes the FIFO (an empty
+// configuration), and the program meets the file gone at its turn.
+TEST_F(FaultMatrixTest, FileRemovedBetweenListingAndItsTurn_PosixOnly) {
+  WriteBytes(work / "doomed.pas", "doomed\r\n");
+  WriteBytes(bin / "lexiform.ini", "");
+  const GoodSections good = ReferenceSections();
+  fs::remove(bin / "lexiform.ini");
+  const std::string script = "mkfifo " + test::ShellQuote(bin / "lexiform.ini") + " || exit 90\n" +
+                             test::ShellQuote(program) +
+                             " before.pas,doomed.pas,after.pas out >console.txt 2>&1 &\n" +
+                             "program=$!\n"
+                             // Opening the FIFO returns once the program opens it; the bound keeps
+                             // a program that never does from hanging the test.
+                             "timeout 20 sh -c 'exec 3>\"$1\" && rm doomed.pas' sh " +
+                             test::ShellQuote(bin / "lexiform.ini") +
+                             "\n"
+                             "wait $program\n";
+  const RunResult shell = test::RunShell(script, work.Path(), Environment());
+  ASSERT_NE(shell.status, 90) << "no FIFO here";
+  EXPECT_EQ(shell.status, 0) << shell.err;
+  RunResult result;
+  result.out = ReadBytes(work / "console.txt");
+  result.status = shell.status;
+  // Its size is taken at its turn, too.
+  ExpectConsole(result, "  2: doomed.pas ( 0 bytes)", {"  File not exists: doomed.pas"});
+  const std::string document = ReadBytes(work / "out.html");
+  ExpectGoodFilesWhole(document, good);
+  EXPECT_EQ(Section(document, 2), "");
+  EXPECT_EQ(Count(document, "<li>"), 3u);
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+TEST_F(FaultMatrixTest, UnreadableDirectoryDuringSub_PosixOnly) {
+  if (!CanRunAsNobody()) {
+    GTEST_SKIP() << "setpriv is needed to run as another user";
+  }
+  fs::create_directories(work / "src/locked/inner");
+  fs::create_directories(work / "src/z");
+  WriteBytes(work / "src/a.pas", kBefore);
+  WriteBytes(work / "src/locked/hidden.pas", "hidden\r\n");
+  WriteBytes(work / "src/locked/inner/deeper.pas", "deeper\r\n");
+  WriteBytes(work / "src/z/z.pas", kAfter);
+  for (const char* directory : {"src", "src/z"}) {
+    fs::permissions(work / directory, fs::perms::all);
+  }
+  fs::permissions(work / "src/locked", fs::perms::none);
+  const RunResult result = RunAsNobody({"src/*.pas", "out", "-sub"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  const auto lines = SplitCrLfLines(result.out);
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[1], "     Processing 2 files ...");
+  EXPECT_EQ(Count(result.out, "  1: src/a.pas ("), 1u);
+  EXPECT_EQ(Count(result.out, "  2: src/z/z.pas ("), 1u);
+  EXPECT_EQ(result.out.find("hidden"), std::string::npos);
+  const std::string document = ReadBytes(work / "out.html");
+  EXPECT_NE(Section(document, 1).find("</pre>\r\n"), std::string::npos);
+  EXPECT_NE(Section(document, 2).find("</pre>\r\n"), std::string::npos);
+  EXPECT_EQ(document.substr(document.size() - 9), "</html>\r\n");
+}
+
+TEST_F(FaultMatrixTest, SymbolicLinkLoopUnderSub_PosixOnly) {
+  fs::create_directories(work / "src/sub");
+  WriteBytes(work / "src/a.pas", kBefore);
+  WriteBytes(work / "src/sub/b.pas", kAfter);
+  fs::create_directory_symlink(".", work / "src/self");
+  fs::create_directory_symlink("..", work / "src/sub/up");
+  fs::create_directory_symlink("../sub", work / "src/sub/again");
+  const RunResult result = Run({"src/*.pas", "out", "-sub"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  const auto lines = SplitCrLfLines(result.out);
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[1], "     Processing 2 files ...");
+  EXPECT_NE(result.out.find("  1: src/a.pas ("), std::string::npos);
+  EXPECT_NE(result.out.find("  2: src/sub/b.pas ("), std::string::npos);
+  const std::string document = ReadBytes(work / "out.html");
+  EXPECT_NE(Section(document, 2).find("</pre>\r\n"), std::string::npos);
+}
+
+TEST_F(FaultMatrixTest, EmptyFileAndFileOfZeroBytes) {
+  WriteBytes(work / "empty.pas", "");
+  WriteBytes(work / "zeros.pas", std::string(4096, '\0'));
+  const GoodSections good = ReferenceSections();
+  const RunResult result = Run({"before.pas,empty.pas,zeros.pas,after.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("  2: empty.pas ( 0 bytes)\r\n  3: zeros.pas (4.00 KB)\r\n  4: "),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(Count(result.out, "  File not exists"), 0u);
+  EXPECT_EQ(Count(result.out, "  Could not open file"), 0u);
+  const std::string document = ReadBytes(work / "out.html");
+  ExpectGoodFilesWhole(document, good, 4);
+  // The empty file: head lines only. The zeros: the scan stops at the first zero byte,
+  // leaving the frames with one empty line between them.
+  EXPECT_EQ(Body(Section(document, 2)), "");
+  EXPECT_NE(Section(document, 2).find("File size:  0 bytes</font>\r\n"), std::string::npos);
+  EXPECT_EQ(Body(Section(document, 3)), "<pre>\r\n<code>\r\n\r\n</code>\r\n</pre>\r\n");
+  EXPECT_EQ(document.find('\0'), std::string::npos);
+}
+
+// One line of 50 MB, made here: a comment with markup characters all along, so that the
+// line goes through escaping and the fix-up pass whole.
+TEST_F(FaultMatrixTest, SingleLineOfFiftyMegabytes) {
+  const std::string piece = "lorem <ipsum> & dolor sit amet, consectetur adipiscing elit ";
+  std::string comment;
+  comment.reserve(50u << 20);
+  while (comment.size() + piece.size() <= (50u << 20) - 2) {
+    comment += piece;
+  }
+  comment = "{" + comment + "}";
+  WriteBytes(work / "huge.pas", comment);
+  const GoodSections good = ReferenceSections();
+  const RunResult result = Run({"before.pas,huge.pas,after.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  ExpectConsole(result, "  2: huge.pas (50.00 MB)", {});
+  const std::string document = ReadBytes(work / "out.html");
+  ExpectGoodFilesWhole(document, good);
+
+  std::string escaped;
+  escaped.reserve(comment.size() + comment.size() / 4);
+  for (char c : comment) {
+    if (c == '<') {
+      escaped += "&lt;";
+    } else if (c == '>') {
+      escaped += "&gt;";
+    } else if (c == '&') {
+      escaped += "&amp;";
+    } else {
+      escaped += c;
+    }
+  }
+  const std::string section = Section(document, 2, good.footer);
+  EXPECT_TRUE(Body(section) == "<pre>\r\n<code>\r\n<font color=navy><i>" + escaped +
+                                   "</font></i>\r\n</code>\r\n</pre>\r\n")
+      << "section of " << section.size() << " bytes, the converted line has " << escaped.size();
+}
+
+TEST_F(FaultMatrixTest, LineEndsOfCrOnly) {
+  const std::string crlf = "program P;\r\nbegin\r\n  x := 'a<b';\r\n\r\nend.\r\n";
+  std::string cr;
+  for (char c : crlf) {
+    if (c != '\n') {
+      cr += c;
+    }
+  }
+  WriteBytes(work / "crlf.pas", crlf);
+  WriteBytes(work / "cr.pas", cr);
+  const RunResult result = Run({"before.pas,cr.pas,crlf.pas,after.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  const std::string document = ReadBytes(work / "out.html");
+  // The lines of the CR file stand as lines of their own, as those of the CR LF file.
+  EXPECT_EQ(Body(Section(document, 2)), Body(Section(document, 3)));
+  EXPECT_EQ(Count(Body(Section(document, 2)), "\r\n"), 10u);
+  EXPECT_NE(Section(document, 4).find("</pre>\r\n"), std::string::npos);
+}
+
+// Ctrl-Z ends the text: at the start of a line (a file that ends the old way) it takes
+// the converter's closing lines with it; inside a line it cuts only that line.
+TEST_F(FaultMatrixTest, FilesEndingInCtrlZ) {
+  WriteBytes(work / "dos.pas", "begin\r\nend.\r\n\x1a");
+  WriteBytes(work / "cut.pas", "begin\r\nend.\x1a");
+  const GoodSections good = ReferenceSections();
+  const RunResult result = Run({"before.pas,dos.pas,cut.pas,after.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(Count(result.out, "  Could not open file"), 0u);
+  const std::string document = ReadBytes(work / "out.html");
+  ExpectGoodFilesWhole(document, good, 4);
+  const std::string code =
+      "<pre>\r\n<code>\r\n<b>begin</b>\r\n<b>end</b><font color=maroon>.</font>\r\n";
+  EXPECT_EQ(Body(Section(document, 2)), code);
+  EXPECT_EQ(Body(Section(document, 3)), code + "</code>\r\n</pre>\r\n");
+  EXPECT_EQ(document.find('\x1a'), std::string::npos);
+}
+
+TEST_F(FaultMatrixTest, ConfigurationOfRandomBytes) {
+  // Random bytes, with pieces of the configuration's syntax mixed in so that some of
+  // them form sections and keys.
+  const char* const pieces[] = {
+      "[Header]", "[Footer]", "[Comment]", "[keyword]", "Prefix=", "Suffix=", "0=",  "\r\n",
+      "\n",       "\r",       "\"",        "'",         "=",       ";",       "\x1a"};
+  std::mt19937 random(6);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(pieces) - 1);
+  std::string ini;
+  while (ini.size() < 8192) {
+    if (byte(random) < 64) {
+      ini += pieces[piece(random)];
+    } else {
+      ini += static_cast<char>(byte(random));
+    }
+  }
+  WriteBytes(bin / "lexiform.ini", ini);
+  const GoodSections good = ReferenceSections();
+  WriteBytes(work / "middle.pas", kBefore + kAfter);
+  const RunResult result = Run({"before.pas,middle.pas,after.pas", "out"});
+  EXPECT_EQ(result.status, 0);
+  ExpectConsole(
+      result, "  2: middle.pas (" + std::to_string(kBefore.size() + kAfter.size()) + " bytes)", {});
+  const std::string document = ReadBytes(work / "out.html");
+  ExpectGoodFilesWhole(document, good);
+  EXPECT_NE(Section(document, 2).find("</pre>\r\n"), std::string::npos);
+  // The program never rewrites a configuration file that exists.
+  EXPECT_EQ(ReadBytes(bin / "lexiform.ini"), ini);
+}
+
+TEST_F(FaultMatrixTest, UnwritableProgramDirectory_PosixOnly) {
+  if (!CanRunAsNobody()) {
+    GTEST_SKIP() << "setpriv is needed to run as another user";
+  }
+  WriteBytes(work / "middle.pas", "{ note }\r\n");
+  const GoodSections good = ReferenceSections(true);
+  const RunResult result = RunAsNobody({"before.pas,middle.pas,after.pas", "out"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  ExpectConsole(result, "  2: middle.pas (10 bytes)", {});
+  EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
+  const std::string document = ReadBytes(work / "out.html");
+  ExpectGoodFilesWhole(document, good);
+  // The built-in styles serve.
+  EXPECT_EQ(
+      Body(Section(document, 2)),
+      "<pre>\r\n<code>\r\n<i><font color=navy>{ note }</i></font>\r\n\r\n</code>\r\n</pre>\r\n");
+}
+
+TEST_F(FaultMatrixTest, OutputInAMissingDirectory) {
+  const RunResult result = Run({"before.pas,after.pas", "missing/dir/out"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("missing/dir/out.html"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out.find("Processed files"), std::string::npos);
+  EXPECT_FALSE(test::Exists(work / "missing"));
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+// What a full disk while the document is written must give: the good first section
+// whole, the entry that did not fit reported, the end as an unexpected failure (the
+// footer cannot be written) with status 1 and a message, no crash, and no temporary
+// file left.
+void ExpectFullDiskOutcome(const RunResult& result, const std::string& document,
+                           const std::string& firstSection) {
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("  Could not open file: big.pas\r\n"), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("Processed files"), std::string::npos);
+  EXPECT_NE(result.err.find("FileError"), std::string::npos) << result.err;
+  EXPECT_EQ(Section(document, 1), firstSection);
+}
+
+// Pascal-like text of at least `size` bytes, mostly words (which get no markup in the
+// default styles), so that its converted text is only a little larger.
+std::string BigSource(std::size_t size) {
+  std::string text;
+  for (std::size_t line = 0; text.size() < size; ++line) {
+    text += line % 10 == 0 ? "{ note <" + std::to_string(line) + "> & more }\r\n"
+                           : "alpha beta gamma delta epsilon zeta eta theta iota kappa\r\n";
+  }
+  return text;
+}
+
+// The document may grow to 1 MiB only: a file-size limit on the program's process.
+TEST_F(FaultMatrixTest, DocumentBeyondTheFileSizeLimit_PosixOnly) {
+  const GoodSections good = ReferenceSections();
+  // Each converted text fits the limit (the temporary file has it too); the two
+  // sections together do not.
+  WriteBytes(work / "big.pas", BigSource(600u << 10));
+  WriteBytes(work / "big2.pas", BigSource(600u << 10));
+  std::string command = "ulimit -f 1024 && exec " + test::ShellQuote(program) +
+                        " before.pas,big2.pas,big.pas,after.pas out";
+  const RunResult result =
+      test::RunShell("bash -c " + test::ShellQuote(command), work.Path(), Environment());
+  const std::string document = ReadBytes(work / "out.html");
+  EXPECT_EQ(document.size(), 1u << 20);
+  ExpectFullDiskOutcome(result, document, good.before);
+  EXPECT_NE(Section(document, 2).find("</pre>\r\n"), std::string::npos);
+  EXPECT_NE(result.out.find("  Could not open file: after.pas\r\n"), std::string::npos);
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+// The same on a file system that is really full: a 1 MiB tmpfs holds the document.
+TEST_F(FaultMatrixTest, FullFileSystemWhileWritingTheDocument_PosixOnly) {
+  fs::create_directories(work / "small");
+  const std::string mount = "mount -t tmpfs -o size=1m tmpfs " + test::ShellQuote(work / "small");
+  if (test::RunShell(mount, work.Path()).status != 0) {
+    GTEST_SKIP() << "cannot mount a small tmpfs here; the file-size limit test stands in";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() { test::RunShell("umount " + test::ShellQuote(path), "/"); }
+  } unmount{work / "small"};
+  const GoodSections good = ReferenceSections();
+  WriteBytes(work / "big.pas", BigSource(2u << 20));
+  const RunResult result = Run({"before.pas,big.pas,after.pas", "small/out"});
+  const std::string document = ReadBytes(work / "small/out.html");
+  ExpectFullDiskOutcome(result, document, good.before);
+  EXPECT_NE(result.out.find("  Could not open file: after.pas\r\n"), std::string::npos);
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+// The temporary files have names of their own per run: two runs at the same time in
+// the same temporary directory make the same documents as one run alone.
+TEST_F(FaultMatrixTest, TwoRunsAtOnceInOneTemporaryDirectory_PosixOnly) {
+  std::string list;
+  for (int i = 0; i < 6; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".pas";
+    WriteBytes(work / name, BigSource((200u << 10) + static_cast<std::size_t>(i) * 1000));
+    list += (list.empty() ? "" : ",") + name;
+  }
+  ASSERT_EQ(Run({list, "single"}).status, 0);
+  const std::string single = ReadBytes(work / "single.html");
+  const std::string quoted = test::ShellQuote(program) + " " + test::ShellQuote(list);
+  const RunResult both = test::RunShell(
+      quoted + " one >one.txt & " + quoted + " two >two.txt & wait", work.Path(), Environment());
+  EXPECT_EQ(both.status, 0);
+  EXPECT_TRUE(ReadBytes(work / "one.html") == single);
+  EXPECT_TRUE(ReadBytes(work / "two.html") == single);
+  for (const char* console : {"one.txt", "two.txt"}) {
+    const std::string out = ReadBytes(work / console);
+    EXPECT_EQ(Count(out, "Could not open file"), 0u) << out;
+    EXPECT_NE(out.find("     Processed files: 6"), std::string::npos);
+  }
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+} // namespace
+} // namespace lexiform
