@@ -261,29 +261,68 @@ private:
   HANDLE handle_;
 };
 
+// Where a started program's standard output goes.
+enum class Output { File, Pipe };
+
+// Reads what the child writes into a pipe until the child has closed it.
+std::string DrainPipe(HANDLE pipe) {
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    bytes.append(buffer, got);
+  }
+  return bytes;
+}
+
 // Starts `application` (or the first word of `commandLine` when empty) in `workDir`,
-// waits for it and returns its exit status.
+// waits for it and returns its exit status. Standard output goes to a file, or with
+// `output` Output::Pipe into a pipe that we read.
 RunResult RunProcess(const std::string& application, std::string commandLine,
-                     const std::string& workDir, const std::vector<std::string>& environment) {
+                     const std::string& workDir, const std::vector<std::string>& environment,
+                     Output output = Output::File) {
   const CapturePaths capture = MakeCapturePaths();
   int status = -1;
+  std::string piped;
   {
     InheritedHandle input("NUL", false);
-    InheritedHandle output(capture.out, true);
+    InheritedHandle outputFile(capture.out, true);
     InheritedHandle error(capture.err, true);
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof security;
+    security.bInheritHandle = TRUE;
+    HANDLE pipeRead = nullptr;
+    HANDLE pipeWrite = nullptr;
+    if (output == Output::Pipe) {
+      if (!::CreatePipe(&pipeRead, &pipeWrite, &security, 0)) {
+        throw std::runtime_error("cannot make a pipe");
+      }
+      // Only the child gets the writing end; ours must not be inherited.
+      ::SetHandleInformation(pipeRead, HANDLE_FLAG_INHERIT, 0);
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.get();
-    startup.hStdOutput = output.get();
+    startup.hStdOutput = output == Output::Pipe ? pipeWrite : outputFile.get();
     startup.hStdError = error.get();
     std::string block = EnvironmentBlock(ExpandAssignments(environment));
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), commandLine.data(),
-                          nullptr, nullptr, TRUE, 0, block.data(), workDir.c_str(), &startup,
-                          &process)) {
+    const BOOL started = ::CreateProcessA(application.empty() ? nullptr : application.c_str(),
+                                          commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                          block.data(), workDir.c_str(), &startup, &process);
+    const DWORD startError = ::GetLastError();
+    if (output == Output::Pipe) {
+      // Closing our copy of the writing end lets the reading end see the child's end.
+      ::CloseHandle(pipeWrite);
+      if (started) {
+        piped = DrainPipe(pipeRead);
+      }
+      ::CloseHandle(pipeRead);
+    }
+    if (!started) {
       throw std::runtime_error("cannot start " + commandLine + ": error " +
-                               std::to_string(::GetLastError()));
+                               std::to_string(startError));
     }
     ::WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
@@ -292,7 +331,11 @@ RunResult RunProcess(const std::string& application, std::string commandLine,
     ::CloseHandle(process.hProcess);
     status = static_cast<int>(code);
   }
-  return CollectCapture(status, capture);
+  RunResult result = CollectCapture(status, capture);
+  if (output == Output::Pipe) {
+    result.out = std::move(piped);
+  }
+  return result;
 }
 
 // Quotes `argument` the way the C runtime splits a command line, when it holds one of
@@ -348,14 +391,29 @@ RunResult RunShell(const std::string& commandLine, const std::string& workDir,
   return RunProcess({}, "cmd.exe /d /s /c \"" + commandLine + "\"", workDir, environment);
 }
 
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                     const std::string& workDir, const std::vector<std::string>& environment) {
-  // Started directly, without cmd.exe: its command line is exactly what we pass here.
+namespace {
+// Started directly, without cmd.exe: its command line is exactly what we pass here.
+std::string DirectCommandLine(const std::string& program,
+                              const std::vector<std::string>& arguments) {
   std::string commandLine = QuoteArgument(program, kCommandLineSpecials);
   for (const std::string& argument : arguments) {
     commandLine += " " + QuoteArgument(argument, kCommandLineSpecials);
   }
-  return RunProcess(program, commandLine, workDir, environment);
+  return commandLine;
+}
+} // namespace
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& workDir, const std::vector<std::string>& environment) {
+  return RunProcess(program, DirectCommandLine(program, arguments), workDir, environment);
+}
+
+RunResult RunProgramThroughPipe(const std::string& program,
+                                const std::vector<std::string>& arguments,
+                                const std::string& workDir,
+                                const std::vector<std::string>& environment) {
+  return RunProcess(program, DirectCommandLine(program, arguments), workDir, environment,
+                    Output::Pipe);
 }
 
 #else
@@ -380,33 +438,77 @@ std::string ShellQuote(const std::string& argument) {
   return quoted + "'";
 }
 
-RunResult RunShell(const std::string& commandLine, const std::string& workDir,
-                   const std::vector<std::string>& environment) {
-  const CapturePaths capture = MakeCapturePaths();
+namespace {
+
+// The shell command that runs `commandLine` in `workDir` with the environment added and
+// standard input empty; the redirections after it apply to the whole command line.
+std::string ShellCommand(const std::string& commandLine, const std::string& workDir,
+                         const std::vector<std::string>& environment) {
   std::string exports;
   for (const std::string& assignment : ExpandAssignments(environment)) {
     exports += "export " + ShellQuote(assignment) + " && ";
   }
-  // The parentheses give the redirections to the whole command line, not only to its
-  // last command.
-  const std::string full = "cd " + ShellQuote(workDir) + " && " + exports + "(" + commandLine +
-                           "\n) </dev/null >" + ShellQuote(capture.out) + " 2>" +
-                           ShellQuote(capture.err);
-  const int raw = std::system(full.c_str());
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  return CollectCapture(status, capture);
+  return "cd " + ShellQuote(workDir) + " && " + exports + "(" + commandLine + "\n) </dev/null";
 }
 
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                     const std::string& workDir, const std::vector<std::string>& environment) {
+int ExitStatus(int raw) {
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+std::string ProgramCommandLine(const std::string& program,
+                               const std::vector<std::string>& arguments) {
   std::string commandLine = ShellQuote(program);
   for (const std::string& argument : arguments) {
     commandLine += " " + ShellQuote(argument);
   }
-  return RunShell(commandLine, workDir, environment);
+  return commandLine;
+}
+
+} // namespace
+
+RunResult RunShell(const std::string& commandLine, const std::string& workDir,
+                   const std::vector<std::string>& environment) {
+  const CapturePaths capture = MakeCapturePaths();
+  const std::string full = ShellCommand(commandLine, workDir, environment) + " >" +
+                           ShellQuote(capture.out) + " 2>" + ShellQuote(capture.err);
+  return CollectCapture(ExitStatus(std::system(full.c_str())), capture);
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& workDir, const std::vector<std::string>& environment) {
+  return RunShell(ProgramCommandLine(program, arguments), workDir, environment);
+}
+
+RunResult RunProgramThroughPipe(const std::string& program,
+                                const std::vector<std::string>& arguments,
+                                const std::string& workDir,
+                                const std::vector<std::string>& environment) {
+  const CapturePaths capture = MakeCapturePaths();
+  WriteBytes(capture.out, "");
+  const std::string full =
+      ShellCommand(ProgramCommandLine(program, arguments), workDir, environment) + " 2>" +
+      ShellQuote(capture.err);
+  FILE* pipe = ::popen(full.c_str(), "r");
+  if (!pipe) {
+    throw std::runtime_error("cannot start " + full);
+  }
+  std::string piped;
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    piped.append(buffer, got);
+  }
+  RunResult result = CollectCapture(ExitStatus(::pclose(pipe)), capture);
+  result.out = std::move(piped);
+  return result;
 }
 
 #endif
+
+std::string NativePath(const std::string& path) {
+  std::string native = path;
+  std::replace(native.begin(), native.end(), '/', platform::PathSeparator());
+  return native;
+}
 
 std::vector<std::string> SplitCrLfLines(const std::string& text) {
   std::vector<std::string> lines;

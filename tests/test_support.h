@@ -86,6 +86,17 @@ std::string InstallProgram(const ScratchDir& dir, const std::string& name = "lex
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                      const std::string& workDir, const std::vector<std::string>& environment = {});
 
+// `path` with every "/" replaced by the separator that the program puts between a
+// directory and a name ("\\" on Windows).
+std::string NativePath(const std::string& path);
+
+// As RunProgram, with the program's standard output going into a pipe that the test
+// reads, as when a user pipes the program into another one.
+RunResult RunProgramThroughPipe(const std::string& program,
+                                const std::vector<std::string>& arguments,
+                                const std::string& workDir,
+                                const std::vector<std::string>& environment = {});
+
 // Splits text at CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> SplitCrLfLines(const std::string& text);
 
