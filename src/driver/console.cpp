@@ -24,7 +24,12 @@ void SetTextColor(TColor color) {
   platform::ApplyTextAttribute(attribute);
 }
 
-void Write(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void Write(std::string_view text) {
+  // An empty view may hold no pointer at all, which fwrite must not be given.
+  if (!text.empty()) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+}
 
 void WriteLine(std::string_view text) {
   Write(text);
