@@ -10,6 +10,15 @@
 
 #include "test_support.h"
 
+// Only to hold a file open the way another program can: without sharing it.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 namespace fs = std::filesystem;
 
 namespace lexiform {
@@ -212,6 +221,49 @@ TEST_F(Win32EndToEndTest, QuotedNamesWithBlanksAndCommasAreOneArgument) {
   // The error block shows the command line exactly as it was passed, quotes and all.
   const RunResult alone = Run({"First File.pas"});
   EXPECT_EQ(SplitCrLfLines(alone.out).at(2), " Command line: " + program + " \"First File.pas\"");
+}
+
+// A file that another program holds open without sharing it, as editors and compilers
+// on Windows do.
+class HeldWithoutSharing {
+public:
+  explicit HeldWithoutSharing(const std::string& path)
+      : handle_(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~HeldWithoutSharing() {
+    if (IsHeld()) {
+      ::CloseHandle(handle_);
+    }
+  }
+  HeldWithoutSharing(const HeldWithoutSharing&) = delete;
+  HeldWithoutSharing& operator=(const HeldWithoutSharing&) = delete;
+  bool IsHeld() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+  HANDLE handle_;
+};
+
+TEST_F(Win32EndToEndTest, FileHeldByAnotherProgramIsReportedAndTheRunGoesOn) {
+  Touch("a.pas");
+  WriteBytes(work / "locked.pas", "secret\r\n");
+  Touch("c.pas");
+  RunResult result;
+  {
+    const HeldWithoutSharing held(work / "locked.pas");
+    ASSERT_TRUE(held.IsHeld());
+    result = Run({"a.pas,locked.pas,c.pas", "out"});
+  }
+  ASSERT_EQ(result.status, 0) << result.err;
+  // Its size comes from the directory, so its line is as usual; reading it fails.
+  EXPECT_TRUE(Contains(result.out, "  2: locked.pas ( 8 bytes)\r\n"
+                                   "  Could not open file: locked.pas\r\n"
+                                   "  3: c.pas ( 3 bytes)\r\n"))
+      << result.out;
+  const std::string document = Document();
+  EXPECT_TRUE(Contains(document, "<a name=\"File_1\"></a>"));
+  EXPECT_FALSE(Contains(document, "secret"));
+  EXPECT_TRUE(Contains(document, "<a name=\"File_3\"></a>"));
+  EXPECT_EQ(document.substr(document.size() - 11), "</html>\r\n\r\n");
 }
 
 TEST_F(Win32EndToEndTest, UsageShowsExeWhateverTheFileIsCalled) {
