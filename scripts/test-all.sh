@@ -2,7 +2,8 @@
 # Builds Lexiform and runs every test: g++ and clang with warnings as errors, then the
 # whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then every
 # fuzz target for a minute, and last the 32-bit Windows program (mingw-w64) with its
-# tests under Wine.
+# tests under Wine, whose documents and console text are then compared with those of
+# the Linux program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,3 +31,5 @@ start=$SECONDS
 wineboot -i </dev/null >/dev/null 2>&1
 echo "Wine ready after $((SECONDS - start)) s"
 cmake --workflow --preset mingw32
+scripts/compare-platforms.sh build/ci/lexiform build/mingw32/lexiform.exe
+echo "Windows stage took $((SECONDS - start)) s"

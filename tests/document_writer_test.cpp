@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "convert/token_kind.h"
@@ -47,7 +46,8 @@ TEST(DocumentWriterTest, SingleFileHasNoIndexAndNoAnchor) {
   AppendFileSection(out, 1, source, " 13 bytes", dir / "body", false);
   WriteDocumentEnd(out, kFooter);
   EXPECT_EQ(DocumentLines(out),
-            (Lines{"<html>", "<body>", "", "<hr>", Heading("1", dir.Path() + "/", "Main.dpr"),
+            (Lines{"<html>", "<body>", "", "<hr>",
+                   Heading("1", dir.Path() + platform::PathSeparator(), "Main.dpr"),
                    SizeLine(" 13 bytes"), "<pre>", "<code>", "x := 1;", "</code>", "</pre>",
                    "</body>", "</html>"}));
 }
@@ -67,8 +67,9 @@ TEST(DocumentWriterTest, SeveralFilesGetIndexAndAnchorsAndKeepTheirNumbers) {
   AppendFileSection(out, 3, files[2], FileSizeText(files[2]), dir / "nothing", true);
   WriteDocumentEnd(out, kFooter);
 
-  const std::string srcDir = dir.Path() + "/src/";
-  const std::string topDir = dir.Path() + "/";
+  // The names as given: ScratchDir joins with the platform separator, "src/a.pas" keeps its "/".
+  const std::string srcDir = dir.Path() + platform::PathSeparator() + "src/";
+  const std::string topDir = dir.Path() + platform::PathSeparator();
   EXPECT_EQ(
       DocumentLines(out),
       (Lines{"<html>",
@@ -142,35 +143,12 @@ TEST(DocumentWriterTest, FailuresAreErrors) {
   }
 }
 
-// Points the program's temporary directory (TMPDIR) at `directory` for one test.
-class TemporaryDirectoryOverride {
-public:
-  explicit TemporaryDirectoryOverride(const std::string& directory) {
-    if (const char* old = std::getenv("TMPDIR")) {
-      old_ = old;
-      hadOld_ = true;
-    }
-    ::setenv("TMPDIR", directory.c_str(), 1);
-  }
-  ~TemporaryDirectoryOverride() {
-    if (hadOld_) {
-      ::setenv("TMPDIR", old_.c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-  }
-
-private:
-  std::string old_;
-  bool hadOld_ = false;
-};
-
 // A converter-like fragment goes the driver's way: configuration, document start,
 // temporary file, fix-up pass, section, footer.
 TEST(DocumentWriterTest, ConvertedFragmentBecomesACompleteDocument) {
   test::ScratchDir dir;
   fs::create_directory(dir / "tmp");
-  TemporaryDirectoryOverride tmp(dir / "tmp");
+  test::ScopedEnvironment tmp({"TMPDIR=" + (dir / "tmp")});
   const std::string m(1, EntityMarker);
   const std::string source = dir / "unit1.pas";
   test::WriteBytes(source, "{ a<b & c }\r'&lt;'\r\n");
@@ -195,7 +173,8 @@ TEST(DocumentWriterTest, ConvertedFragmentBecomesACompleteDocument) {
   EXPECT_EQ(lines[20], "");
   EXPECT_EQ(
       Lines(lines.begin() + 21, lines.end()),
-      (Lines{"<hr>", Heading("1", dir.Path() + "/", "unit1.pas"), SizeLine("20 bytes"), "<pre>",
+      (Lines{"<hr>", Heading("1", dir.Path() + platform::PathSeparator(), "unit1.pas"),
+             SizeLine("20 bytes"), "<pre>",
              "<code><font color=navy><i>{ a&lt;b &amp;amp; c }</font></i>",
              "<font color=blue>'&amp;lt;'</font>", "</code>", "</pre>",
              "<!-- --------------- BODY   END --------------- -->", "</body>", "</html>", ""}));

@@ -214,7 +214,7 @@ TEST_F(EndToEndTest, WildcardsAndDuplicatesInPlainMode) {
             std::string::npos);
 }
 
-TEST_F(EndToEndTest, RecursiveSearchHonoursDepth_PosixOnly) {
+TEST_F(EndToEndTest, RecursiveSearchHonoursDepth) {
   Write("top.pas", "x\r\n");
   Write("src/a.pas", "x\r\n");
   Write("src/lib/l.pas", "x\r\n");
@@ -234,21 +234,28 @@ TEST_F(EndToEndTest, RecursiveSearchHonoursDepth_PosixOnly) {
   };
 
   const RunResult all = Run({"src/*.pas", "out", "-sub"});
-  EXPECT_EQ(filesOf(all), (std::vector<std::string>{"src/a.pas", "src/lib/l.pas",
-                                                    "src/lib/deep/d.pas", "src/util/u.pas"}));
+  // The search joins what it finds with the platform's separator.
+  auto native = [](std::vector<std::string> paths) {
+    for (std::string& path : paths) {
+      path = test::NativePath(path);
+    }
+    return paths;
+  };
+  EXPECT_EQ(filesOf(all),
+            native({"src/a.pas", "src/lib/l.pas", "src/lib/deep/d.pas", "src/util/u.pas"}));
   const auto lines = SplitCrLfLines(all.out);
   EXPECT_EQ(lines[0], "     Please wait ...");
   EXPECT_EQ(lines[1], "     Processing 4 files ...");
 
   EXPECT_EQ(filesOf(Run({"src/*.pas", "out", "-sub", "1"})),
-            (std::vector<std::string>{"src/a.pas", "src/lib/l.pas", "src/util/u.pas"}));
-  EXPECT_EQ(filesOf(Run({"src/*.pas", "out", "-SUB", "0"})),
-            (std::vector<std::string>{"src/a.pas"}));
+            native({"src/a.pas", "src/lib/l.pas", "src/util/u.pas"}));
+  EXPECT_EQ(filesOf(Run({"src/*.pas", "out", "-SUB", "0"})), native({"src/a.pas"}));
 
   // A bare mask searches the current directory, named by its absolute path.
   const std::string cwd = fs::canonical(work.Path()).string();
   EXPECT_EQ(filesOf(Run({"d.pas,top.pas", "out", "-sub"})),
-            (std::vector<std::string>{cwd + "/src/lib/deep/d.pas", cwd + "/top.pas"}));
+            (std::vector<std::string>{cwd + test::NativePath("/src/lib/deep/d.pas"),
+                                      cwd + test::NativePath("/top.pas")}));
 }
 
 TEST_F(EndToEndTest, SubInFirstOrSecondPositionIsAlsoAnArgument) {
@@ -355,6 +362,49 @@ TEST_F(EndToEndTest, NamesWithMarkupAreEscapedInTheDocument_PosixOnly) {
   const std::string document = Document();
   EXPECT_NE(document.find(">a&amp;b &lt;c&gt; &quot;d&quot;.pas</a>"), std::string::npos);
   EXPECT_EQ(document.find("<c>"), std::string::npos);
+}
+
+// Checks console text for what a pipe must not get: escape sequences, a bare LF, CR CR.
+void ExpectPlainCrLfText(const std::string& text) {
+  EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+  EXPECT_EQ(text.find("\r\r"), std::string::npos) << text;
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+    ASSERT_TRUE(at > 0 && text[at - 1] == '\r') << "bare LF at " << at << " in " << text;
+  }
+}
+
+TEST_F(EndToEndTest, PipedConsoleTextIsPlainWithCrLf) {
+  Write("a.pas", "x\r\n");
+  auto runPiped = [this](const std::vector<std::string>& arguments) {
+    return test::RunProgramThroughPipe(program, arguments, work.Path(),
+                                       {"TMPDIR=" + (work / "tmp")});
+  };
+  const RunResult run = runPiped({"a.pas,gone.pas", "out"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ExpectPlainCrLfText(run.out);
+  // The same text on every platform, but for the program's file name.
+  const std::string expected = "\r\n Command line: lexiform" + Exe() +
+                               " a.pas,gone.pas out\r\n"
+                               " Files:\r\n"
+                               "  1: a.pas ( 3 bytes)\r\n"
+                               "  2: gone.pas ( 0 bytes)\r\n"
+                               "  File not exists: gone.pas\r\n"
+                               "\r\n" +
+                               kRule + "     Processed files: 2\r\n      Execution time: ";
+  ASSERT_GE(run.out.size(), expected.size()) << run.out;
+  EXPECT_EQ(run.out.substr(0, expected.size()), expected);
+  EXPECT_TRUE(
+      std::regex_match(run.out.substr(expected.size()), std::regex("\\d+:\\d\\d:\\d\\d\r\n")))
+      << run.out;
+
+  const RunResult usage = runPiped({});
+  ExpectPlainCrLfText(usage.out);
+  EXPECT_EQ(usage.out.rfind(kRule + "\r\n  lexiform    Version 2.0\r\n", 0), 0u) << usage.out;
+
+  const RunResult error = runPiped({"a.pas"});
+  ExpectPlainCrLfText(error.out);
+  EXPECT_NE(error.out.find("\r\n Error: Not enough parameters.\r\n\r\n" + kRule), std::string::npos)
+      << error.out;
 }
 
 TEST_F(EndToEndTest, ColoursOnlyOnATerminal_PosixOnly) {

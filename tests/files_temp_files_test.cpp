@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -14,29 +13,6 @@ namespace lexiform {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Points the program's temporary directory (TMPDIR) at `directory` for one test.
-class TemporaryDirectoryOverride {
-public:
-  explicit TemporaryDirectoryOverride(const std::string& directory) {
-    if (const char* old = std::getenv("TMPDIR")) {
-      old_ = old;
-      hadOld_ = true;
-    }
-    ::setenv("TMPDIR", directory.c_str(), 1);
-  }
-  ~TemporaryDirectoryOverride() {
-    if (hadOld_) {
-      ::setenv("TMPDIR", old_.c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-  }
-
-private:
-  std::string old_;
-  bool hadOld_ = false;
-};
 
 std::vector<std::string> DirectoryNames(const std::string& directory) {
   std::vector<std::string> names;
@@ -51,38 +27,44 @@ const std::string kMarker(1, EntityMarker);
 // FixEntities on a file holding `bytes`; returns the file's bytes afterwards.
 std::string FixBytes(const std::string& bytes) {
   test::ScratchDir dir;
-  TemporaryDirectoryOverride tmp(dir.Path());
+  test::ScopedEnvironment tmp({"TMPDIR=" + dir.Path()});
   test::WriteBytes(dir / "converted", bytes);
   FixEntities(dir / "converted");
   EXPECT_EQ(DirectoryNames(dir.Path()), std::vector<std::string>{"converted"});
   return test::ReadBytes(dir / "converted");
 }
 
-TEST(TempDirectoryTest, FollowsTmpdir) {
-  {
-    TemporaryDirectoryOverride tmp("/some/where");
-    EXPECT_EQ(GetTempDirectory(), "/some/where");
+// The variables that name the temporary directory (TMPDIR; TMP and TEMP on Windows)
+// move it; the system may add a separator at its end.
+TEST(TempDirectoryTest, FollowsTheEnvironment) {
+  test::ScratchDir dir;
+  test::ScopedEnvironment tmp({"TMPDIR=" + (dir / "elsewhere")});
+  std::string directory = GetTempDirectory();
+  if (!directory.empty() && platform::EndsDirectoryPart(directory.back())) {
+    directory.pop_back();
   }
-  TemporaryDirectoryOverride tmp("");
+  EXPECT_EQ(directory, dir / "elsewhere");
+}
+
+TEST(TempDirectoryTest, FallsBackToTmp_PosixOnly) {
+  LEXIFORM_SKIP_ON_OTHER_PLATFORM();
+  test::ScopedEnvironment tmp({"TMPDIR="});
   EXPECT_EQ(GetTempDirectory(), "/tmp");
 }
 
 TEST(TempFileTest, UniqueExclusiveAndRemoved) {
   test::ScratchDir dir;
-  TemporaryDirectoryOverride tmp(dir.Path());
-  // A link planted under the fixed name the files once had must not be followed.
-  test::WriteBytes(dir / "victim", "precious");
-  fs::create_symlink(dir / "victim", dir / std::string(kTempFilePrefix));
-  fs::create_symlink(dir / "victim", dir / std::string(kFixFilePrefix));
+  test::ScopedEnvironment tmp({"TMPDIR=" + dir.Path()});
   std::string firstPath;
   {
     TempFile first(kTempFilePrefix);
     TempFile second(kTempFilePrefix);
+    TempFile fix(kFixFilePrefix);
     firstPath = first.Path();
     EXPECT_NE(first.Path(), second.Path());
     EXPECT_EQ(fs::path(first.Path()).parent_path(), fs::path(dir.Path()));
     EXPECT_EQ(fs::path(first.Path()).filename().string().rfind(kTempFilePrefix, 0), 0u);
-    EXPECT_FALSE(fs::is_symlink(first.Path()));
+    EXPECT_EQ(fs::path(fix.Path()).filename().string().rfind(kFixFilePrefix, 0), 0u);
     EXPECT_EQ(test::ReadBytes(first.Path()), "");
 
     test::WriteBytes(first.Path(), "a & b\n");
@@ -93,13 +75,31 @@ TEST(TempFileTest, UniqueExclusiveAndRemoved) {
     EXPECT_TRUE(test::Exists(moved.Path()));
   }
   EXPECT_FALSE(test::Exists(firstPath));
+  EXPECT_TRUE(DirectoryNames(dir.Path()).empty());
+}
+
+TEST(TempFileTest, PlantedLinksAreNotFollowed_PosixOnly) {
+  LEXIFORM_SKIP_ON_OTHER_PLATFORM();
+  test::ScratchDir dir;
+  test::ScopedEnvironment tmp({"TMPDIR=" + dir.Path()});
+  // A link planted under the fixed name the files once had must not be followed.
+  test::WriteBytes(dir / "victim", "precious");
+  fs::create_symlink(dir / "victim", dir / std::string(kTempFilePrefix));
+  fs::create_symlink(dir / "victim", dir / std::string(kFixFilePrefix));
+  {
+    TempFile file(kTempFilePrefix);
+    EXPECT_FALSE(fs::is_symlink(file.Path()));
+    test::WriteBytes(file.Path(), "a & b\n");
+    FixEntities(file.Path());
+    EXPECT_EQ(test::ReadBytes(file.Path()), "a &amp; b\r\n");
+  }
   EXPECT_EQ(test::ReadBytes(dir / "victim"), "precious");
   EXPECT_EQ(DirectoryNames(dir.Path()).size(), 3u); // the victim and the two links
 }
 
 TEST(TempFileTest, UnusableDirectoryThrows) {
   test::ScratchDir dir;
-  TemporaryDirectoryOverride tmp(dir / "missing");
+  test::ScopedEnvironment tmp({"TMPDIR=" + (dir / "missing")});
   EXPECT_THROW(TempFile{kTempFilePrefix}, platform::FileError);
 }
 
@@ -156,7 +156,7 @@ TEST(FixEntitiesTest, StepwiseFunctions) {
 
 TEST(FixEntitiesTest, FailureLeavesNoFixFile) {
   test::ScratchDir dir;
-  TemporaryDirectoryOverride tmp(dir.Path());
+  test::ScopedEnvironment tmp({"TMPDIR=" + dir.Path()});
   EXPECT_THROW(FixEntities(dir / "missing"), platform::FileError);
   fs::create_directory(dir / "folder");
   EXPECT_THROW(FixEntities(dir / "folder"), platform::FileError);

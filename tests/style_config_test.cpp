@@ -215,7 +215,8 @@ void ExpectBuiltInValuesWhenUnwritable(const std::string& program) {
   EXPECT_EQ(config.StyleOf(TTokenKind::Comment).Suffix, "</i></font>");
 }
 
-TEST(StyleConfigTest, UnwritableFolderGivesTheBuiltInValues) {
+TEST(StyleConfigTest, UnwritableFolderGivesTheBuiltInValues_PosixOnly) {
+  LEXIFORM_SKIP_ON_OTHER_PLATFORM();
   test::ScratchDir dir;
   fs::create_directory(dir / "locked");
   fs::permissions(dir / "locked", fs::perms(0555));

@@ -37,9 +37,9 @@ namespace {
 std::string UniqueName() {
   static std::atomic<unsigned> counter{0};
   const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
-  for (char &c : name) {
+  for (char& c : name) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.') {
       c = '_';
     }
@@ -55,7 +55,7 @@ ScratchDir::ScratchDir() {
 }
 
 ScratchDir::~ScratchDir() {
-  const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   if (info && info->result()->Failed()) {
     std::fprintf(stderr, "scratch directory kept: %s\n", path_.c_str());
     return;
@@ -73,11 +73,11 @@ ScratchDir::~ScratchDir() {
   fs::remove_all(path_, ignored);
 }
 
-std::string ScratchDir::operator/(const std::string &relative) const {
+std::string ScratchDir::operator/(const std::string& relative) const {
   return (fs::path(path_) / relative).string();
 }
 
-void WriteBytes(const std::string &path, const std::string &bytes) {
+void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) {
@@ -85,7 +85,7 @@ void WriteBytes(const std::string &path, const std::string &bytes) {
   }
 }
 
-std::string ReadBytes(const std::string &path) {
+std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     throw std::runtime_error("cannot read " + path);
@@ -95,14 +95,14 @@ std::string ReadBytes(const std::string &path) {
   return content.str();
 }
 
-bool Exists(const std::string &path) {
+bool Exists(const std::string& path) {
   std::error_code ignored;
   return fs::exists(fs::symlink_status(path, ignored));
 }
 
 namespace {
 
-bool EndsWith(const std::string &text, const std::string &end) {
+bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
@@ -113,11 +113,11 @@ std::vector<std::string> TempDirectoryVariables() {
 }
 
 // "TMPDIR=x" stands for every variable that names the temporary directory here.
-std::vector<std::string> ExpandAssignments(const std::vector<std::string> &environment) {
+std::vector<std::string> ExpandAssignments(const std::vector<std::string>& environment) {
   std::vector<std::string> expanded;
-  for (const std::string &assignment : environment) {
+  for (const std::string& assignment : environment) {
     if (assignment.rfind("TMPDIR=", 0) == 0) {
-      for (const std::string &name : TempDirectoryVariables()) {
+      for (const std::string& name : TempDirectoryVariables()) {
         expanded.push_back(name + assignment.substr(assignment.find('=')));
       }
     } else {
@@ -137,7 +137,7 @@ CapturePaths MakeCapturePaths() {
   return {capture.string() + ".out", capture.string() + ".err"};
 }
 
-RunResult CollectCapture(int status, const CapturePaths &capture) {
+RunResult CollectCapture(int status, const CapturePaths& capture) {
   RunResult result;
   result.status = status;
   result.out = ReadBytes(capture.out);
@@ -150,8 +150,29 @@ RunResult CollectCapture(int status, const CapturePaths &capture) {
 
 } // namespace
 
+ScopedEnvironment::ScopedEnvironment(const std::vector<std::string>& assignments) {
+  for (const std::string& assignment : ExpandAssignments(assignments)) {
+    const std::size_t equals = assignment.find('=');
+    const std::string name = assignment.substr(0, equals);
+    const char* old = std::getenv(name.c_str());
+    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    SetEnvironment(name, equals == std::string::npos ? "" : assignment.substr(equals + 1));
+  }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  // Backwards, so that a name assigned twice gets its first value back.
+  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+    if (it->second) {
+      SetEnvironment(it->first, *it->second);
+    } else {
+      UnsetEnvironment(it->first);
+    }
+  }
+}
+
 std::string PlatformSkipReason() {
-  const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string name = info ? info->name() : "";
   if (EndsWith(name, "_PosixOnly") && IsWindowsProgram()) {
     return "holds only for the POSIX program";
@@ -171,7 +192,7 @@ std::string BuiltProgram() {
 }
 } // namespace
 
-std::string InstallProgram(const ScratchDir &dir, const std::string &name) {
+std::string InstallProgram(const ScratchDir& dir, const std::string& name) {
   const std::string target = dir / (name + platform::ExecutableSuffix());
   fs::copy_file(BuiltProgram(), target, fs::copy_options::overwrite_existing);
   fs::permissions(target, fs::perms::owner_all, fs::perm_options::add);
@@ -187,29 +208,29 @@ namespace {
 
 // The process environment with `assignments` put in, replacing variables of the same
 // name (letter case ignored, as Windows does), as the block CreateProcess takes.
-std::string EnvironmentBlock(const std::vector<std::string> &assignments) {
+std::string EnvironmentBlock(const std::vector<std::string>& assignments) {
   std::vector<std::string> variables;
-  if (char *strings = ::GetEnvironmentStringsA()) {
-    for (const char *entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
+  if (char* strings = ::GetEnvironmentStringsA()) {
+    for (const char* entry = strings; *entry != '\0'; entry += std::strlen(entry) + 1) {
       variables.emplace_back(entry);
     }
     ::FreeEnvironmentStringsA(strings);
   }
   // Hidden variables such as "=C:=C:\dir" start with "=": the name ends at the next one.
-  auto nameOf = [](const std::string &variable) {
+  auto nameOf = [](const std::string& variable) {
     return variable.substr(0, variable.find('=', 1));
   };
-  for (const std::string &assignment : assignments) {
+  for (const std::string& assignment : assignments) {
     const std::string name = nameOf(assignment);
     variables.erase(std::remove_if(variables.begin(), variables.end(),
-                                   [&](const std::string &variable) {
+                                   [&](const std::string& variable) {
                                      return _stricmp(nameOf(variable).c_str(), name.c_str()) == 0;
                                    }),
                     variables.end());
     variables.push_back(assignment);
   }
   std::string block;
-  for (const std::string &variable : variables) {
+  for (const std::string& variable : variables) {
     block += variable;
     block += '\0';
   }
@@ -220,7 +241,7 @@ std::string EnvironmentBlock(const std::vector<std::string> &assignments) {
 // A handle the child inherits: the file created anew for writing, or NUL for reading.
 class InheritedHandle {
 public:
-  InheritedHandle(const std::string &path, bool forWriting) {
+  InheritedHandle(const std::string& path, bool forWriting) {
     SECURITY_ATTRIBUTES security{};
     security.nLength = sizeof security;
     security.bInheritHandle = TRUE;
@@ -232,37 +253,76 @@ public:
     }
   }
   ~InheritedHandle() { ::CloseHandle(handle_); }
-  InheritedHandle(const InheritedHandle &) = delete;
-  InheritedHandle &operator=(const InheritedHandle &) = delete;
+  InheritedHandle(const InheritedHandle&) = delete;
+  InheritedHandle& operator=(const InheritedHandle&) = delete;
   HANDLE get() const { return handle_; }
 
 private:
   HANDLE handle_;
 };
 
+// Where a started program's standard output goes.
+enum class Output { File, Pipe };
+
+// Reads what the child writes into a pipe until the child has closed it.
+std::string DrainPipe(HANDLE pipe) {
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    bytes.append(buffer, got);
+  }
+  return bytes;
+}
+
 // Starts `application` (or the first word of `commandLine` when empty) in `workDir`,
-// waits for it and returns its exit status.
-RunResult RunProcess(const std::string &application, std::string commandLine,
-                     const std::string &workDir, const std::vector<std::string> &environment) {
+// waits for it and returns its exit status. Standard output goes to a file, or with
+// `output` Output::Pipe into a pipe that we read.
+RunResult RunProcess(const std::string& application, std::string commandLine,
+                     const std::string& workDir, const std::vector<std::string>& environment,
+                     Output output = Output::File) {
   const CapturePaths capture = MakeCapturePaths();
   int status = -1;
+  std::string piped;
   {
     InheritedHandle input("NUL", false);
-    InheritedHandle output(capture.out, true);
+    InheritedHandle outputFile(capture.out, true);
     InheritedHandle error(capture.err, true);
+    SECURITY_ATTRIBUTES security{};
+    security.nLength = sizeof security;
+    security.bInheritHandle = TRUE;
+    HANDLE pipeRead = nullptr;
+    HANDLE pipeWrite = nullptr;
+    if (output == Output::Pipe) {
+      if (!::CreatePipe(&pipeRead, &pipeWrite, &security, 0)) {
+        throw std::runtime_error("cannot make a pipe");
+      }
+      // Only the child gets the writing end; ours must not be inherited.
+      ::SetHandleInformation(pipeRead, HANDLE_FLAG_INHERIT, 0);
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.get();
-    startup.hStdOutput = output.get();
+    startup.hStdOutput = output == Output::Pipe ? pipeWrite : outputFile.get();
     startup.hStdError = error.get();
     std::string block = EnvironmentBlock(ExpandAssignments(environment));
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), commandLine.data(),
-                          nullptr, nullptr, TRUE, 0, block.data(), workDir.c_str(), &startup,
-                          &process)) {
+    const BOOL started = ::CreateProcessA(application.empty() ? nullptr : application.c_str(),
+                                          commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                          block.data(), workDir.c_str(), &startup, &process);
+    const DWORD startError = ::GetLastError();
+    if (output == Output::Pipe) {
+      // Closing our copy of the writing end lets the reading end see the child's end.
+      ::CloseHandle(pipeWrite);
+      if (started) {
+        piped = DrainPipe(pipeRead);
+      }
+      ::CloseHandle(pipeRead);
+    }
+    if (!started) {
       throw std::runtime_error("cannot start " + commandLine + ": error " +
-                               std::to_string(::GetLastError()));
+                               std::to_string(startError));
     }
     ::WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
@@ -271,12 +331,16 @@ RunResult RunProcess(const std::string &application, std::string commandLine,
     ::CloseHandle(process.hProcess);
     status = static_cast<int>(code);
   }
-  return CollectCapture(status, capture);
+  RunResult result = CollectCapture(status, capture);
+  if (output == Output::Pipe) {
+    result.out = std::move(piped);
+  }
+  return result;
 }
 
 // Quotes `argument` the way the C runtime splits a command line, when it holds one of
 // `needsQuotes` or is empty; otherwise leaves it as a user would type it.
-std::string QuoteArgument(const std::string &argument, const char *needsQuotes) {
+std::string QuoteArgument(const std::string& argument, const char* needsQuotes) {
   if (!argument.empty() && argument.find_first_of(needsQuotes) == std::string::npos) {
     return argument;
   }
@@ -298,8 +362,8 @@ std::string QuoteArgument(const std::string &argument, const char *needsQuotes) 
 }
 
 // What the C runtime splits at; and what cmd.exe acts on or splits at outside quotes.
-constexpr const char *kCommandLineSpecials = " \t\"";
-constexpr const char *kCmdSpecials = " \t\"&|<>^()%!,;=";
+constexpr const char* kCommandLineSpecials = " \t\"";
+constexpr const char* kCmdSpecials = " \t\"&|<>^()%!,;=";
 
 } // namespace
 
@@ -307,24 +371,49 @@ bool IsWindowsProgram() {
   return true;
 }
 
-std::string ShellQuote(const std::string &argument) {
+void SetEnvironment(const std::string& name, const std::string& value) {
+  // _putenv_s changes the C runtime's copy and the process environment that the system
+  // reads (GetTempPathA, child processes) alike.
+  ::_putenv_s(name.c_str(), value.c_str());
+}
+
+void UnsetEnvironment(const std::string& name) {
+  ::_putenv_s(name.c_str(), "");
+}
+
+std::string ShellQuote(const std::string& argument) {
   return QuoteArgument(argument, kCmdSpecials);
 }
 
-RunResult RunShell(const std::string &commandLine, const std::string &workDir,
-                   const std::vector<std::string> &environment) {
+RunResult RunShell(const std::string& commandLine, const std::string& workDir,
+                   const std::vector<std::string>& environment) {
   // /s: cmd.exe takes everything between the outer quotes as the command, unchanged.
   return RunProcess({}, "cmd.exe /d /s /c \"" + commandLine + "\"", workDir, environment);
 }
 
-RunResult RunProgram(const std::string &program, const std::vector<std::string> &arguments,
-                     const std::string &workDir, const std::vector<std::string> &environment) {
-  // Started directly, without cmd.exe: its command line is exactly what we pass here.
+namespace {
+// Started directly, without cmd.exe: its command line is exactly what we pass here.
+std::string DirectCommandLine(const std::string& program,
+                              const std::vector<std::string>& arguments) {
   std::string commandLine = QuoteArgument(program, kCommandLineSpecials);
-  for (const std::string &argument : arguments) {
+  for (const std::string& argument : arguments) {
     commandLine += " " + QuoteArgument(argument, kCommandLineSpecials);
   }
-  return RunProcess(program, commandLine, workDir, environment);
+  return commandLine;
+}
+} // namespace
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& workDir, const std::vector<std::string>& environment) {
+  return RunProcess(program, DirectCommandLine(program, arguments), workDir, environment);
+}
+
+RunResult RunProgramThroughPipe(const std::string& program,
+                                const std::vector<std::string>& arguments,
+                                const std::string& workDir,
+                                const std::vector<std::string>& environment) {
+  return RunProcess(program, DirectCommandLine(program, arguments), workDir, environment,
+                    Output::Pipe);
 }
 
 #else
@@ -333,7 +422,15 @@ bool IsWindowsProgram() {
   return false;
 }
 
-std::string ShellQuote(const std::string &argument) {
+void SetEnvironment(const std::string& name, const std::string& value) {
+  ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+void UnsetEnvironment(const std::string& name) {
+  ::unsetenv(name.c_str());
+}
+
+std::string ShellQuote(const std::string& argument) {
   std::string quoted = "'";
   for (char c : argument) {
     quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
@@ -341,35 +438,79 @@ std::string ShellQuote(const std::string &argument) {
   return quoted + "'";
 }
 
-RunResult RunShell(const std::string &commandLine, const std::string &workDir,
-                   const std::vector<std::string> &environment) {
-  const CapturePaths capture = MakeCapturePaths();
+namespace {
+
+// The shell command that runs `commandLine` in `workDir` with the environment added and
+// standard input empty; the redirections after it apply to the whole command line.
+std::string ShellCommand(const std::string& commandLine, const std::string& workDir,
+                         const std::vector<std::string>& environment) {
   std::string exports;
-  for (const std::string &assignment : ExpandAssignments(environment)) {
+  for (const std::string& assignment : ExpandAssignments(environment)) {
     exports += "export " + ShellQuote(assignment) + " && ";
   }
-  // The parentheses give the redirections to the whole command line, not only to its
-  // last command.
-  const std::string full = "cd " + ShellQuote(workDir) + " && " + exports + "(" + commandLine +
-                           "\n) </dev/null >" + ShellQuote(capture.out) + " 2>" +
-                           ShellQuote(capture.err);
-  const int raw = std::system(full.c_str());
-  const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  return CollectCapture(status, capture);
+  return "cd " + ShellQuote(workDir) + " && " + exports + "(" + commandLine + "\n) </dev/null";
 }
 
-RunResult RunProgram(const std::string &program, const std::vector<std::string> &arguments,
-                     const std::string &workDir, const std::vector<std::string> &environment) {
+int ExitStatus(int raw) {
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+std::string ProgramCommandLine(const std::string& program,
+                               const std::vector<std::string>& arguments) {
   std::string commandLine = ShellQuote(program);
-  for (const std::string &argument : arguments) {
+  for (const std::string& argument : arguments) {
     commandLine += " " + ShellQuote(argument);
   }
-  return RunShell(commandLine, workDir, environment);
+  return commandLine;
+}
+
+} // namespace
+
+RunResult RunShell(const std::string& commandLine, const std::string& workDir,
+                   const std::vector<std::string>& environment) {
+  const CapturePaths capture = MakeCapturePaths();
+  const std::string full = ShellCommand(commandLine, workDir, environment) + " >" +
+                           ShellQuote(capture.out) + " 2>" + ShellQuote(capture.err);
+  return CollectCapture(ExitStatus(std::system(full.c_str())), capture);
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& workDir, const std::vector<std::string>& environment) {
+  return RunShell(ProgramCommandLine(program, arguments), workDir, environment);
+}
+
+RunResult RunProgramThroughPipe(const std::string& program,
+                                const std::vector<std::string>& arguments,
+                                const std::string& workDir,
+                                const std::vector<std::string>& environment) {
+  const CapturePaths capture = MakeCapturePaths();
+  WriteBytes(capture.out, "");
+  const std::string full =
+      ShellCommand(ProgramCommandLine(program, arguments), workDir, environment) + " 2>" +
+      ShellQuote(capture.err);
+  FILE* pipe = ::popen(full.c_str(), "r");
+  if (!pipe) {
+    throw std::runtime_error("cannot start " + full);
+  }
+  std::string piped;
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    piped.append(buffer, got);
+  }
+  RunResult result = CollectCapture(ExitStatus(::pclose(pipe)), capture);
+  result.out = std::move(piped);
+  return result;
 }
 
 #endif
 
-std::vector<std::string> SplitCrLfLines(const std::string &text) {
+std::string NativePath(const std::string& path) {
+  std::string native = path;
+  std::replace(native.begin(), native.end(), '/', platform::PathSeparator());
+  return native;
+}
+
+std::vector<std::string> SplitCrLfLines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {

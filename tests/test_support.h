@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lexiform::test {
@@ -11,20 +13,20 @@ class ScratchDir {
 public:
   ScratchDir();
   ~ScratchDir();
-  ScratchDir(const ScratchDir &) = delete;
-  ScratchDir &operator=(const ScratchDir &) = delete;
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
 
-  const std::string &Path() const { return path_; }
+  const std::string& Path() const { return path_; }
   // `relative` inside the directory.
-  std::string operator/(const std::string &relative) const;
+  std::string operator/(const std::string& relative) const;
 
 private:
   std::string path_;
 };
 
-void WriteBytes(const std::string &path, const std::string &bytes);
-std::string ReadBytes(const std::string &path);
-bool Exists(const std::string &path);
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
 
 struct RunResult {
   int status = -1;
@@ -34,6 +36,26 @@ struct RunResult {
 
 // Whether the test program is a Windows program (on Windows or under Wine).
 bool IsWindowsProgram();
+
+// Sets an environment variable of the test program, or removes it. On Windows a
+// variable cannot hold the empty text: setting it to "" removes it.
+void SetEnvironment(const std::string& name, const std::string& value);
+void UnsetEnvironment(const std::string& name);
+
+// Puts "NAME=value" assignments into the test program's environment for one scope and
+// restores the earlier values (or their absence) when it ends. "TMPDIR=x" stands for
+// every variable that names the temporary directory here (TMPDIR; TMP and TEMP on
+// Windows), so one assignment moves the program's temporary files on both platforms.
+class ScopedEnvironment {
+public:
+  explicit ScopedEnvironment(const std::vector<std::string>& assignments);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
 
 // Why the running test is skipped here: a test whose name ends in "_PosixOnly" holds
 // only where the test program is a POSIX program, one ending in "_WindowsOnly" only
@@ -45,27 +67,38 @@ std::string PlatformSkipReason();
 // cmd.exe, where the argument is quoted as the C runtime splits a command line
 // (only when it needs quotes: empty, or holding blanks, quotes or cmd.exe's special
 // characters) so that the command line reads as a user would type it.
-std::string ShellQuote(const std::string &argument);
+std::string ShellQuote(const std::string& argument);
 
 // Runs `commandLine` through the shell (sh, or cmd.exe on Windows) in `workDir`, with
 // standard input empty and the given extra environment assignments ("NAME=value").
 // On Windows "TMPDIR=x" also sets TMP and TEMP, where the system looks for the
 // temporary directory, so one assignment moves the temporary files on both platforms.
-RunResult RunShell(const std::string &commandLine, const std::string &workDir,
-                   const std::vector<std::string> &environment = {});
+RunResult RunShell(const std::string& commandLine, const std::string& workDir,
+                   const std::vector<std::string>& environment = {});
 
 // Copies the built program into `dir` under `name` (plus the executable suffix) and
 // returns the copy's path: the program writes its configuration file beside itself.
-std::string InstallProgram(const ScratchDir &dir, const std::string &name = "lexiform");
+std::string InstallProgram(const ScratchDir& dir, const std::string& name = "lexiform");
 
 // Runs an installed program with arguments (each quoted) in `workDir`, with the
 // environment handled as by RunShell. On Windows the program is started directly,
 // without cmd.exe, so its raw command line is the quoted program and arguments.
-RunResult RunProgram(const std::string &program, const std::vector<std::string> &arguments,
-                     const std::string &workDir, const std::vector<std::string> &environment = {});
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& workDir, const std::vector<std::string>& environment = {});
+
+// `path` with every "/" replaced by the separator that the program puts between a
+// directory and a name ("\\" on Windows).
+std::string NativePath(const std::string& path);
+
+// As RunProgram, with the program's standard output going into a pipe that the test
+// reads, as when a user pipes the program into another one.
+RunResult RunProgramThroughPipe(const std::string& program,
+                                const std::vector<std::string>& arguments,
+                                const std::string& workDir,
+                                const std::vector<std::string>& environment = {});
 
 // Splits text at CR LF; a trailing CR LF gives no empty last element.
-std::vector<std::string> SplitCrLfLines(const std::string &text);
+std::vector<std::string> SplitCrLfLines(const std::string& text);
 
 } // namespace lexiform::test
 

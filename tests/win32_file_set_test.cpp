@@ -26,12 +26,12 @@ TStringList Sorted(TStringList list) {
 // Runs the test body inside a directory and returns to the previous one afterwards.
 class InDirectory {
 public:
-  explicit InDirectory(const std::string &directory) : previous_(fs::current_path()) {
+  explicit InDirectory(const std::string& directory) : previous_(fs::current_path()) {
     fs::current_path(directory);
   }
   ~InDirectory() { fs::current_path(previous_); }
-  InDirectory(const InDirectory &) = delete;
-  InDirectory &operator=(const InDirectory &) = delete;
+  InDirectory(const InDirectory&) = delete;
+  InDirectory& operator=(const InDirectory&) = delete;
 
 private:
   fs::path previous_;
@@ -39,7 +39,7 @@ private:
 
 class Win32FileSetTest : public ::testing::Test {
 protected:
-  void Touch(const std::string &relative) {
+  void Touch(const std::string& relative) {
     fs::create_directories(fs::path(dir / relative).parent_path());
     WriteBytes(dir / relative, "x");
   }
@@ -83,7 +83,7 @@ TEST_F(Win32FileSetTest, CollectFilesJoinsWithBackslashAndSortsByThatText) {
   // "\" sorts after "2", so "src\Lib2" comes before "src\lib\x".
   const TStringList expected{src + "\\a.pas", src + "\\lib\\l.pas", src + "\\Lib2\\m.pas",
                              src + "\\lib\\x\\deep.pas"};
-  for (const std::string &start : {src, src + "\\", src + "/"}) {
+  for (const std::string& start : {src, src + "\\", src + "/"}) {
     TStringList all;
     CollectFiles("*.pas", start, all, 30);
     EXPECT_EQ(all, expected) << start;

@@ -19,9 +19,9 @@ namespace fs = std::filesystem;
 namespace lexiform::platform {
 namespace {
 
-std::set<std::string> NamesOf(const std::vector<DirEntry> &entries) {
+std::set<std::string> NamesOf(const std::vector<DirEntry>& entries) {
   std::set<std::string> names;
-  for (const DirEntry &entry : entries) {
+  for (const DirEntry& entry : entries) {
     if (entry.name != "." && entry.name != "..") {
       names.insert(entry.name);
     }
@@ -30,13 +30,13 @@ std::set<std::string> NamesOf(const std::vector<DirEntry> &entries) {
 }
 
 std::string Lower(std::string text) {
-  for (char &c : text) {
+  for (char& c : text) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   return text;
 }
 
-bool IsDriveAbsolute(const std::string &path) {
+bool IsDriveAbsolute(const std::string& path) {
   return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
          path[2] == '\\';
 }
@@ -44,16 +44,16 @@ bool IsDriveAbsolute(const std::string &path) {
 // Sets an environment variable for the rest of one test and restores it afterwards.
 class ScopedVariable {
 public:
-  ScopedVariable(std::string name, const std::string &value) : name_(std::move(name)) {
-    if (const char *old = std::getenv(name_.c_str())) {
+  ScopedVariable(std::string name, const std::string& value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) {
       old_ = old;
       hadOld_ = true;
     }
     _putenv_s(name_.c_str(), value.c_str());
   }
   ~ScopedVariable() { _putenv_s(name_.c_str(), hadOld_ ? old_.c_str() : ""); }
-  ScopedVariable(const ScopedVariable &) = delete;
-  ScopedVariable &operator=(const ScopedVariable &) = delete;
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
 
 private:
   std::string name_;
@@ -101,7 +101,7 @@ TEST(Win32PathTest, FilesAreFoundThroughEitherSeparatorAndDriveRootsAreNoFiles) 
 TEST(Win32FindEntriesTest, SystemMatchingIgnoresCaseAndMarksDirectories) {
   test::ScratchDir dir;
   fs::create_directories(dir / "src/Folder.pas");
-  for (const char *name : {"a.pas", "B.PAS", "c.pa", "unit1.dpr", "x.txt"}) {
+  for (const char* name : {"a.pas", "B.PAS", "c.pa", "unit1.dpr", "x.txt"}) {
     test::WriteBytes(dir / (std::string("src/") + name), "x");
   }
   const std::string src = dir.Path() + "\\src\\";
@@ -110,7 +110,7 @@ TEST(Win32FindEntriesTest, SystemMatchingIgnoresCaseAndMarksDirectories) {
 
   const std::vector<DirEntry> pas = FindEntries(src + "*.pas");
   EXPECT_EQ(NamesOf(pas), (std::set<std::string>{"a.pas", "B.PAS", "Folder.pas"}));
-  for (const DirEntry &entry : pas) {
+  for (const DirEntry& entry : pas) {
     EXPECT_EQ(entry.isDirectory, entry.name == "Folder.pas") << entry.name;
     EXPECT_FALSE(entry.isLink) << entry.name;
   }
@@ -124,7 +124,7 @@ TEST(Win32FindEntriesTest, SystemMatchingIgnoresCaseAndMarksDirectories) {
 
 TEST(Win32FindEntriesTest, OrderIsStableAndBareMasksSearchTheCurrentDirectory) {
   test::ScratchDir dir;
-  for (const char *name : {"m.pas", "Z.pas", "a.pas", "_.pas"}) {
+  for (const char* name : {"m.pas", "Z.pas", "a.pas", "_.pas"}) {
     test::WriteBytes(dir / name, "x");
   }
   const std::vector<DirEntry> first = FindEntries(dir.Path() + "\\*.pas");
@@ -147,7 +147,7 @@ TEST(Win32FindEntriesTest, OrderIsStableAndBareMasksSearchTheCurrentDirectory) {
 TEST(Win32FindEntriesTest, DriveRootsAreSearchable) {
   const std::vector<DirEntry> root = FindEntries("C:\\*");
   ASSERT_FALSE(root.empty());
-  EXPECT_TRUE(std::any_of(root.begin(), root.end(), [](const DirEntry &entry) {
+  EXPECT_TRUE(std::any_of(root.begin(), root.end(), [](const DirEntry& entry) {
     return entry.isDirectory && Lower(entry.name) == "windows";
   }));
   EXPECT_EQ(NamesOf(FindEntries("C:\\windows")), (std::set<std::string>{"windows"}));
@@ -161,7 +161,7 @@ TEST(Win32FileTest, UniqueFilesAreNewAndLeaveExistingFilesAlone) {
     made.insert(CreateUniqueFile(dir.Path(), "Lexiform_Tmp_File"));
   }
   EXPECT_EQ(made.size(), 50u);
-  for (const std::string &path : made) {
+  for (const std::string& path : made) {
     EXPECT_EQ(path.rfind(dir.Path() + "\\Lexiform_Tmp_File", 0), 0u) << path;
     EXPECT_EQ(FileSize(path), 0u);
     EXPECT_TRUE(IsExistingFile(path));
@@ -169,7 +169,7 @@ TEST(Win32FileTest, UniqueFilesAreNewAndLeaveExistingFilesAlone) {
   EXPECT_EQ(test::ReadBytes(dir / "Lexiform_Tmp_File"), "keep");
 
   // A directory that already ends in a separator gets no second one.
-  for (const std::string &directory : {dir.Path() + "\\", dir.Path() + "/"}) {
+  for (const std::string& directory : {dir.Path() + "\\", dir.Path() + "/"}) {
     const std::string path = CreateUniqueFile(directory, "Lexiform_TmpFix_File");
     EXPECT_EQ(path.rfind(directory + "Lexiform_TmpFix_File", 0), 0u) << path;
   }

@@ -1,0 +1,281 @@
+// The Windows program end to end: paths with "\" and ":", drive roots, the output
+// name, quoted arguments and the usage screen. Built only into the Windows
+// test program; the tests of end_to_end_test.cpp run here as well.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+
+#include "test_support.h"
+
+// Only to hold a file open the way another program can: without sharing it.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace fs = std::filesystem;
+
+namespace lexiform {
+namespace {
+
+using test::ReadBytes;
+using test::RunResult;
+using test::ScratchDir;
+using test::SplitCrLfLines;
+using test::WriteBytes;
+
+using Names = std::vector<std::string>;
+
+const std::string kRule(80, '-');
+
+class Win32EndToEndTest : public ::testing::Test {
+protected:
+  Win32EndToEndTest() : program(test::InstallProgram(bin)) { fs::create_directories(work / "tmp"); }
+
+  std::vector<std::string> Environment() const { return {"TMPDIR=" + (work / "tmp")}; }
+  RunResult Run(const Names& arguments) {
+    return test::RunProgram(program, arguments, work.Path(), Environment());
+  }
+  // `relative` uses "/"; the file gets three bytes.
+  void Touch(const std::string& relative) {
+    fs::create_directories(fs::path(work / relative).parent_path());
+    WriteBytes(work / relative, "x\r\n");
+  }
+  std::string Document(const std::string& relative = "out.html") {
+    return ReadBytes(work / relative);
+  }
+
+  ScratchDir bin;
+  ScratchDir work;
+  std::string program;
+};
+
+// The paths of the entry lines ("  n: path (size)") in the order printed.
+Names EntryPaths(const RunResult& result) {
+  Names paths;
+  const std::regex entry("  \\d+: (.*) \\( ?\\d+ bytes\\)");
+  for (const std::string& line : SplitCrLfLines(result.out)) {
+    std::smatch match;
+    if (std::regex_match(line, match, entry)) {
+      paths.push_back(match[1]);
+    }
+  }
+  return paths;
+}
+
+Names Sorted(Names names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool Contains(const std::string& text, const std::string& piece) {
+  return text.find(piece) != std::string::npos;
+}
+
+// The document's heading of entry `number`, whose directory part is `directory`.
+std::string Heading(int number, const std::string& directory, const std::string& name) {
+  return "File " + std::to_string(number) + ": " + directory +
+         "<b><font face=\"arial\" color=\"#e3060c\">" + name + "</b>";
+}
+
+TEST_F(Win32EndToEndTest, BackslashWildcardKeepsItsDirectoryPart) {
+  Touch("src/a.pas");
+  Touch("src/b.pas");
+  Touch("src/notes.txt");
+  const RunResult result = Run({"src\\*.pas", "out"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(Sorted(EntryPaths(result)), (Names{"src\\a.pas", "src\\b.pas"}));
+  // The run shows the command line from its last backslash on.
+  EXPECT_EQ(SplitCrLfLines(result.out)[1], " Command line: *.pas out");
+
+  const std::string document = Document();
+  const Names entries = EntryPaths(result);
+  for (int n = 1; n <= 2; ++n) {
+    const std::string name = entries[static_cast<std::size_t>(n - 1)].substr(4);
+    EXPECT_TRUE(Contains(document, "<li>src\\<a href=#File_" + std::to_string(n) + ">" + name))
+        << document;
+    EXPECT_TRUE(Contains(document, Heading(n, "src\\", name))) << document;
+  }
+}
+
+TEST_F(Win32EndToEndTest, AbsolutePathsWithDriveLetter) {
+  Touch("src/a.pas");
+  Touch("src/b.pas");
+  ASSERT_EQ(work.Path().substr(1, 2), ":\\") << "the scratch directory lies on a drive";
+  // "/" is a separator too; the names keep the directory part as typed.
+  for (const char separator : {'\\', '/'}) {
+    std::string directory = work.Path() + "\\src\\";
+    std::replace(directory.begin(), directory.end(), '\\', separator);
+    const RunResult result = Run({directory + "*.pas," + directory + "a.pas", "out"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const Names paths = EntryPaths(result);
+    ASSERT_EQ(paths.size(), 3u) << result.out;
+    EXPECT_EQ(Sorted({paths[0], paths[1]}), (Names{directory + "a.pas", directory + "b.pas"}));
+    EXPECT_EQ(paths[2], directory + "a.pas");
+    EXPECT_TRUE(Contains(Document(), Heading(3, directory, "a.pas")));
+  }
+}
+
+TEST_F(Win32EndToEndTest, RecursiveSearchJoinsWithBackslash) {
+  Touch("src/a.pas");
+  Touch("src/lib/l.pas");
+  Touch("src/lib/deep/d.pas");
+  Touch("src/Util/u.pas");
+  // Directories in the order of their texts, letter case ignored.
+  const Names all{"src\\a.pas", "src\\lib\\l.pas", "src\\lib\\deep\\d.pas", "src\\Util\\u.pas"};
+  EXPECT_EQ(EntryPaths(Run({"src\\*.pas", "out", "-sub"})), all);
+  EXPECT_EQ(EntryPaths(Run({"src/*.pas", "out", "-sub"})), all);
+  EXPECT_EQ(EntryPaths(Run({"src\\*.pas", "out", "-sub", "1"})),
+            (Names{"src\\a.pas", "src\\lib\\l.pas", "src\\Util\\u.pas"}));
+  EXPECT_EQ(EntryPaths(Run({"src\\lib\\*.PAS", "out", "-sub", "0"})), Names{"src\\lib\\l.pas"});
+  // An absolute directory part, and a bare mask searched from the current directory.
+  EXPECT_EQ(EntryPaths(Run({work.Path() + "\\src\\lib\\d.pas", "out", "-sub"})),
+            Names{work.Path() + "\\src\\lib\\deep\\d.pas"});
+  EXPECT_EQ(EntryPaths(Run({"u.pas", "out", "-sub"})), Names{work.Path() + "\\src\\Util\\u.pas"});
+  // A piece with no name part finds nothing.
+  EXPECT_EQ(EntryPaths(Run({"src\\", "out", "-sub"})), Names{});
+}
+
+// Removes a file when the test ends, passed or not: it lies outside any scratch directory.
+class RemovedAtEnd {
+public:
+  explicit RemovedAtEnd(std::string path) : path_(std::move(path)) {}
+  ~RemovedAtEnd() {
+    std::error_code ignored;
+    fs::remove(path_, ignored);
+  }
+  RemovedAtEnd(const RemovedAtEnd&) = delete;
+  RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
+
+private:
+  std::string path_;
+};
+
+TEST_F(Win32EndToEndTest, DriveRootKeepsItsBackslash) {
+  // A file of our own at the root of drive C:, so the result is known; depth 0 keeps the
+  // search to the root directory itself.
+  const std::string name = fs::path(work.Path()).filename().string() + ".pas";
+  const std::string path = "C:\\" + name;
+  WriteBytes(path, "x\r\n");
+  const RemovedAtEnd removed(path);
+
+  const RunResult result = Run({path, "out", "-sub", "0"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(EntryPaths(result), Names{path});
+  EXPECT_TRUE(Contains(Document(), Heading(1, "C:\\", name)));
+  // A wildcard there as well, found once and named with one backslash.
+  EXPECT_EQ(EntryPaths(Run({"C:\\" + name.substr(0, name.size() - 4) + "*", "out", "-sub", "0"})),
+            Names{path});
+}
+
+TEST_F(Win32EndToEndTest, HtmlIsAppendedWhenTheNameHasNoExtension) {
+  Touch("a.pas");
+  fs::create_directories(work / "docs.d");
+  // Argument, then the file it must create (with "/" between directories).
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"out", "out.html"},
+      {"docs.d\\plain", "docs.d/plain.html"},
+      {"docs.d/slash", "docs.d/slash.html"},
+      {"C:drive", "drive.html"}, // the current directory of drive C:
+      {"page.htm", "page.htm"},
+      {"docs.d\\notes.txt", "docs.d/notes.txt"},
+  };
+  for (const auto& [argument, file] : cases) {
+    const RunResult result = Run({"a.pas", argument});
+    ASSERT_EQ(result.status, 0) << argument << ": " << result.err;
+    EXPECT_TRUE(Contains(Document(file), "<pre>")) << argument;
+  }
+  EXPECT_FALSE(test::Exists(work / "docs.d/notes.txt.html"));
+  EXPECT_FALSE(test::Exists(work / "page.htm.html"));
+}
+
+TEST_F(Win32EndToEndTest, QuotedNamesWithBlanksAndCommasAreOneArgument) {
+  Touch("First File.pas");
+  Touch("My_Great_Prog.dpr");
+  const Names expected{"First File.pas", "My_Great_Prog.dpr"};
+  // Typed at the command prompt, as the usage screen shows it.
+  const RunResult typed =
+      test::RunShell(test::ShellQuote(program) + " \"First File.pas,My_Great_Prog.dpr\" \"my out\"",
+                     work.Path(), Environment());
+  ASSERT_EQ(typed.status, 0) << typed.err;
+  EXPECT_EQ(EntryPaths(typed), expected);
+  EXPECT_TRUE(Contains(Document("my out.html"), Heading(2, "", "My_Great_Prog.dpr")));
+
+  // Started directly with the same two arguments.
+  fs::remove(work / "my out.html");
+  const RunResult direct = Run({"First File.pas,My_Great_Prog.dpr", "my out"});
+  EXPECT_EQ(EntryPaths(direct), expected);
+  EXPECT_TRUE(test::Exists(work / "my out.html"));
+
+  // Blanks after a comma belong to the next name.
+  const RunResult blank = Run({"First File.pas, My_Great_Prog.dpr", "out"});
+  EXPECT_EQ(EntryPaths(blank), (Names{"First File.pas", " My_Great_Prog.dpr"}));
+  EXPECT_TRUE(Contains(blank.out, "  File not exists:  My_Great_Prog.dpr\r\n"));
+
+  // The error block shows the command line exactly as it was passed, quotes and all.
+  const RunResult alone = Run({"First File.pas"});
+  EXPECT_EQ(SplitCrLfLines(alone.out).at(2), " Command line: " + program + " \"First File.pas\"");
+}
+
+// A file that another program holds open without sharing it, as editors and compilers
+// on Windows do.
+class HeldWithoutSharing {
+public:
+  explicit HeldWithoutSharing(const std::string& path)
+      : handle_(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~HeldWithoutSharing() {
+    if (IsHeld()) {
+      ::CloseHandle(handle_);
+    }
+  }
+  HeldWithoutSharing(const HeldWithoutSharing&) = delete;
+  HeldWithoutSharing& operator=(const HeldWithoutSharing&) = delete;
+  bool IsHeld() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+  HANDLE handle_;
+};
+
+TEST_F(Win32EndToEndTest, FileHeldByAnotherProgramIsReportedAndTheRunGoesOn) {
+  Touch("a.pas");
+  WriteBytes(work / "locked.pas", "secret\r\n");
+  Touch("c.pas");
+  RunResult result;
+  {
+    const HeldWithoutSharing held(work / "locked.pas");
+    ASSERT_TRUE(held.IsHeld());
+    result = Run({"a.pas,locked.pas,c.pas", "out"});
+  }
+  ASSERT_EQ(result.status, 0) << result.err;
+  // Its size comes from the directory, so its line is as usual; reading it fails.
+  EXPECT_TRUE(Contains(result.out, "  2: locked.pas ( 8 bytes)\r\n"
+                                   "  Could not open file: locked.pas\r\n"
+                                   "  3: c.pas ( 3 bytes)\r\n"))
+      << result.out;
+  const std::string document = Document();
+  EXPECT_TRUE(Contains(document, "<a name=\"File_1\"></a>"));
+  EXPECT_FALSE(Contains(document, "secret"));
+  EXPECT_TRUE(Contains(document, "<a name=\"File_3\"></a>"));
+  EXPECT_EQ(document.substr(document.size() - 11), "</html>\r\n\r\n");
+}
+
+TEST_F(Win32EndToEndTest, UsageShowsExeWhateverTheFileIsCalled) {
+  const std::string renamed = bin / "Tool.EXE";
+  fs::copy_file(program, renamed);
+  const RunResult result = test::RunProgram(renamed, {}, work.Path());
+  const Names lines = SplitCrLfLines(result.out);
+  ASSERT_GE(lines.size(), 8u) << result.out;
+  EXPECT_EQ(lines[1], "  Tool    Version 2.0");
+  EXPECT_EQ(lines[6], "  Syntax: Tool.exe PasFile|PasFiles HtmlFile [-sub [x]]");
+  EXPECT_EQ(lines[7], "  Syntax: Tool.exe www");
+}
+
+} // namespace
+} // namespace lexiform
