@@ -19,11 +19,11 @@
 namespace lexiform {
 namespace {
 
-const char *const kCorpusRoot = "/usr/share/fpcsrc/3.2.2";
+const char* const kCorpusRoot = "/usr/share/fpcsrc/3.2.2";
 constexpr std::size_t kCorpusBufferSize = 25u << 20;
 
 // The program's built-in styles, so that the fragment has its usual size.
-void SetBuiltInStyles(TPasConversion &converter) {
+void SetBuiltInStyles(TPasConversion& converter) {
   converter.AssemblerPrefix = "<font color=teal>";
   converter.AssemblerSuffix = "</font>";
   converter.CommentPrefix = "<font color=navy><i>";
@@ -40,14 +40,14 @@ void SetBuiltInStyles(TPasConversion &converter) {
   converter.SymbolSuffix = "</font>";
 }
 
-bool IsPascalFile(const std::filesystem::path &path) {
+bool IsPascalFile(const std::filesystem::path& path) {
   const std::string extension = path.extension().string();
   return extension == ".pp" || extension == ".pas" || extension == ".inc" || extension == ".dpr";
 }
 
 // The corpus files in path order, about kCorpusBufferSize bytes of them; empty when
 // the sources are not installed.
-const std::vector<std::string> &CorpusFiles() {
+const std::vector<std::string>& CorpusFiles() {
   static const std::vector<std::string> files = [] {
     std::vector<std::filesystem::path> paths;
     std::error_code error;
@@ -61,7 +61,7 @@ const std::vector<std::string> &CorpusFiles() {
     std::vector<std::string> contents;
     std::size_t total = 0;
     TMemoryStream stream;
-    for (const auto &path : paths) {
+    for (const auto& path : paths) {
       if (total >= kCorpusBufferSize) {
         break;
       }
@@ -76,16 +76,16 @@ const std::vector<std::string> &CorpusFiles() {
   return files;
 }
 
-std::int64_t TotalSize(const std::vector<std::string> &files) {
+std::int64_t TotalSize(const std::vector<std::string>& files) {
   std::int64_t total = 0;
-  for (const std::string &file : files) {
+  for (const std::string& file : files) {
     total += static_cast<std::int64_t>(file.size());
   }
   return total;
 }
 
 // Converts `source` on a fresh converter; the loading (a copy) is left out of the time.
-void ConvertTimed(benchmark::State &state, const std::string &source) {
+void ConvertTimed(benchmark::State& state, const std::string& source) {
   std::size_t fragmentSize = 0;
   for (auto _ : state) {
     state.PauseTiming();
@@ -105,15 +105,15 @@ void ConvertTimed(benchmark::State &state, const std::string &source) {
 }
 
 // The corpus as one buffer of about 25 MB.
-void BM_ConvertCorpusBuffer(benchmark::State &state) {
-  const std::vector<std::string> &files = CorpusFiles();
+void BM_ConvertCorpusBuffer(benchmark::State& state) {
+  const std::vector<std::string>& files = CorpusFiles();
   if (files.empty()) {
     state.SkipWithError("Pascal corpus not installed");
     return;
   }
   std::string buffer;
   buffer.reserve(static_cast<std::size_t>(TotalSize(files)));
-  for (const std::string &file : files) {
+  for (const std::string& file : files) {
     buffer += file;
   }
   ConvertTimed(state, buffer);
@@ -122,14 +122,14 @@ BENCHMARK(BM_ConvertCorpusBuffer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // The same files one by one, each on a fresh converter as the program does it:
 // construct, set the styles, load (here from memory), convert, destroy.
-void BM_ConvertCorpusFiles(benchmark::State &state) {
-  const std::vector<std::string> &files = CorpusFiles();
+void BM_ConvertCorpusFiles(benchmark::State& state) {
+  const std::vector<std::string>& files = CorpusFiles();
   if (files.empty()) {
     state.SkipWithError("Pascal corpus not installed");
     return;
   }
   for (auto _ : state) {
-    for (const std::string &file : files) {
+    for (const std::string& file : files) {
       TPasConversion converter;
       SetBuiltInStyles(converter);
       converter.LoadFromBytes(file);
@@ -143,7 +143,7 @@ BENCHMARK(BM_ConvertCorpusFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // One comment line of the given size holding one "<" per 10.5 bytes: 100,000 of them
 // in a megabyte. Time per byte must stay flat as the line grows.
-void BM_ConvertLessThanCommentLine(benchmark::State &state) {
+void BM_ConvertLessThanCommentLine(benchmark::State& state) {
   const auto size = static_cast<std::size_t>(state.range(0));
   const std::size_t count = size * 100000 / (1u << 20);
   std::string line(size, 'x');
@@ -161,7 +161,7 @@ BENCHMARK(BM_ConvertLessThanCommentLine)
 
 // One run of symbol bytes (with "<" and ">" among them, all escaped) of the given
 // size, without a comment opener in it.
-void BM_ConvertSymbolRun(benchmark::State &state) {
+void BM_ConvertSymbolRun(benchmark::State& state) {
   const auto size = static_cast<std::size_t>(state.range(0));
   const std::string pattern = ":=<>+-*;,.[]^@=<";
   std::string run;

@@ -206,8 +206,12 @@ void BM_SmallFileCycle(benchmark::State& state) {
                           static_cast<std::int64_t>(size));
 }
 
-void BM_FixEntitiesAmpersandLine(benchmark::State& state) { FixEntitiesOn(state, AmpersandLine()); }
-void BM_FixEntitiesCorpus(benchmark::State& state) { FixEntitiesOn(state, ConvertedCorpus()); }
+void BM_FixEntitiesAmpersandLine(benchmark::State& state) {
+  FixEntitiesOn(state, AmpersandLine());
+}
+void BM_FixEntitiesCorpus(benchmark::State& state) {
+  FixEntitiesOn(state, ConvertedCorpus());
+}
 void BM_AppendFileSectionAmpersandLine(benchmark::State& state) {
   AppendSectionOf(state, AmpersandLine());
 }

@@ -22,7 +22,7 @@ using test::Styles;
 const std::string kLt = std::string("&lt;") + EntityMarker;
 const std::string kGt = std::string("&gt;") + EntityMarker;
 
-std::string Framed(const std::string &body) {
+std::string Framed(const std::string& body) {
   return std::string(kOpeningFrame) + body + std::string(kClosingFrame);
 }
 
@@ -158,7 +158,7 @@ TEST(MemoryStreamTest, ReadsFromItsPosition) {
 TEST(MemoryStreamTest, AdoptsABlockWithoutCopying) {
   ByteBlock block(3 + TMemoryStream::kTailRoom);
   std::memcpy(block.Data(), "abc", 3);
-  const char *const data = block.Data();
+  const char* const data = block.Data();
   TMemoryStream stream;
   stream.Adopt(std::move(block), 3);
   EXPECT_EQ(stream.Memory(), data);

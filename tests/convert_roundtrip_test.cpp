@@ -37,7 +37,7 @@ bool IsSymbolByte(unsigned char c) {
 }
 
 std::string Upper(std::string word) {
-  for (char &c : word) {
+  for (char& c : word) {
     c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
   }
   return word;
@@ -193,7 +193,7 @@ bool IsEscapedKind(TTokenKind kind) {
 
 // Converts `source` with the marker styles and checks the invariant; returns false
 // after the first mismatch so that a failing random case reports once.
-bool CheckRoundTrip(const std::string &source) {
+bool CheckRoundTrip(const std::string& source) {
   if (source.empty()) {
     EXPECT_EQ(test::ConvertText(source), test::kOpeningFrame); // no scan, no closing frame
     return !::testing::Test::HasFailure();
@@ -203,7 +203,7 @@ bool CheckRoundTrip(const std::string &source) {
     return false;
   }
   std::string joined;
-  for (const Token &token : tokens) {
+  for (const Token& token : tokens) {
     joined += token.Text;
   }
   const std::string expectedSource = source.substr(0, source.find('\0'));
@@ -212,7 +212,7 @@ bool CheckRoundTrip(const std::string &source) {
     return false;
   }
   std::vector<Token> expected = ReferenceScanner(source).Run();
-  for (Token &token : expected) {
+  for (Token& token : expected) {
     if (IsEscapedKind(token.Kind)) {
       token.Text = test::EscapeText(token.Text);
     }
@@ -220,7 +220,7 @@ bool CheckRoundTrip(const std::string &source) {
   for (std::size_t i = 0; i < tokens.size() || i < expected.size(); ++i) {
     const bool same = i < tokens.size() && i < expected.size() && tokens[i] == expected[i];
     if (!same) {
-      const auto describe = [i](const std::vector<Token> &list) {
+      const auto describe = [i](const std::vector<Token>& list) {
         return i < list.size() ? test::Describe({list[i]}).front() : std::string("(none)");
       };
       ADD_FAILURE() << "token " << i << ": got " << ::testing::PrintToString(describe(tokens))
@@ -232,7 +232,7 @@ bool CheckRoundTrip(const std::string &source) {
 }
 
 // Pieces that make the interesting token boundaries likely in random sources.
-const char *const kPieces[] = {
+const char* const kPieces[] = {
     "begin",    "end",     "End",   "asm",  "ASM",  "property", "read", "Name", "index", "stored",
     "function", "private", "x1",    "_a",   "e",    "n",        "d",    "{",    "}",     "(*",
     "*)",       "(",       "*",     ")",    "//",   "/",        "'",    "''",   "#13",   "#",
@@ -241,7 +241,7 @@ const char *const kPieces[] = {
     "\x7f",     "\x01",    "\x1a",  "\xe9", "\xff", "\x80",
 };
 
-std::string RandomSource(std::mt19937 &random, std::size_t pieces, bool allowZero) {
+std::string RandomSource(std::mt19937& random, std::size_t pieces, bool allowZero) {
   std::string source;
   std::uniform_int_distribution<std::size_t> pick(0, std::size(kPieces) - 1);
   std::uniform_int_distribution<int> byte(0, 255);

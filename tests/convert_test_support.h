@@ -19,7 +19,7 @@ struct Token {
   TTokenKind Kind = TTokenKind::Unknown;
   std::string Text; // as written into the fragment, escaped where the kind is escaped
 
-  bool operator==(const Token &other) const { return Kind == other.Kind && Text == other.Text; }
+  bool operator==(const Token& other) const { return Kind == other.Kind && Text == other.Text; }
 };
 
 inline constexpr std::string_view kOpeningFrame = "<pre>\r\n<code>\r\n";
@@ -27,8 +27,8 @@ inline constexpr std::string_view kClosingFrame = "\r\n</code>\r\n</pre>\r\n";
 // Starts every marker; the marked tests keep it out of their sources.
 inline constexpr char kMarkerByte = '\x02';
 
-inline const char *KindName(TTokenKind kind) {
-  static const char *const names[] = {"Assembler",  "Comment", "LineBreak", "Directive",
+inline const char* KindName(TTokenKind kind) {
+  static const char* const names[] = {"Assembler",  "Comment", "LineBreak", "Directive",
                                       "Identifier", "Keyword", "Number",    "Space",
                                       "String",     "Symbol",  "Unknown"};
   return names[static_cast<std::size_t>(kind)];
@@ -47,13 +47,13 @@ inline std::string MarkerSuffix(TTokenKind kind) {
 }
 
 // Sets the twenty style fields to the markers of their kinds.
-inline void SetMarkerStyles(TPasConversion &converter) {
+inline void SetMarkerStyles(TPasConversion& converter) {
   struct Field {
     TTokenKind Kind;
-    std::string *Prefix;
-    std::string *Suffix;
+    std::string* Prefix;
+    std::string* Suffix;
   };
-  TPasConversion &c = converter;
+  TPasConversion& c = converter;
   const Field fields[] = {
       {TTokenKind::Assembler, &c.AssemblerPrefix, &c.AssemblerSuffix},
       {TTokenKind::Comment, &c.CommentPrefix, &c.CommentSuffix},
@@ -66,7 +66,7 @@ inline void SetMarkerStyles(TPasConversion &converter) {
       {TTokenKind::Symbol, &c.SymbolPrefix, &c.SymbolSuffix},
       {TTokenKind::Unknown, &c.UnknownPrefix, &c.UnknownSuffix},
   };
-  for (const Field &field : fields) {
+  for (const Field& field : fields) {
     *field.Prefix = MarkerPrefix(field.Kind);
     *field.Suffix = MarkerSuffix(field.Kind);
   }
@@ -165,9 +165,9 @@ inline std::string UnescapeText(std::string_view text) {
 }
 
 // "Kind text" per token, for readable comparisons.
-inline std::vector<std::string> Describe(const std::vector<Token> &tokens) {
+inline std::vector<std::string> Describe(const std::vector<Token>& tokens) {
   std::vector<std::string> lines;
-  for (const Token &token : tokens) {
+  for (const Token& token : tokens) {
     lines.push_back(std::string(KindName(token.Kind)) + " " + token.Text);
   }
   return lines;

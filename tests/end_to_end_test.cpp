@@ -58,12 +58,15 @@ void ExpectSummary(const std::vector<std::string>& lines, std::size_t count) {
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[lines.size() - 3], "");
   EXPECT_EQ(lines[lines.size() - 2], kRule + "     Processed files: " + std::to_string(count));
-  EXPECT_TRUE(std::regex_match(lines.back(), std::regex("      Execution time: \\d+:\\d\\d:\\d\\d")))
+  EXPECT_TRUE(
+      std::regex_match(lines.back(), std::regex("      Execution time: \\d+:\\d\\d:\\d\\d")))
       << lines.back();
 }
 
 // The syntax lines name the program file with its suffix on Windows.
-std::string Exe() { return test::IsWindowsProgram() ? ".exe" : ""; }
+std::string Exe() {
+  return test::IsWindowsProgram() ? ".exe" : "";
+}
 
 std::size_t Count(const std::string& text, const std::string& piece) {
   std::size_t count = 0;
@@ -80,21 +83,26 @@ TEST_F(EndToEndTest, NoArgumentsShowUsage) {
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out,
-              kRule + "\r\n"
-                      "  lexiform    Version 2.0\r\n"
-                      "  Converts Pascal sources into one syntax-highlighted HTML document\r\n"
-                      "\r\n"
-                      "  http://lexiform.example.org/\r\n"
-                      "\r\n"
-                      "  Syntax: lexiform" + Exe() + " PasFile|PasFiles HtmlFile [-sub [x]]\r\n"
-                      "  Syntax: lexiform" + Exe() + " www\r\n"
-                      "\r\n"
-                      "    PasFile = filename, e.g. 1) Unit1.pas, 2) \"Unit 1.pas\"\r\n"
-                      "    PasFiles = comma separated list of files\r\n"
-                      "               e.g. \"First File.pas,My_Great_Prog.dpr\"\r\n"
-                      "    HtmlFile = HTML file to create\r\n"
-                      "    -sub = recurse subdirectories (to x-dir)\r\n"
-                      "\r\n" +
+              kRule +
+                  "\r\n"
+                  "  lexiform    Version 2.0\r\n"
+                  "  Converts Pascal sources into one syntax-highlighted HTML document\r\n"
+                  "\r\n"
+                  "  http://lexiform.example.org/\r\n"
+                  "\r\n"
+                  "  Syntax: lexiform" +
+                  Exe() +
+                  " PasFile|PasFiles HtmlFile [-sub [x]]\r\n"
+                  "  Syntax: lexiform" +
+                  Exe() +
+                  " www\r\n"
+                  "\r\n"
+                  "    PasFile = filename, e.g. 1) Unit1.pas, 2) \"Unit 1.pas\"\r\n"
+                  "    PasFiles = comma separated list of files\r\n"
+                  "               e.g. \"First File.pas,My_Great_Prog.dpr\"\r\n"
+                  "    HtmlFile = HTML file to create\r\n"
+                  "    -sub = recurse subdirectories (to x-dir)\r\n"
+                  "\r\n" +
                   kRule);
   }
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
@@ -146,8 +154,7 @@ TEST_F(EndToEndTest, OneFileMakesADocumentWithoutIndex) {
   const auto lines = SplitCrLfLines(result.out);
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0], "");
-  EXPECT_EQ(lines[1], " Command line: " + fs::path(program).filename().string() +
-                          " Unit1.pas out");
+  EXPECT_EQ(lines[1], " Command line: " + fs::path(program).filename().string() + " Unit1.pas out");
   EXPECT_EQ(lines[2], " Files:");
   EXPECT_EQ(lines[3], "  1: Unit1.pas (34 bytes)");
   ExpectSummary(lines, 1);
@@ -308,9 +315,8 @@ TEST_F(EndToEndTest, UnwritableProgramDirectoryUsesBuiltInStyles_PosixOnly) {
   Write("a.pas", "{ note }\r\n");
   fs::permissions(work.Path(), fs::perms::all);
   fs::permissions(work / "tmp", fs::perms::all);
-  fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_read |
-                                  fs::perms::group_exec | fs::perms::others_read |
-                                  fs::perms::others_exec);
+  fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
   const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
                               test::ShellQuote(program) + " a.pas out";
   const RunResult result = test::RunShell(command, work.Path(), {"TMPDIR=" + (work / "tmp")});

@@ -57,8 +57,7 @@ TEST_F(FileTreeTest, WildcardsListFilesOfOneDirectoryInCaseInsensitiveOrder_Posi
   Touch("src/notes.txt");
   MakeDir("src/dir.pas");
   TStringList list;
-  SplitFileArgument(Abs("src/*.pas") + "," + Abs("src/b.pas") + "," + Abs("src/*.none"), ",",
-                    list);
+  SplitFileArgument(Abs("src/*.pas") + "," + Abs("src/b.pas") + "," + Abs("src/*.none"), ",", list);
   EXPECT_EQ(list, (TStringList{Abs("src/.hidden.pas"), Abs("src/A.pas"), Abs("src/b.pas"),
                                Abs("src/b.pas")}));
 }

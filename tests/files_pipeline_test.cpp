@@ -22,8 +22,9 @@ using test::WriteBytes;
 
 // Random text rich in what the fix-up and the line rules care about.
 std::string RandomText(std::mt19937& random, std::size_t length) {
-  static const std::string kPieces[] = {"&", "&lt;\x01", "&gt;\x01", "&lt;", "\r\n", "\r", "\n",
-                                        "\x1a", "a", "bc ", "<", "\x01", "&amp;"};
+  static const std::string kPieces[] = {"&",  "&lt;\x01", "&gt;\x01", "&lt;", "\r\n",
+                                        "\r", "\n",       "\x1a",     "a",    "bc ",
+                                        "<",  "\x01",     "&amp;"};
   std::string text;
   while (text.size() < length) {
     text += kPieces[random() % std::size(kPieces)];
@@ -73,7 +74,11 @@ TEST(FixedTextWriterTest, CrLfSplitBetweenPiecesIsOneLineEnd) {
   ScratchDir dir;
   EXPECT_EQ(FixedInPieces(dir, "a\r\nb", {2}), "a\r\nb\r\n");
   EXPECT_EQ(FixedInPieces(dir, "a\r", {}), "a\r\n");
-  EXPECT_EQ(FixedInPieces(dir, "a\r\n\x1a" "b\r\nc", {4}), "a\r\n");
+  EXPECT_EQ(FixedInPieces(dir,
+                          "a\r\n\x1a"
+                          "b\r\nc",
+                          {4}),
+            "a\r\n");
 }
 
 TEST(RewriteModeTest, OverwritesFromTheStartAndCutsAtClose) {

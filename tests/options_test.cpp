@@ -25,9 +25,11 @@ TEST(ParseIntegerTest, AcceptsTheIntegerForms) {
 }
 
 TEST(ParseIntegerTest, RejectsEverythingElse) {
-  for (const char* text : {"", " ", "+", "-", "$", "0x", "x", "1 ", "1a", "12.0", "abc", "--1",
-                           "+-1", "2147483648", "-2147483649", "$80000000", "$FFFFFFFF",
-                           "99999999999999999999", "\t5", "1e3", "$G"}) {
+  for (const char* text :
+       {"",    " ",          "+",           "-",         "$",         "0x",
+        "x",   "1 ",         "1a",          "12.0",      "abc",       "--1",
+        "+-1", "2147483648", "-2147483649", "$80000000", "$FFFFFFFF", "99999999999999999999",
+        "\t5", "1e3",        "$G"}) {
     EXPECT_FALSE(ParseInteger(text).has_value()) << '"' << text << '"';
   }
 }
@@ -48,8 +50,8 @@ TEST(ParseIntegerTest, DecimalAgreesWithReference) {
     if (start != std::string::npos) {
       std::string body = text.substr(start);
       std::size_t digits = (body[0] == '+' || body[0] == '-') ? 1 : 0;
-      bool allDigits = body.size() > digits &&
-                       body.find_first_not_of("0123456789", digits) == std::string::npos;
+      bool allDigits =
+          body.size() > digits && body.find_first_not_of("0123456789", digits) == std::string::npos;
       if (allDigits) {
         const long long value = std::stoll(body.substr(digits)) * (body[0] == '-' ? -1 : 1);
         if (value >= INT32_MIN && value <= INT32_MAX) {

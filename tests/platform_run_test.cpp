@@ -14,7 +14,7 @@ namespace lexiform::test {
 namespace {
 
 // A shell command that prints the value of `variable` followed by a line end.
-std::string PrintVariable(const std::string &variable) {
+std::string PrintVariable(const std::string& variable) {
   return IsWindowsProgram() ? "echo %" + variable + "%" : "echo \"$" + variable + "\"";
 }
 
@@ -42,7 +42,7 @@ TEST(RunShellTest, RunsInTheWorkDirectoryWithTheGivenEnvironment) {
   EXPECT_EQ(named.out, "a b" + LineEnd());
 
   // One assignment moves the temporary directory wherever the system looks for it.
-  for (const char *variable : {"TMPDIR", "TMP", "TEMP"}) {
+  for (const char* variable : {"TMPDIR", "TMP", "TEMP"}) {
     if (!IsWindowsProgram() && std::string(variable) != "TMPDIR") {
       continue;
     }

@@ -15,7 +15,7 @@ using test::Scan;
 using Tokens = std::vector<std::string>;
 
 // The reserved words as the language defines them; the lookup must find exactly these.
-const char *const kReserved[] = {
+const char* const kReserved[] = {
     "ABSOLUTE",     "ABSTRACT",
     "AND",          "ARRAY",
     "AS",           "ASM",
@@ -67,13 +67,13 @@ const char *const kReserved[] = {
     "WRITE",        "WRITEONLY",
     "XOR",
 };
-const char *const kDirectives[] = {"AUTOMATED",      "INDEX",    "NAME",     "NODEFAULT",
+const char* const kDirectives[] = {"AUTOMATED",      "INDEX",    "NAME",     "NODEFAULT",
                                    "READ",           "READONLY", "RESIDENT", "STORED",
                                    "STRINGRESOURCE", "WRITE",    "WRITEONLY"};
-const char *const kPropertyEnds[] = {"END",       "FUNCTION", "PRIVATE",  "PROCEDURE",
+const char* const kPropertyEnds[] = {"END",       "FUNCTION", "PRIVATE",  "PROCEDURE",
                                      "PROTECTED", "PUBLIC",   "PUBLISHED"};
 
-bool Listed(const std::string &upper, const char *const *begin, const char *const *end) {
+bool Listed(const std::string& upper, const char* const* begin, const char* const* end) {
   for (auto it = begin; it != end; ++it) {
     if (upper == *it) {
       return true;
@@ -83,7 +83,7 @@ bool Listed(const std::string &upper, const char *const *begin, const char *cons
 }
 
 std::string Lower(std::string word) {
-  for (char &c : word) {
+  for (char& c : word) {
     c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   }
   return word;
@@ -91,11 +91,11 @@ std::string Lower(std::string word) {
 
 TEST(WordTablesTest, ReservedWordsAreFoundInAnyLetterCaseAndNothingElse) {
   ASSERT_EQ(std::size(kReserved), 99u);
-  for (const char *word : kReserved) {
+  for (const char* word : kReserved) {
     EXPECT_TRUE(IsReservedWord(word)) << word;
     EXPECT_TRUE(IsReservedWord(Lower(word))) << word;
     // Neighbours in the sort order are found only when they are words of the table.
-    for (const std::string &near : {std::string(word) + "A", std::string(word).substr(1),
+    for (const std::string& near : {std::string(word) + "A", std::string(word).substr(1),
                                     std::string(word).substr(0, std::string(word).size() - 1)}) {
       EXPECT_EQ(IsReservedWord(near), Listed(near, std::begin(kReserved), std::end(kReserved)))
           << near;
@@ -103,7 +103,7 @@ TEST(WordTablesTest, ReservedWordsAreFoundInAnyLetterCaseAndNothingElse) {
   }
   EXPECT_TRUE(IsReservedWord("Begin"));
   EXPECT_TRUE(IsReservedWord("sTrInGrEsOuRcE"));
-  for (const char *other : {"", "A", "BEGI", "BEGINS", "INTEGER", "_x", "Unit1", "Forward2",
+  for (const char* other : {"", "A", "BEGI", "BEGINS", "INTEGER", "_x", "Unit1", "Forward2",
                             "BEG\xC9N", "ZZZ", "\xFF"}) {
     EXPECT_FALSE(IsReservedWord(other)) << other;
   }
@@ -111,7 +111,7 @@ TEST(WordTablesTest, ReservedWordsAreFoundInAnyLetterCaseAndNothingElse) {
 }
 
 TEST(WordTablesTest, PropertyEndWords) {
-  for (const char *word : kReserved) {
+  for (const char* word : kReserved) {
     EXPECT_EQ(IsPropertyEnd(word), Listed(word, std::begin(kPropertyEnds), std::end(kPropertyEnds)))
         << word;
   }
@@ -123,7 +123,7 @@ TEST(WordTablesTest, PropertyEndWords) {
 // small tables) must agree with the rule for every reserved word in both contexts.
 TEST(WordTablesTest, ClassifyWordFollowsTheRuleForEveryReservedWord) {
   for (const bool inProperty : {false, true}) {
-    for (const char *word : kReserved) {
+    for (const char* word : kReserved) {
       const std::string upper = word;
       bool expectedContext = inProperty;
       if (upper == "PROPERTY") {
@@ -156,13 +156,13 @@ TEST(WordTablesTest, ClassifyWordFollowsTheRuleForEveryReservedWord) {
 // The scan's variant reads past the word; what follows it must not change the result.
 TEST(WordTablesTest, ReadAheadClassificationIgnoresTheBytesAfterTheWord) {
   std::vector<std::string> words(std::begin(kReserved), std::end(kReserved));
-  for (const char *other :
+  for (const char* other :
        {"X", "_x", "Unit1", "PROPERTYX", "Endless", "writeonlyx", "abcdefghijklmn"}) {
     words.emplace_back(other);
   }
-  for (const std::string &word : words) {
+  for (const std::string& word : words) {
     for (const bool inProperty : {false, true}) {
-      for (const char *after :
+      for (const char* after :
            {"", "A", "sXXXXXXXXXXXXXXXXXX", "\xff\xff\xff\xff\xff\xff\xff\xff"}) {
         const std::string memory = Lower(word) + after + std::string(kWordReadAhead, 'Z');
         TPasConversion plain;
@@ -184,7 +184,7 @@ TEST(WordTablesTest, IdentifiersLeaveTheContextAlone) {
   for (const bool inProperty : {false, true}) {
     TPasConversion converter;
     converter.InProperty = inProperty;
-    for (const char *word :
+    for (const char* word :
          {"_x", "Unit1", "Forward2", "PROPERTYX", "Endless", "averyveryverylongidentifiername"}) {
       const TWordClass result = ClassifyWord(converter, word);
       EXPECT_EQ(result.Kind, TTokenKind::Identifier) << word;
@@ -219,7 +219,7 @@ TEST(WordRuleScanTest, PropertyDeclarationTurnsMostDirectivesIntoKeywords) {
 }
 
 TEST(WordRuleScanTest, DefaultDispidAndStringResourceNeverChange) {
-  for (const char *prefix : {"", "property "}) {
+  for (const char* prefix : {"", "property "}) {
     const Tokens tokens = Scan(std::string(prefix) + "default dispid stringresource");
     const std::size_t first = tokens.size() - 5;
     EXPECT_EQ(tokens[first], "Keyword default");
@@ -238,7 +238,7 @@ TEST(WordRuleScanTest, WordsInCommentsStringsAndAssemblerAreNotClassified) {
 }
 
 TEST(WordRuleScanTest, AsmInAnyCaseOpensAnAssemblerBlock) {
-  for (const char *word : {"asm", "Asm", "ASM"}) {
+  for (const char* word : {"asm", "Asm", "ASM"}) {
     EXPECT_EQ(Scan(std::string(word) + " mov end"),
               (Tokens{std::string("Keyword ") + word, "Assembler  mov ", "Keyword end"}));
   }

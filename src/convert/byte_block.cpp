@@ -14,10 +14,10 @@ ByteBlock::~ByteBlock() {
   Reset();
 }
 
-ByteBlock::ByteBlock(ByteBlock &&other) noexcept
+ByteBlock::ByteBlock(ByteBlock&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), capacity_(std::exchange(other.capacity_, 0)) {}
 
-ByteBlock &ByteBlock::operator=(ByteBlock &&other) noexcept {
+ByteBlock& ByteBlock::operator=(ByteBlock&& other) noexcept {
   if (this != &other) {
     Reset();
     data_ = std::exchange(other.data_, nullptr);
@@ -30,11 +30,11 @@ bool ByteBlock::TryResize(std::size_t capacity) noexcept {
   if (capacity == 0) {
     return false;
   }
-  void *grown = std::realloc(data_, capacity);
+  void* grown = std::realloc(data_, capacity);
   if (grown == nullptr) {
     return false;
   }
-  data_ = static_cast<char *>(grown);
+  data_ = static_cast<char*>(grown);
   capacity_ = capacity;
   return true;
 }

@@ -15,12 +15,12 @@ public:
   // Throws std::bad_alloc when the memory cannot be had.
   explicit ByteBlock(std::size_t capacity);
   ~ByteBlock();
-  ByteBlock(ByteBlock &&other) noexcept;
-  ByteBlock &operator=(ByteBlock &&other) noexcept;
-  ByteBlock(const ByteBlock &) = delete;
-  ByteBlock &operator=(const ByteBlock &) = delete;
+  ByteBlock(ByteBlock&& other) noexcept;
+  ByteBlock& operator=(ByteBlock&& other) noexcept;
+  ByteBlock(const ByteBlock&) = delete;
+  ByteBlock& operator=(const ByteBlock&) = delete;
 
-  char *Data() const { return data_; }
+  char* Data() const { return data_; }
   std::size_t Capacity() const { return capacity_; }
   bool Empty() const { return data_ == nullptr; }
 
@@ -33,7 +33,7 @@ public:
   void Reset() noexcept;
 
 private:
-  char *data_ = nullptr;
+  char* data_ = nullptr;
   std::size_t capacity_ = 0;
 };
 

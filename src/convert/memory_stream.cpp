@@ -14,7 +14,7 @@ constexpr std::size_t kTailRoom = TMemoryStream::kTailRoom;
 
 // Room for the file's bytes and the zero bytes after them; throws when the file
 // cannot be held in this process's address space at all.
-std::size_t InitialCapacity(std::uint64_t fileSize, const std::string &path) {
+std::size_t InitialCapacity(std::uint64_t fileSize, const std::string& path) {
   if (fileSize >= std::numeric_limits<std::size_t>::max() - kTailRoom) {
     throw platform::FileError("File too large to load: " + path);
   }
@@ -23,7 +23,7 @@ std::size_t InitialCapacity(std::uint64_t fileSize, const std::string &path) {
 
 } // namespace
 
-void TMemoryStream::LoadFromFile(const std::string &path) {
+void TMemoryStream::LoadFromFile(const std::string& path) {
   platform::File file(path, platform::File::Mode::Read);
   // The size is only a first guess: the file may change while it is read.
   ByteBlock block(InitialCapacity(platform::FileSize(path), path));
@@ -55,7 +55,7 @@ void TMemoryStream::LoadFromFile(const std::string &path) {
   Adopt(std::move(block), size);
 }
 
-void TMemoryStream::SaveToFile(const std::string &path) const {
+void TMemoryStream::SaveToFile(const std::string& path) const {
   platform::File file(path, platform::File::Mode::CreateTruncate);
   if (size_ > 0) {
     file.Write(Memory(), size_);
@@ -87,7 +87,7 @@ void TMemoryStream::Adopt(ByteBlock block, std::size_t size) {
   std::memset(block_.Data() + size_, 0, kTailRoom);
 }
 
-std::size_t TMemoryStream::Read(void *buffer, std::size_t count) {
+std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
   const std::size_t available = size_ - position_;
   const std::size_t taken = count < available ? count : available;
   if (taken > 0) {

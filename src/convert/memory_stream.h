@@ -19,15 +19,15 @@ public:
 
   TMemoryStream() = default;
   virtual ~TMemoryStream() = default;
-  TMemoryStream(const TMemoryStream &) = delete;
-  TMemoryStream &operator=(const TMemoryStream &) = delete;
+  TMemoryStream(const TMemoryStream&) = delete;
+  TMemoryStream& operator=(const TMemoryStream&) = delete;
 
   // Replaces the content by the whole file, byte for byte; the position goes to the
   // start. Throws platform::FileError when the file cannot be read (the content is
   // then unchanged) and std::bad_alloc when it does not fit in memory.
-  void LoadFromFile(const std::string &path);
+  void LoadFromFile(const std::string& path);
   // Writes the content to `path`, replacing the file. Throws platform::FileError.
-  void SaveToFile(const std::string &path) const;
+  void SaveToFile(const std::string& path) const;
   // Replaces the content by a copy of `bytes`; the position goes to the start.
   void LoadFromBytes(std::string_view bytes);
   // Drops the content and releases its memory.
@@ -38,7 +38,7 @@ public:
   void Adopt(ByteBlock block, std::size_t size);
 
   // The content; null when the stream is empty.
-  const char *Memory() const { return block_.Data(); }
+  const char* Memory() const { return block_.Data(); }
   std::size_t Size() const { return size_; }
   std::string_view Content() const { return {Memory() == nullptr ? "" : Memory(), size_}; }
 
@@ -47,11 +47,11 @@ public:
   void Seek(std::size_t position) { position_ = position < size_ ? position : size_; }
   // Copies up to `count` bytes from the position on into `buffer` and moves the
   // position past them; returns how many were copied, 0 at the end.
-  std::size_t Read(void *buffer, std::size_t count);
+  std::size_t Read(void* buffer, std::size_t count);
 
 protected:
   // The content for writing in place; null when the stream is empty.
-  char *MutableMemory() { return block_.Data(); }
+  char* MutableMemory() { return block_.Data(); }
 
 private:
   ByteBlock block_;

@@ -77,7 +77,7 @@ constexpr std::size_t kCopyBlock = TMemoryStream::kTailRoom;
 constexpr std::size_t kOutputSlack = 2 * kCopyBlock;
 
 // Copies `text` to `out` (see Note [read-ahead copies]) and returns its end.
-inline char *PutReadAhead(char *out, std::string_view text) {
+inline char* PutReadAhead(char* out, std::string_view text) {
   if (text.size() <= kCopyBlock) {
     std::memcpy(out, text.data(), kCopyBlock);
   } else {
@@ -87,20 +87,20 @@ inline char *PutReadAhead(char *out, std::string_view text) {
 }
 
 // A markup string with kCopyBlock zero bytes behind it, for PutReadAhead.
-std::string Padded(const std::string &markup) {
+std::string Padded(const std::string& markup) {
   std::string padded = markup;
   padded.append(kCopyBlock, '\0');
   return padded;
 }
 
-template <unsigned kClass> inline const char *SkipWhile(const char *at) {
+template <unsigned kClass> inline const char* SkipWhile(const char* at) {
   while (HasClass(*at, kClass)) {
     ++at;
   }
   return at;
 }
 
-template <unsigned kStop> inline const char *SkipUntil(const char *at) {
+template <unsigned kStop> inline const char* SkipUntil(const char* at) {
   while (!HasClass(*at, kStop)) {
     ++at;
   }
@@ -201,7 +201,7 @@ std::uint64_t TPasConversion::Scan(std::size_t expectedOutput) {
 }
 
 void TPasConversion::LoadStyleTables() {
-  const auto set = [this](TTokenKind kind, const std::string &prefix, const std::string &suffix) {
+  const auto set = [this](TTokenKind kind, const std::string& prefix, const std::string& suffix) {
     const auto index = static_cast<std::size_t>(kind);
     PaddedPrefixes[index] = Padded(prefix);
     PaddedSuffixes[index] = Padded(suffix);
@@ -243,7 +243,7 @@ std::string_view TPasConversion::EscapeToken(std::string_view text) {
   if (needed + kCopyBlock > EscapeBuffer.Capacity()) {
     GrowEscapeBuffer(needed + kCopyBlock); // See Note [read-ahead copies].
   }
-  char *out = EscapeBuffer.Data();
+  char* out = EscapeBuffer.Data();
   for (const char c : text) {
     if (c == '<' || c == '>') {
       std::memcpy(out, c == '<' ? "&lt;" : "&gt;", 4);
@@ -291,12 +291,12 @@ void TPasConversion::AppendOutput(std::string_view text) {
 }
 
 // AppendOutput of prefix, text and suffix as one text, without building that text.
-inline void TPasConversion::AppendToken(const TTokenStyle &style, std::string_view text) {
+inline void TPasConversion::AppendToken(const TTokenStyle& style, std::string_view text) {
   const std::size_t total = style.Prefix.size() + text.size() + style.Suffix.size();
   if (Output.Capacity() - OutputLength < total + kOutputSlack) {
     GrowOutput(total);
   }
-  char *out = Output.Data() + OutputLength;
+  char* out = Output.Data() + OutputLength;
   OutputLength += total;
   out = PutReadAhead(out, style.Prefix);
   out = PutReadAhead(out, text);
@@ -331,7 +331,7 @@ void TPasConversion::HandOverOutput() {
 }
 
 inline void TPasConversion::WriteToken(Escape escape) {
-  const char *const end = Cursor;
+  const char* const end = Cursor;
   std::string_view text(TokenStart, static_cast<std::size_t>(end - TokenStart));
   if (escape == Escape::Yes) {
     text = EscapeToken(text);

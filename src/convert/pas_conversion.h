@@ -28,8 +28,8 @@ class TPasConversion : public TMemoryStream {
 public:
   TPasConversion();
   ~TPasConversion() override;
-  TPasConversion(const TPasConversion &) = delete;
-  TPasConversion &operator=(const TPasConversion &) = delete;
+  TPasConversion(const TPasConversion&) = delete;
+  TPasConversion& operator=(const TPasConversion&) = delete;
 
   // Markup written around the tokens of each kind; line breaks always go bare.
   std::string KeywordPrefix, KeywordSuffix;
@@ -83,7 +83,7 @@ private:
   void GrowEscapeBuffer(std::size_t needed);
   void PrepareOutput(std::size_t sourceSize);
   void AppendOutput(std::string_view text);
-  void AppendToken(const TTokenStyle &style, std::string_view text);
+  void AppendToken(const TTokenStyle& style, std::string_view text);
   void GrowOutput(std::size_t needed);
   void HandOverOutput();
   void WriteToken(Escape escape);
@@ -115,9 +115,9 @@ private:
   std::size_t OutputLength = 0;
   ByteBlock EscapeBuffer;
 
-  const char *Source = nullptr;
-  const char *Cursor = nullptr;
-  const char *TokenStart = nullptr;
+  const char* Source = nullptr;
+  const char* Cursor = nullptr;
+  const char* TokenStart = nullptr;
   TTokenKind Kind = TTokenKind::Unknown;
 };
 

@@ -109,7 +109,7 @@ constexpr std::uint64_t UpperCase8(std::uint64_t x) {
 }
 
 // Written out rather than as a loop so that compilers make it one load and a byte swap.
-constexpr std::uint64_t BigEndian8(const unsigned char *b) {
+constexpr std::uint64_t BigEndian8(const unsigned char* b) {
   return std::uint64_t{b[0]} << 56 | std::uint64_t{b[1]} << 48 | std::uint64_t{b[2]} << 40 |
          std::uint64_t{b[3]} << 32 | std::uint64_t{b[4]} << 24 | std::uint64_t{b[5]} << 16 |
          std::uint64_t{b[6]} << 8 | std::uint64_t{b[7]};
@@ -126,8 +126,8 @@ constexpr WordKey MakeKey(std::string_view word) {
 
 // The key of a word of at most kKeyBytes bytes that is followed in memory by enough
 // readable bytes to make kKeyBytes: two loads instead of a byte loop.
-WordKey MakeKeyReadAhead(const char *word, std::size_t length) {
-  const auto *bytes = reinterpret_cast<const unsigned char *>(word);
+WordKey MakeKeyReadAhead(const char* word, std::size_t length) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(word);
   // Keeps the first `n` (at most 8) bytes of a big-endian half.
   const auto keep = [](std::size_t n) { return n >= 8 ? kAllBits : ~(kAllBits >> (8 * n)); };
   const std::uint64_t high = BigEndian8(bytes) & keep(length);
@@ -154,7 +154,7 @@ template <std::size_t N> struct KeyedTable {
 };
 
 template <std::size_t N>
-constexpr KeyedTable<N> MakeKeyedTable(const std::array<std::string_view, N> &words) {
+constexpr KeyedTable<N> MakeKeyedTable(const std::array<std::string_view, N>& words) {
   KeyedTable<N> table;
   for (std::size_t i = 0; i < KeyedTable<N>::kSlots; ++i) {
     table.Keys[i] = i < N ? MakeKey(words[i]) : WordKey{kAllBits, kAllBits};
@@ -166,7 +166,7 @@ constexpr KeyedTable<N> MakeKeyedTable(const std::array<std::string_view, N> &wo
 }
 
 template <std::size_t N>
-constexpr bool IsSortedUpperCase(const std::array<std::string_view, N> &words) {
+constexpr bool IsSortedUpperCase(const std::array<std::string_view, N>& words) {
   for (std::size_t i = 0; i < N; ++i) {
     if (words[i].empty() || words[i].size() >= kKeyBytes) {
       return false;
@@ -197,7 +197,7 @@ constexpr std::ptrdiff_t kNotFound = -1;
 
 // No two words of a table share their first eight bytes, so the high half of a key
 // alone tells the words of a table apart.
-template <std::size_t N> constexpr bool HighsAreDistinct(const KeyedTable<N> &table) {
+template <std::size_t N> constexpr bool HighsAreDistinct(const KeyedTable<N>& table) {
   for (std::size_t i = 1; i < N; ++i) {
     if (!(table.Highs[i - 1] < table.Highs[i])) {
       return false;
@@ -214,7 +214,7 @@ static_assert(HighsAreDistinct(kReservedKeys) && HighsAreDistinct(kDirectiveKeys
 // steps (7 for the reserved words), each one compare of high halves; the one
 // candidate left is then compared whole.
 template <std::size_t N>
-constexpr std::ptrdiff_t Find(const KeyedTable<N> &table, WordKey key, std::size_t length) {
+constexpr std::ptrdiff_t Find(const KeyedTable<N>& table, WordKey key, std::size_t length) {
   std::size_t first = 0; // every high half before `first` is below the key's
   for (std::size_t half = KeyedTable<N>::kSlots / 2; half > 0; half /= 2) {
     first += table.Highs[first + half - 1] < key.High ? half : 0;
@@ -224,7 +224,7 @@ constexpr std::ptrdiff_t Find(const KeyedTable<N> &table, WordKey key, std::size
 }
 
 template <std::size_t N>
-constexpr std::ptrdiff_t Find(const KeyedTable<N> &table, std::string_view word) {
+constexpr std::ptrdiff_t Find(const KeyedTable<N>& table, std::string_view word) {
   if (word.size() > table.Longest) {
     return kNotFound; // longer than every word of the table
   }
@@ -232,7 +232,7 @@ constexpr std::ptrdiff_t Find(const KeyedTable<N> &table, std::string_view word)
 }
 
 template <std::size_t N>
-constexpr bool Contains(const KeyedTable<N> &table, std::string_view word) {
+constexpr bool Contains(const KeyedTable<N>& table, std::string_view word) {
   return Find(table, word) != kNotFound;
 }
 
@@ -277,7 +277,7 @@ bool IsPropertyEnd(std::string_view word) {
   return Contains(kPropertyEndKeys, word);
 }
 
-bool IsDirective(TPasConversion &converter, std::string_view word) {
+bool IsDirective(TPasConversion& converter, std::string_view word) {
   if (word.size() == 8 && MakeKey(word) == MakeKey("PROPERTY")) {
     converter.InProperty = true;
   }
@@ -293,7 +293,7 @@ bool IsDirective(TPasConversion &converter, std::string_view word) {
 namespace {
 
 // The rest of ClassifyWord once the reserved word is found (or not).
-TWordClass ClassifyReservedWord(TPasConversion &converter, std::ptrdiff_t index) {
+TWordClass ClassifyReservedWord(TPasConversion& converter, std::ptrdiff_t index) {
   if (index == kNotFound) {
     return {};
   }
@@ -314,11 +314,11 @@ TWordClass ClassifyReservedWord(TPasConversion &converter, std::ptrdiff_t index)
 
 } // namespace
 
-TWordClass ClassifyWord(TPasConversion &converter, std::string_view word) {
+TWordClass ClassifyWord(TPasConversion& converter, std::string_view word) {
   return ClassifyReservedWord(converter, Find(kReservedKeys, word));
 }
 
-TWordClass ClassifyWordReadAhead(TPasConversion &converter, std::string_view word) {
+TWordClass ClassifyWordReadAhead(TPasConversion& converter, std::string_view word) {
   if (word.size() > kReservedKeys.Longest) {
     return {};
   }

@@ -6,7 +6,9 @@ namespace lexiform {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) {
@@ -18,7 +20,9 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Names are compared in this form.
 std::string Folded(std::string_view name) {
@@ -139,6 +143,8 @@ std::string IniFile::ReadString(std::string_view section, std::string_view key,
   return std::string(fallback);
 }
 
-bool IniFile::SectionExists(std::string_view section) const { return !KeyNames(section).empty(); }
+bool IniFile::SectionExists(std::string_view section) const {
+  return !KeyNames(section).empty();
+}
 
 } // namespace lexiform

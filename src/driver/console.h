@@ -7,10 +7,10 @@ namespace lexiform {
 
 // The console colours the program uses.
 enum class TColor : std::uint8_t {
-  Green = 2,      // the file name of an entry line
-  LightGray = 7,  // the normal colour
-  LightBlue = 9,  // the home page on the usage screen
-  LightRed = 12,  // errors and missing files
+  Green = 2,     // the file name of an entry line
+  LightGray = 7, // the normal colour
+  LightBlue = 9, // the home page on the usage screen
+  LightRed = 12, // errors and missing files
 };
 
 // Sets up the console once, before anything else is written; the remembered text

@@ -121,7 +121,9 @@ TStringList BuildFileList(const std::string& argument, const TOptions& options) 
 }
 
 // The file-name part of the command line: what follows its last separator.
-std::string CommandLineTail(const std::string& commandLine) { return NamePart(commandLine); }
+std::string CommandLineTail(const std::string& commandLine) {
+  return NamePart(commandLine);
+}
 
 std::string OutputNameFor(const std::string& argument) {
   return HasExtension(argument) ? argument : argument + ".html";

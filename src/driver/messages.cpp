@@ -18,7 +18,9 @@ std::string ProgramBaseName() {
 
 } // namespace
 
-void ShowRule() { Write(std::string(80, '-')); }
+void ShowRule() {
+  Write(std::string(80, '-'));
+}
 
 void ShowUsage() {
   const std::string base = ProgramBaseName();

@@ -6,7 +6,9 @@ namespace lexiform {
 
 namespace {
 
-bool IsDotName(const std::string& name) { return name == "." || name == ".."; }
+bool IsDotName(const std::string& name) {
+  return name == "." || name == "..";
+}
 
 bool HasWildcard(const std::string& piece) {
   return piece.find_first_of("*?") != std::string::npos;
@@ -85,8 +87,8 @@ TStringList FindFilesInDirectory(const std::string& mask, const std::string& dir
   return files;
 }
 
-void CollectFiles(const std::string& mask, const std::string& startDirectory,
-                  TStringList& result, std::int32_t depth) {
+void CollectFiles(const std::string& mask, const std::string& startDirectory, TStringList& result,
+                  std::int32_t depth) {
   std::string start = startDirectory;
   if (!start.empty() && platform::EndsDirectoryPart(start.back()) && start.back() != ':') {
     start.pop_back();

@@ -39,7 +39,7 @@ TStringList FindFilesInDirectory(const std::string& mask, const std::string& dir
 // subdirectories down to `depth` levels (0 or less: the start directory alone). All
 // directories are gathered level by level first, then sorted case-insensitively by
 // their full text, then searched for files.
-void CollectFiles(const std::string& mask, const std::string& startDirectory,
-                  TStringList& result, std::int32_t depth);
+void CollectFiles(const std::string& mask, const std::string& startDirectory, TStringList& result,
+                  std::int32_t depth);
 
 } // namespace lexiform

@@ -37,7 +37,9 @@ std::string FormatHundredths(std::uint64_t size, std::uint64_t unit) {
 
 } // namespace
 
-std::uint64_t GetFileSizeBytes(const std::string& name) { return platform::FileSize(name); }
+std::uint64_t GetFileSizeBytes(const std::string& name) {
+  return platform::FileSize(name);
+}
 
 std::string FormatFileSize(std::uint64_t size) {
   for (const SizeUnit& unit : kUnits) {
@@ -48,6 +50,8 @@ std::string FormatFileSize(std::uint64_t size) {
   return PadToTwo(std::to_string(size)) + " bytes";
 }
 
-std::string FileSizeText(const std::string& name) { return FormatFileSize(GetFileSizeBytes(name)); }
+std::string FileSizeText(const std::string& name) {
+  return FormatFileSize(GetFileSizeBytes(name));
+}
 
 } // namespace lexiform

@@ -15,9 +15,13 @@ std::size_t NameStart(const std::string& path) {
 }
 } // namespace
 
-std::string DirectoryPart(const std::string& path) { return path.substr(0, NameStart(path)); }
+std::string DirectoryPart(const std::string& path) {
+  return path.substr(0, NameStart(path));
+}
 
-std::string NamePart(const std::string& path) { return path.substr(NameStart(path)); }
+std::string NamePart(const std::string& path) {
+  return path.substr(NameStart(path));
+}
 
 bool HasExtension(const std::string& path) {
   return path.find('.', NameStart(path)) != std::string::npos;

@@ -223,7 +223,9 @@ void FixEntities(const std::string& fileName) {
   }
 }
 
-std::string EscapeAmpersands(std::string_view line) { return ReplaceAll(line, "&", kAmpEntity); }
+std::string EscapeAmpersands(std::string_view line) {
+  return ReplaceAll(line, "&", kAmpEntity);
+}
 
 std::string RestoreMarkedLt(std::string_view line) {
   return ReplaceAll(line, std::string("&amp;lt;") + EntityMarker, kLtEntity);

@@ -25,11 +25,15 @@ constexpr std::uint64_t HasZeroByte(std::uint64_t word) {
   return (word - kOnes) & ~word & kHighBits;
 }
 
-bool IsLineStop(char c) { return c == '\n' || c == '\r' || c == kCtrlZ; }
+bool IsLineStop(char c) {
+  return c == '\n' || c == '\r' || c == kCtrlZ;
+}
 
 #if defined(__SSE2__)
 // Index of the lowest set bit of a non-zero mask (g++ and clang both have the builtin).
-unsigned CountTrailingZeros(unsigned mask) { return static_cast<unsigned>(__builtin_ctz(mask)); }
+unsigned CountTrailingZeros(unsigned mask) {
+  return static_cast<unsigned>(__builtin_ctz(mask));
+}
 #endif
 
 // The first LF, CR or Ctrl-Z in [from, to), or `to`. Text lines are mostly plain
@@ -43,9 +47,9 @@ const char* FindLineStop(const char* from, const char* to) {
   const __m128i ctrlZ = _mm_set1_epi8(kCtrlZ);
   while (to - p >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf),
-                                                   _mm_cmpeq_epi8(bytes, cr)),
-                                      _mm_cmpeq_epi8(bytes, ctrlZ));
+    const __m128i hits =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
+                     _mm_cmpeq_epi8(bytes, ctrlZ));
     const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
     if (mask != 0) {
       return p + CountTrailingZeros(mask);
@@ -71,8 +75,8 @@ const char* FindLineStop(const char* from, const char* to) {
 } // namespace
 
 TextLineReader::TextLineReader(const std::string& path)
-    : file_(path, platform::File::Mode::Read), buffer_(new char[kBufferSize]),
-      data_(buffer_.get()), capacity_(kBufferSize), sizeHint_(platform::FileSize(path)) {}
+    : file_(path, platform::File::Mode::Read), buffer_(new char[kBufferSize]), data_(buffer_.get()),
+      capacity_(kBufferSize), sizeHint_(platform::FileSize(path)) {}
 
 // All of the text is there from the start, so Fill() never runs and nothing is copied.
 TextLineReader::TextLineReader(std::string_view text)

@@ -21,7 +21,9 @@ namespace lexiform::platform {
 
 namespace {
 
-std::string ErrnoText(int error) { return std::strerror(error); }
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
 
 [[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, int error) {
   throw FileError(what + " \"" + path + "\": " + ErrnoText(error));
@@ -49,7 +51,9 @@ void PrepareConsole() {
   // input belongs to the shell.
 }
 
-bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+bool StdoutIsTerminal() {
+  return ::isatty(STDOUT_FILENO) == 1;
+}
 
 void ApplyTextAttribute(std::uint16_t attribute) {
   if (!StdoutIsTerminal()) {
@@ -72,7 +76,9 @@ void SetConsoleTitle(const std::string& title) {
 // ---------------------------------------------------------------------------------
 // Process
 
-void PrepareProcess() { ::signal(SIGXFSZ, SIG_IGN); }
+void PrepareProcess() {
+  ::signal(SIGXFSZ, SIG_IGN);
+}
 
 std::string CommandLine(int argc, const char* const argv[]) {
   std::string line;
@@ -81,8 +87,7 @@ std::string CommandLine(int argc, const char* const argv[]) {
     if (i > 0) {
       line += ' ';
     }
-    const bool needsQuotes =
-        argument.empty() || argument.find_first_of(" \t") != std::string::npos;
+    const bool needsQuotes = argument.empty() || argument.find_first_of(" \t") != std::string::npos;
     line += needsQuotes ? "\"" + argument + "\"" : argument;
   }
   return line;
@@ -102,7 +107,9 @@ std::string ProgramPath() {
   }
 }
 
-std::string ExecutableSuffix() { return {}; }
+std::string ExecutableSuffix() {
+  return {};
+}
 
 void OpenUrl(const std::string& url) {
   // Detached from us and silent: its output goes nowhere, and a missing xdg-open is
@@ -133,16 +140,24 @@ std::string UserName() {
   return (entry && entry->pw_name) ? std::string(entry->pw_name) : std::string();
 }
 
-std::string TimeSeparator() { return ":"; }
+std::string TimeSeparator() {
+  return ":";
+}
 
-bool HourHasLeadingZero() { return false; }
+bool HourHasLeadingZero() {
+  return false;
+}
 
 // ---------------------------------------------------------------------------------
 // Paths
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+  return '/';
+}
 
-bool EndsDirectoryPart(char c) { return c == '/'; }
+bool EndsDirectoryPart(char c) {
+  return c == '/';
+}
 
 std::string CurrentDirectory() {
   std::vector<char> buffer(4096);
@@ -235,9 +250,8 @@ std::vector<DirEntry> FindEntries(const std::string& pattern) {
   }
   // readdir's order is not stable on Linux; this is close to what users of the
   // original platform see.
-  std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) {
-    return CompareNoCase(a.name, b.name) < 0;
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry& a, const DirEntry& b) { return CompareNoCase(a.name, b.name) < 0; });
   return entries;
 }
 
@@ -257,7 +271,9 @@ std::uint64_t FileSize(const std::string& path) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
-bool RemoveFile(const std::string& path) noexcept { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) noexcept {
+  return ::unlink(path.c_str()) == 0;
+}
 
 bool MoveFileOver(const std::string& from, const std::string& to) noexcept {
   return ::rename(from.c_str(), to.c_str()) == 0;

@@ -29,10 +29,10 @@ namespace {
 
 // The system's own text for an error code, without its trailing line end and period.
 std::string ErrorText(DWORD error) {
-  char *buffer = nullptr;
+  char* buffer = nullptr;
   const DWORD length = ::FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char *>(&buffer), 0, nullptr);
+      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
   std::string text = length > 0 && buffer ? std::string(buffer, length) : std::string();
   if (buffer) {
     ::LocalFree(buffer);
@@ -44,7 +44,7 @@ std::string ErrorText(DWORD error) {
   return text.empty() ? "error " + std::to_string(error) : text;
 }
 
-[[noreturn]] void ThrowFileError(const std::string &what, const std::string &path, DWORD error) {
+[[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, DWORD error) {
   throw FileError(what + " \"" + path + "\": " + ErrorText(error));
 }
 
@@ -120,7 +120,7 @@ void ApplyTextAttribute(std::uint16_t attribute) {
   ::SetConsoleTextAttribute(StdOutput(), attribute);
 }
 
-void SetConsoleTitle(const std::string &title) {
+void SetConsoleTitle(const std::string& title) {
   if (!StdoutIsTerminal()) {
     return;
   }
@@ -135,14 +135,14 @@ void PrepareProcess() {
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
-std::string CommandLine(int /*argc*/, const char *const /*argv*/[]) {
+std::string CommandLine(int /*argc*/, const char* const /*argv*/[]) {
   // The raw text keeps the quotes and the program path exactly as the user typed them.
-  const char *line = ::GetCommandLineA();
+  const char* line = ::GetCommandLineA();
   return line ? std::string(line) : std::string();
 }
 
 std::string ProgramPath() {
-  return FetchText(MAX_PATH, [](char *buffer, DWORD size) {
+  return FetchText(MAX_PATH, [](char* buffer, DWORD size) {
     const DWORD length = ::GetModuleFileNameA(nullptr, buffer, size);
     // A truncated path comes back with the whole buffer used: ask for a larger one.
     return length >= size ? size : length;
@@ -153,7 +153,7 @@ std::string ExecutableSuffix() {
   return ".exe";
 }
 
-void OpenUrl(const std::string &url) {
+void OpenUrl(const std::string& url) {
   ::ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW);
 }
 
@@ -187,7 +187,7 @@ bool EndsDirectoryPart(char c) {
 
 std::string CurrentDirectory() {
   const std::string directory = FetchText(
-      MAX_PATH, [](char *buffer, DWORD size) { return ::GetCurrentDirectoryA(size, buffer); });
+      MAX_PATH, [](char* buffer, DWORD size) { return ::GetCurrentDirectoryA(size, buffer); });
   return directory.empty() ? std::string(".") : directory;
 }
 
@@ -206,18 +206,18 @@ namespace {
 
 class FindHandle {
 public:
-  FindHandle(const std::string &pattern, WIN32_FIND_DATAA &data)
+  FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
       : handle_(::FindFirstFileA(pattern.c_str(), &data)) {}
   ~FindHandle() {
     if (IsOpen()) {
       ::FindClose(handle_);
     }
   }
-  FindHandle(const FindHandle &) = delete;
-  FindHandle &operator=(const FindHandle &) = delete;
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
 
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool Next(WIN32_FIND_DATAA &data) { return ::FindNextFileA(handle_, &data) != 0; }
+  bool Next(WIN32_FIND_DATAA& data) { return ::FindNextFileA(handle_, &data) != 0; }
 
 private:
   HANDLE handle_;
@@ -225,7 +225,7 @@ private:
 
 } // namespace
 
-std::vector<DirEntry> FindEntries(const std::string &pattern) {
+std::vector<DirEntry> FindEntries(const std::string& pattern) {
   // The system matches the pattern and gives the order (name order on NTFS); both are
   // what users of this platform expect, so neither is redone here.
   std::vector<DirEntry> entries;
@@ -249,18 +249,18 @@ std::vector<DirEntry> FindEntries(const std::string &pattern) {
 
 namespace {
 
-bool Attributes(const std::string &path, WIN32_FILE_ATTRIBUTE_DATA &data) {
+bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
   return !path.empty() && ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
 }
 
 } // namespace
 
-bool IsExistingFile(const std::string &path) {
+bool IsExistingFile(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   return Attributes(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-std::uint64_t FileSize(const std::string &path) {
+std::uint64_t FileSize(const std::string& path) {
   // From the directory entry: no need to open the file, so a file that another program
   // holds open has its size too.
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -270,19 +270,19 @@ std::uint64_t FileSize(const std::string &path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool RemoveFile(const std::string &path) noexcept {
+bool RemoveFile(const std::string& path) noexcept {
   return ::DeleteFileA(path.c_str()) != 0;
 }
 
-bool CopyFileOver(const std::string &from, const std::string &to) {
+bool CopyFileOver(const std::string& from, const std::string& to) {
   return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
 }
 
-bool MoveFileOver(const std::string &from, const std::string &to) noexcept {
+bool MoveFileOver(const std::string& from, const std::string& to) noexcept {
   return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-std::string CreateUniqueFile(const std::string &directory, const std::string &prefix) {
+std::string CreateUniqueFile(const std::string& directory, const std::string& prefix) {
   std::string base = directory;
   if (!base.empty() && !EndsDirectoryPart(base.back())) {
     base += PathSeparator();
@@ -312,7 +312,7 @@ std::string CreateUniqueFile(const std::string &directory, const std::string &pr
   ThrowFileError("Cannot create a temporary file in", directory, error);
 }
 
-File::File(const std::string &path, Mode mode) : path_(path) {
+File::File(const std::string& path, Mode mode) : path_(path) {
   DWORD access = GENERIC_WRITE;
   DWORD share = FILE_SHARE_READ;
   DWORD disposition = OPEN_EXISTING;
@@ -357,12 +357,12 @@ File::~File() {
   }
 }
 
-File::File(File &&other) noexcept
+File::File(File&& other) noexcept
     : handle_(other.handle_), cutAtClose_(other.cutAtClose_), path_(std::move(other.path_)) {
   other.handle_ = kNoHandle;
 }
 
-File &File::operator=(File &&other) noexcept {
+File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (IsOpen()) {
       ::CloseHandle(ToHandle(handle_));
@@ -375,7 +375,7 @@ File &File::operator=(File &&other) noexcept {
   return *this;
 }
 
-std::size_t File::Read(void *buffer, std::size_t size) {
+std::size_t File::Read(void* buffer, std::size_t size) {
   DWORD got = 0;
   if (!::ReadFile(ToHandle(handle_), buffer, ChunkSize(size), &got, nullptr)) {
     const DWORD error = ::GetLastError();
@@ -388,8 +388,8 @@ std::size_t File::Read(void *buffer, std::size_t size) {
   return got;
 }
 
-void File::Write(const void *data, std::size_t size) {
-  const char *bytes = static_cast<const char *>(data);
+void File::Write(const void* data, std::size_t size) {
+  const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     DWORD written = 0;
     if (!::WriteFile(ToHandle(handle_), bytes, ChunkSize(size), &written, nullptr)) {
