@@ -5,7 +5,7 @@
 #   scripts/install-deps.sh --windows  also the mingw-w64 cross compiler and Wine
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev)
 if [[ "${1:-}" == "--windows" ]]; then
   packages+=(g++-mingw-w64-i686 wine wine32:i386)
 fi

@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh --windows
 
+echo "=== format"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
 for preset in ci ci-clang asan; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
