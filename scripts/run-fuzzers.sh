@@ -6,6 +6,8 @@
 # executions per target at the end.
 #   FUZZ_SECONDS=60 scripts/run-fuzzers.sh            every target
 #   scripts/run-fuzzers.sh fixup ini                  some targets
+#   FUZZ_SEED=7 scripts/run-fuzzers.sh                another random sequence (default 1,
+#                                                     so that a test run repeats itself)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,6 +54,7 @@ for target in "${targets[@]}"; do
   # Each run gets a temporary directory of its own, removed afterwards.
   tmp=$(mktemp -d)
   TMPDIR="$tmp" "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=30 \
+    -seed="${FUZZ_SEED:-1}" \
     -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$work/artifacts/$target-" \
     "$corpus" "fuzz/corpus/$target" >"$log" 2>&1 || status=$?
   rm -rf "$tmp"
