@@ -37,16 +37,7 @@ protected:
   std::string Document(const std::string& relative = "out.html") {
     return ReadBytes(work / relative);
   }
-  // Temporary files the program left in its temporary directory.
-  std::size_t LeftoverTempFiles() {
-    std::size_t count = 0;
-    for (const auto& entry : fs::directory_iterator(work / "tmp")) {
-      if (entry.path().filename().string().rfind("Lexiform_", 0) == 0) {
-        ++count;
-      }
-    }
-    return count;
-  }
+  std::size_t LeftoverTempFiles() const { return test::CountTempFiles(work / "tmp"); }
 
   ScratchDir bin;
   ScratchDir work;

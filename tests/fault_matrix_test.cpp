@@ -151,15 +151,7 @@ protected:
     EXPECT_EQ(document.substr(document.size() - good.footer.size()), good.footer);
   }
 
-  std::size_t LeftoverTempFiles() {
-    std::size_t count = 0;
-    for (const auto& entry : fs::directory_iterator(work / "tmp")) {
-      if (entry.path().filename().string().rfind("Lexiform_", 0) == 0) {
-        ++count;
-      }
-    }
-    return count;
-  }
+  std::size_t LeftoverTempFiles() const { return test::CountTempFiles(work / "tmp"); }
 
   ScratchDir bin;
   ScratchDir work;

@@ -510,6 +510,16 @@ std::string NativePath(const std::string& path) {
   return native;
 }
 
+std::size_t CountTempFiles(const std::string& directory) {
+  std::size_t count = 0;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    if (entry.path().filename().string().rfind("Lexiform_", 0) == 0) {
+      ++count;
+    }
+  }
+  return count;
+}
+
 std::vector<std::string> SplitCrLfLines(const std::string& text) {
   std::vector<std::string> lines;
   std::size_t start = 0;

@@ -97,6 +97,9 @@ RunResult RunProgramThroughPipe(const std::string& program,
                                 const std::string& workDir,
                                 const std::vector<std::string>& environment = {});
 
+// The program's temporary files (names beginning "Lexiform_") in `directory`.
+std::size_t CountTempFiles(const std::string& directory);
+
 // Splits text at CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> SplitCrLfLines(const std::string& text);
 
