@@ -84,18 +84,47 @@ std::int64_t TotalSize(const std::vector<std::string>& files) {
   return total;
 }
 
-// Converts `source` on a fresh converter; the loading (a copy) is left out of the time.
-void ConvertTimed(benchmark::State& state, const std::string& source) {
+// The corpus as one buffer of about 25 MB, built once.
+const std::string& CorpusBuffer() {
+  static const std::string buffer = [] {
+    const std::vector<std::string>& files = CorpusFiles();
+    std::string joined;
+    joined.reserve(static_cast<std::size_t>(TotalSize(files)));
+    for (const std::string& file : files) {
+      joined += file;
+    }
+    return joined;
+  }();
+  return buffer;
+}
+
+// Whole: Convert keeps the fragment. Pieces: ConvertTo hands it on in pieces of whole
+// lines, as the program does, so that it is never held (or paged in) whole.
+enum class Output { Whole, Pieces };
+
+// Converts `source` on a fresh converter; the loading (a copy) and the converter's
+// destruction are left out of the time.
+void ConvertTimed(benchmark::State& state, const std::string& source, Output output) {
+  if (source.empty()) {
+    state.SkipWithError("Pascal corpus not installed");
+    return;
+  }
   std::size_t fragmentSize = 0;
   for (auto _ : state) {
     state.PauseTiming();
     TPasConversion converter;
     SetBuiltInStyles(converter);
     converter.LoadFromBytes(source);
+    fragmentSize = 0;
     state.ResumeTiming();
-    benchmark::DoNotOptimize(converter.Convert());
-    fragmentSize = converter.Size();
-    state.PauseTiming(); // the converter's destruction is not the conversion
+    if (output == Output::Whole) {
+      benchmark::DoNotOptimize(converter.Convert());
+      fragmentSize = converter.Size();
+    } else {
+      converter.ConvertTo(
+          [&fragmentSize](std::string_view piece) { fragmentSize += piece.size(); });
+    }
+    state.PauseTiming();
     converter.Clear();
     state.ResumeTiming();
   }
@@ -104,48 +133,13 @@ void ConvertTimed(benchmark::State& state, const std::string& source) {
       static_cast<double>(fragmentSize) / static_cast<double>(source.size());
 }
 
-// The corpus as one buffer of about 25 MB.
 void BM_ConvertCorpusBuffer(benchmark::State& state) {
-  const std::vector<std::string>& files = CorpusFiles();
-  if (files.empty()) {
-    state.SkipWithError("Pascal corpus not installed");
-    return;
-  }
-  std::string buffer;
-  buffer.reserve(static_cast<std::size_t>(TotalSize(files)));
-  for (const std::string& file : files) {
-    buffer += file;
-  }
-  ConvertTimed(state, buffer);
+  ConvertTimed(state, CorpusBuffer(), Output::Whole);
 }
 BENCHMARK(BM_ConvertCorpusBuffer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// The same buffer converted the way the program does it: the fragment handed on in
-// pieces of whole lines, so that it never has to be held (or paged in) whole.
 void BM_ConvertToCorpusBuffer(benchmark::State& state) {
-  const std::vector<std::string>& files = CorpusFiles();
-  if (files.empty()) {
-    state.SkipWithError("Pascal corpus not installed");
-    return;
-  }
-  std::string buffer;
-  buffer.reserve(static_cast<std::size_t>(TotalSize(files)));
-  for (const std::string& file : files) {
-    buffer += file;
-  }
-  std::size_t fragmentSize = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    TPasConversion converter;
-    SetBuiltInStyles(converter);
-    converter.LoadFromBytes(buffer);
-    fragmentSize = 0;
-    state.ResumeTiming();
-    converter.ConvertTo([&fragmentSize](std::string_view piece) { fragmentSize += piece.size(); });
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(buffer.size()));
-  state.counters["fragment/source"] =
-      static_cast<double>(fragmentSize) / static_cast<double>(buffer.size());
+  ConvertTimed(state, CorpusBuffer(), Output::Pieces);
 }
 BENCHMARK(BM_ConvertToCorpusBuffer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -181,7 +175,7 @@ void BM_ConvertLessThanCommentLine(benchmark::State& state) {
   for (std::size_t i = 0; i < count; ++i) {
     line[1 + i * (size - 2) / count] = '<';
   }
-  ConvertTimed(state, line + "\r\n");
+  ConvertTimed(state, line + "\r\n", Output::Whole);
 }
 BENCHMARK(BM_ConvertLessThanCommentLine)
     ->RangeMultiplier(4)
@@ -199,7 +193,7 @@ void BM_ConvertSymbolRun(benchmark::State& state) {
     run += pattern;
   }
   run.resize(size);
-  ConvertTimed(state, run + "\r\n");
+  ConvertTimed(state, run + "\r\n", Output::Whole);
 }
 BENCHMARK(BM_ConvertSymbolRun)
     ->RangeMultiplier(4)
