@@ -22,26 +22,9 @@ using test::WriteBytes;
 
 const std::string kRule(80, '-');
 
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public test::ProgramTest {
 protected:
-  EndToEndTest() : program(test::InstallProgram(bin)) { fs::create_directories(work / "tmp"); }
   void SetUp() override { LEXIFORM_SKIP_ON_OTHER_PLATFORM(); }
-
-  RunResult Run(const std::vector<std::string>& arguments) {
-    return test::RunProgram(program, arguments, work.Path(), {"TMPDIR=" + (work / "tmp")});
-  }
-  void Write(const std::string& relative, const std::string& bytes) {
-    fs::create_directories(fs::path(work / relative).parent_path());
-    WriteBytes(work / relative, bytes);
-  }
-  std::string Document(const std::string& relative = "out.html") {
-    return ReadBytes(work / relative);
-  }
-  std::size_t LeftoverTempFiles() const { return test::CountTempFiles(work / "tmp"); }
-
-  ScratchDir bin;
-  ScratchDir work;
-  std::string program;
 };
 
 // The summary lines that end a run: an empty line, the rule with the count, the time.
@@ -300,17 +283,11 @@ TEST_F(EndToEndTest, ConfigurationIsWrittenOnceAndHonouredNextRun) {
 }
 
 TEST_F(EndToEndTest, UnwritableProgramDirectoryUsesBuiltInStyles_PosixOnly) {
-  if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+  if (!CanRunAsNobody()) {
     GTEST_SKIP() << "setpriv is needed to run as another user";
   }
   Write("a.pas", "{ note }\r\n");
-  fs::permissions(work.Path(), fs::perms::all);
-  fs::permissions(work / "tmp", fs::perms::all);
-  fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-  const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
-                              test::ShellQuote(program) + " a.pas out";
-  const RunResult result = test::RunShell(command, work.Path(), {"TMPDIR=" + (work / "tmp")});
+  const RunResult result = RunAsNobody({"a.pas", "out"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
   const std::string document = Document();
@@ -329,18 +306,14 @@ TEST_F(EndToEndTest, OutputInMissingDirectoryFailsWithStatusOne) {
 }
 
 TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
-  if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+  if (!CanRunAsNobody()) {
     GTEST_SKIP() << "setpriv is needed to run as another user";
   }
   Write("a.pas", "a\r\n");
   Write("locked.pas", "secret\r\n");
   Write("c.pas", "c\r\n");
   fs::permissions(work / "locked.pas", fs::perms::none);
-  fs::permissions(work.Path(), fs::perms::all);
-  fs::permissions(work / "tmp", fs::perms::all);
-  const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
-                              test::ShellQuote(program) + " a.pas,locked.pas,c.pas out";
-  const RunResult result = test::RunShell(command, work.Path(), {"TMPDIR=" + (work / "tmp")});
+  const RunResult result = RunAsNobody({"a.pas,locked.pas,c.pas", "out"});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_NE(result.out.find("  Could not open file: locked.pas\r\n"), std::string::npos);
   const std::string document = Document();
@@ -373,8 +346,7 @@ void ExpectPlainCrLfText(const std::string& text) {
 TEST_F(EndToEndTest, PipedConsoleTextIsPlainWithCrLf) {
   Write("a.pas", "x\r\n");
   auto runPiped = [this](const std::vector<std::string>& arguments) {
-    return test::RunProgramThroughPipe(program, arguments, work.Path(),
-                                       {"TMPDIR=" + (work / "tmp")});
+    return test::RunProgramThroughPipe(program, arguments, work.Path(), Environment());
   };
   const RunResult run = runPiped({"a.pas,gone.pas", "out"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -409,7 +381,7 @@ TEST_F(EndToEndTest, ColoursOnlyOnATerminal_PosixOnly) {
   const std::string command = "script -qec " +
                               test::ShellQuote(test::ShellQuote(program) + " a.pas,gone.pas out") +
                               " /dev/null";
-  const RunResult result = test::RunShell(command, work.Path(), {"TMPDIR=" + (work / "tmp")});
+  const RunResult result = test::RunShell(command, work.Path(), Environment());
   ASSERT_EQ(result.status, 0);
   EXPECT_NE(result.out.find("\x1b]0;Lexiform\x07"), std::string::npos);
   EXPECT_NE(result.out.find("  1: \x1b[32ma.pas\x1b[0m ( 3 bytes)"), std::string::npos)

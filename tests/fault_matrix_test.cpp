@@ -83,39 +83,13 @@ std::string Body(const std::string& section) {
   return pre == std::string::npos ? std::string() : section.substr(pre);
 }
 
-class FaultMatrixTest : public ::testing::Test {
+class FaultMatrixTest : public test::ProgramTest {
 protected:
-  FaultMatrixTest() : program(test::InstallProgram(bin)) {
-    fs::create_directories(work / "tmp");
+  FaultMatrixTest() {
     WriteBytes(work / "before.pas", kBefore);
     WriteBytes(work / "after.pas", kAfter);
   }
   void SetUp() override { LEXIFORM_SKIP_ON_OTHER_PLATFORM(); }
-
-  std::vector<std::string> Environment() const { return {"TMPDIR=" + (work / "tmp")}; }
-
-  RunResult Run(const std::vector<std::string>& arguments) {
-    return test::RunProgram(program, arguments, work.Path(), Environment());
-  }
-
-  // Runs the program as the unprivileged user "nobody" (the tests run as root, who may
-  // read anything): the scratch directories are opened to everyone first.
-  RunResult RunAsNobody(const std::vector<std::string>& arguments) {
-    for (const fs::path& path : {fs::path(work.Path()), fs::path(work / "tmp")}) {
-      fs::permissions(path, fs::perms::all);
-    }
-    fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read |
-                                    fs::perms::others_exec);
-    std::string command =
-        "setpriv --reuid=65534 --regid=65534 --clear-groups " + test::ShellQuote(program);
-    for (const std::string& argument : arguments) {
-      command += " " + test::ShellQuote(argument);
-    }
-    return test::RunShell(command, work.Path(), Environment());
-  }
-
-  static bool CanRunAsNobody() { return std::system("command -v setpriv >/dev/null 2>&1") == 0; }
 
   // The good files' sections as a run over them alone gives them (same program, same
   // configuration, same user), numbered as they stand around one entry between them.
@@ -150,12 +124,6 @@ protected:
     ASSERT_GE(document.size(), good.footer.size());
     EXPECT_EQ(document.substr(document.size() - good.footer.size()), good.footer);
   }
-
-  std::size_t LeftoverTempFiles() const { return test::CountTempFiles(work / "tmp"); }
-
-  ScratchDir bin;
-  ScratchDir work;
-  std::string program;
 };
 
 // The console of a run over three entries: the entry lines with `middle` (the lines the

@@ -535,4 +535,30 @@ std::vector<std::string> SplitCrLfLines(const std::string& text) {
   return lines;
 }
 
+ProgramTest::ProgramTest() : program(InstallProgram(bin)) {
+  fs::create_directories(work / "tmp");
+}
+
+void ProgramTest::Write(const std::string& relative, const std::string& bytes) {
+  fs::create_directories(fs::path(work / relative).parent_path());
+  WriteBytes(work / relative, bytes);
+}
+
+bool ProgramTest::CanRunAsNobody() {
+  return std::system("command -v setpriv >/dev/null 2>&1") == 0;
+}
+
+RunResult ProgramTest::RunAsNobody(const std::vector<std::string>& arguments) {
+  for (const fs::path& path : {fs::path(work.Path()), fs::path(work / "tmp")}) {
+    fs::permissions(path, fs::perms::all);
+  }
+  fs::permissions(bin.Path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " + ShellQuote(program);
+  for (const std::string& argument : arguments) {
+    command += " " + ShellQuote(argument);
+  }
+  return RunShell(command, work.Path(), Environment());
+}
+
 } // namespace lexiform::test

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -102,6 +104,35 @@ std::size_t CountTempFiles(const std::string& directory);
 
 // Splits text at CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> SplitCrLfLines(const std::string& text);
+
+// The real program copied into a scratch directory of its own (it writes its
+// configuration file beside itself), run in another scratch directory `work` whose
+// "tmp" folder is its temporary directory.
+class ProgramTest : public ::testing::Test {
+protected:
+  ProgramTest();
+
+  std::vector<std::string> Environment() const { return {"TMPDIR=" + (work / "tmp")}; }
+  RunResult Run(const std::vector<std::string>& arguments) {
+    return RunProgram(program, arguments, work.Path(), Environment());
+  }
+  // Writes `bytes` to `relative` inside `work`, making its directories.
+  void Write(const std::string& relative, const std::string& bytes);
+  std::string Document(const std::string& relative = "out.html") const {
+    return ReadBytes(work / relative);
+  }
+  std::size_t LeftoverTempFiles() const { return CountTempFiles(work / "tmp"); }
+
+  // Whether the program can be run as the unprivileged user "nobody" (POSIX, setpriv).
+  static bool CanRunAsNobody();
+  // Runs the program as "nobody" (the tests run as root, who may read anything): the
+  // scratch directories are opened to everyone first.
+  RunResult RunAsNobody(const std::vector<std::string>& arguments);
+
+  ScratchDir bin;
+  ScratchDir work;
+  std::string program;
+};
 
 } // namespace lexiform::test
 

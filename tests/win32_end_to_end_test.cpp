@@ -34,26 +34,10 @@ using Names = std::vector<std::string>;
 
 const std::string kRule(80, '-');
 
-class Win32EndToEndTest : public ::testing::Test {
+class Win32EndToEndTest : public test::ProgramTest {
 protected:
-  Win32EndToEndTest() : program(test::InstallProgram(bin)) { fs::create_directories(work / "tmp"); }
-
-  std::vector<std::string> Environment() const { return {"TMPDIR=" + (work / "tmp")}; }
-  RunResult Run(const Names& arguments) {
-    return test::RunProgram(program, arguments, work.Path(), Environment());
-  }
   // `relative` uses "/"; the file gets three bytes.
-  void Touch(const std::string& relative) {
-    fs::create_directories(fs::path(work / relative).parent_path());
-    WriteBytes(work / relative, "x\r\n");
-  }
-  std::string Document(const std::string& relative = "out.html") {
-    return ReadBytes(work / relative);
-  }
-
-  ScratchDir bin;
-  ScratchDir work;
-  std::string program;
+  void Touch(const std::string& relative) { Write(relative, "x\r\n"); }
 };
 
 // The paths of the entry lines ("  n: path (size)") in the order printed.
