@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -60,15 +62,15 @@ const std::vector<std::string>& CorpusFiles() {
     std::sort(paths.begin(), paths.end());
     std::vector<std::string> contents;
     std::size_t total = 0;
-    TMemoryStream stream;
     for (const auto& path : paths) {
       if (total >= kCorpusBufferSize) {
         break;
       }
-      stream.LoadFromFile(path.string());
-      if (stream.Size() > 0) {
-        contents.emplace_back(stream.Content());
-        total += stream.Size();
+      std::ifstream in(path, std::ios::binary);
+      std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      if (!content.empty()) {
+        total += content.size();
+        contents.push_back(std::move(content));
       }
     }
     return contents;

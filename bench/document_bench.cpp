@@ -1,6 +1,6 @@
-// Speed of the two passes every converted file goes through: the entity fix-up of the
-// temporary file and its copy into the document's section. Both read and write whole
-// files, so the figures are bytes of input per second at page-cache speed.
+// Speed of the last steps every converted file goes through: the entity fix-up alone,
+// and the fix-up writing a section into a real document at page-cache speed. The
+// figures are bytes of converted text per second.
 
 #include <benchmark/benchmark.h>
 
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "convert/entity_fixup.h"
 #include "convert/token_kind.h"
 #include "document/document_writer.h"
-#include "files/temp_files.h"
-#include "platform/platform.h"
+#include "document/unfinished_document.h"
 
 namespace fs = std::filesystem;
 
@@ -29,11 +29,6 @@ std::string ReadFile(const fs::path& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // A directory of our own for the benchmark's files, removed at exit.
@@ -133,77 +128,50 @@ const std::string& ConvertedCorpus() {
   return text;
 }
 
+// Counts what it is given and keeps nothing: the fix-up alone.
+class NullSink : public lexiform::TextSink {
+public:
+  void Write(std::string_view bytes) override { written_ += bytes.size(); }
+  std::size_t Written() const { return written_; }
+
+private:
+  std::size_t written_ = 0;
+};
+
 void FixEntitiesOn(benchmark::State& state, const std::string& text) {
   if (text.empty()) {
     state.SkipWithError("no input text");
     return;
   }
-  const std::string path = Scratch() / "fix_input";
   for (auto _ : state) {
-    state.PauseTiming();
-    // A new file each time: emptying the old one would make some file systems (ext4)
-    // start writing it to disk at once, and the pass would then wait for that disk
-    // write when it replaces the file, which measures the disk, not the pass.
-    lexiform::platform::RemoveFile(path);
-    WriteFile(path, text);
-    state.ResumeTiming();
-    lexiform::FixEntities(path);
+    NullSink sink;
+    lexiform::FixEntities(text, sink);
+    benchmark::DoNotOptimize(sink.Written());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(text.size()));
   state.SetLabel(std::to_string(text.size() / 1000) + " kB");
 }
 
-void AppendSectionOf(benchmark::State& state, const std::string& text) {
+// The fix-up writing a section into a real document, replaced at the end of each round
+// as a run replaces its output.
+void SectionIntoDocument(benchmark::State& state, const std::string& text) {
   if (text.empty()) {
     state.SkipWithError("no input text");
     return;
   }
-  const std::string body = Scratch() / "section_body";
-  const std::string document = Scratch() / "document.html";
-  WriteFile(body, text);
+  const std::string output = Scratch() / "document.html";
   for (auto _ : state) {
-    state.PauseTiming();
+    lexiform::UnfinishedDocument document(output);
     lexiform::WriteDocumentStart(document, "<html>\r\n", {"unit.pas"});
-    state.ResumeTiming();
-    lexiform::AppendFileSection(document, 1, "unit.pas", "1.00 KB", body, false);
+    lexiform::AppendFileSection(
+        document, 1, "unit.pas", "1.00 KB", false,
+        [&text](lexiform::TextSink& body) { lexiform::FixEntities(text, body); });
+    document.Commit();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(text.size()));
   state.SetLabel(std::to_string(text.size() / 1000) + " kB");
-}
-
-// One small file the way the driver handles it: the converter's save over the same
-// temporary file, the fix-up pass and the section copy. Shows the cost per file.
-void BM_SmallFileCycle(benchmark::State& state) {
-  const std::string& corpus = ConvertedCorpus();
-  const std::size_t size = static_cast<std::size_t>(state.range(0));
-  if (corpus.size() < size) {
-    state.SkipWithError("no input text");
-    return;
-  }
-  const std::string text = corpus.substr(0, size);
-  const lexiform::TempFile temp(lexiform::kTempFilePrefix);
-  const std::string document = Scratch() / "small.html";
-  lexiform::WriteDocumentStart(document, "<html>\r\n", {"unit.pas"});
-  int files = 0;
-  for (auto _ : state) {
-    if (++files % 1000 == 0) {
-      state.PauseTiming();
-      lexiform::WriteDocumentStart(document, "<html>\r\n", {"unit.pas"});
-      state.ResumeTiming();
-    }
-    {
-      lexiform::platform::File save(temp.Path(), lexiform::platform::File::Mode::CreateTruncate);
-      save.Write(text.data(), text.size());
-      save.Close();
-    }
-    lexiform::FixEntities(temp.Path());
-    lexiform::AppendFileSection(document, 1, "unit.pas", "1.00 KB", temp.Path(), false);
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(size));
 }
 
 void BM_FixEntitiesAmpersandLine(benchmark::State& state) {
@@ -212,18 +180,17 @@ void BM_FixEntitiesAmpersandLine(benchmark::State& state) {
 void BM_FixEntitiesCorpus(benchmark::State& state) {
   FixEntitiesOn(state, ConvertedCorpus());
 }
-void BM_AppendFileSectionAmpersandLine(benchmark::State& state) {
-  AppendSectionOf(state, AmpersandLine());
+void BM_SectionIntoDocumentAmpersandLine(benchmark::State& state) {
+  SectionIntoDocument(state, AmpersandLine());
 }
-void BM_AppendFileSectionCorpus(benchmark::State& state) {
-  AppendSectionOf(state, ConvertedCorpus());
+void BM_SectionIntoDocumentCorpus(benchmark::State& state) {
+  SectionIntoDocument(state, ConvertedCorpus());
 }
 
 BENCHMARK(BM_FixEntitiesAmpersandLine)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FixEntitiesCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_AppendFileSectionAmpersandLine)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_AppendFileSectionCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_SmallFileCycle)->Arg(24 * 1024)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_SectionIntoDocumentAmpersandLine)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SectionIntoDocumentCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

@@ -101,44 +101,6 @@ TEST(ConvertOutputTest, ConversionErrorCarriesTheProgramsMessage) {
   EXPECT_STREQ(ConversionError().what(), "conversions buffer to small");
 }
 
-TEST(MemoryStreamTest, LoadsAndSavesFilesByteForByte) {
-  test::ScratchDir dir;
-  std::string bytes("a\r\nb\nc\rd\0e\x1a\xff", 12);
-  bytes += std::string(200000, 'z'); // more than one read
-  test::WriteBytes(dir / "in.pas", bytes);
-
-  TMemoryStream stream;
-  stream.LoadFromFile(dir / "in.pas");
-  EXPECT_EQ(stream.Content(), bytes);
-  EXPECT_EQ(stream.Memory()[stream.Size()], '\0');
-  stream.SaveToFile(dir / "out.bin");
-  EXPECT_EQ(test::ReadBytes(dir / "out.bin"), bytes);
-
-  test::WriteBytes(dir / "out.bin", "longer old content that must go away");
-  stream.LoadFromBytes("new");
-  stream.SaveToFile(dir / "out.bin");
-  EXPECT_EQ(test::ReadBytes(dir / "out.bin"), "new");
-
-  stream.Clear();
-  EXPECT_EQ(stream.Size(), 0u);
-  EXPECT_EQ(stream.Content(), "");
-  stream.SaveToFile(dir / "out.bin");
-  EXPECT_EQ(test::ReadBytes(dir / "out.bin"), "");
-  test::WriteBytes(dir / "empty", "");
-  stream.LoadFromFile(dir / "empty");
-  EXPECT_EQ(stream.Size(), 0u);
-}
-
-TEST(MemoryStreamTest, FailedLoadKeepsTheContent) {
-  test::ScratchDir dir;
-  TMemoryStream stream;
-  stream.LoadFromBytes("kept");
-  EXPECT_THROW(stream.LoadFromFile(dir / "missing.pas"), platform::FileError);
-  EXPECT_THROW(stream.LoadFromFile(dir.Path()), platform::FileError);
-  EXPECT_EQ(stream.Content(), "kept");
-  EXPECT_THROW(stream.SaveToFile(dir / "no/such/dir"), platform::FileError);
-}
-
 TEST(MemoryStreamTest, ReadsFromItsPosition) {
   TMemoryStream stream;
   stream.LoadFromBytes("abcdef");
@@ -170,20 +132,6 @@ TEST(MemoryStreamTest, AdoptsABlockWithoutCopying) {
   stream.Adopt(std::move(tight), 3);
   EXPECT_EQ(stream.Content(), "xyz");
   EXPECT_EQ(stream.Memory()[3], '\0');
-}
-
-// The driver's use: load a real file, convert, save the fragment.
-TEST(ConvertOutputTest, ConvertsAFileIntoAFragmentFile) {
-  test::ScratchDir dir;
-  test::WriteBytes(dir / "unit1.pas", "unit Unit1;\r\n{ a<b }\r\n");
-  TPasConversion converter;
-  converter.KeywordPrefix = "<b>";
-  converter.KeywordSuffix = "</b>";
-  converter.LoadFromFile(dir / "unit1.pas");
-  EXPECT_EQ(converter.Convert(), 22u);
-  converter.SaveToFile(dir / "fragment");
-  EXPECT_EQ(test::ReadBytes(dir / "fragment"),
-            Framed("<b>unit</b> Unit1;\r\n{ a" + kLt + "b }\r\n"));
 }
 
 } // namespace

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
+#include "convert/entity_fixup.h"
 #include "convert/token_kind.h"
 #include "document/style_config.h"
+#include "document/unfinished_document.h"
 #include "files/file_size.h"
-#include "files/temp_files.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -30,20 +32,25 @@ std::string SizeLine(const std::string& size) {
   return R"(<font face="arial" size="-1">File size: )" + size + "</font>";
 }
 
-Lines DocumentLines(const std::string& path) {
-  const std::string bytes = test::ReadBytes(path);
+Lines DocumentLines(const StringSink& document) {
+  const std::string& bytes = document.Text();
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
   return test::SplitCrLfLines(bytes);
 }
 
+// A section body that is already the fixed text.
+std::function<void(TextSink&)> Body(const std::string& text) {
+  return [text](TextSink& sink) { sink.Write(text); };
+}
+
 TEST(DocumentWriterTest, SingleFileHasNoIndexAndNoAnchor) {
   test::ScratchDir dir;
-  test::WriteBytes(dir / "body", "<pre>\r\n<code>\nx := 1;\r</code>\r\n</pre>");
   const std::string source = dir / "Main.dpr";
   test::WriteBytes(source, "program Main;");
-  const std::string out = dir / "out.html";
+  StringSink out;
   WriteDocumentStart(out, kHeader, {source});
-  AppendFileSection(out, 1, source, " 13 bytes", dir / "body", false);
+  AppendFileSection(out, 1, source, " 13 bytes", false,
+                    Body("<pre>\r\n<code>\r\nx := 1;\r\n</code>\r\n</pre>\r\n"));
   WriteDocumentEnd(out, kFooter);
   EXPECT_EQ(DocumentLines(out),
             (Lines{"<html>", "<body>", "", "<hr>",
@@ -57,14 +64,12 @@ TEST(DocumentWriterTest, SeveralFilesGetIndexAndAnchorsAndKeepTheirNumbers) {
   fs::create_directory(dir / "src");
   test::WriteBytes(dir / "src/a.pas", std::string(1152, 'a'));
   test::WriteBytes(dir / "empty.pas", "");
-  test::WriteBytes(dir / "body", "line\r\n");
-  test::WriteBytes(dir / "nothing", "");
-  const std::string out = dir / "out.html";
+  StringSink out;
   // Entry 2 is missing: it keeps its index item and number but gets no section.
   const std::vector<std::string> files = {dir / "src/a.pas", "missing.pas", dir / "empty.pas"};
   WriteDocumentStart(out, kHeader, files);
-  AppendFileSection(out, 1, files[0], FileSizeText(files[0]), dir / "body", true);
-  AppendFileSection(out, 3, files[2], FileSizeText(files[2]), dir / "nothing", true);
+  AppendFileSection(out, 1, files[0], FileSizeText(files[0]), true, Body("line\r\n"));
+  AppendFileSection(out, 3, files[2], FileSizeText(files[2]), true, Body(""));
   WriteDocumentEnd(out, kFooter);
 
   // The names as given: ScratchDir joins with the platform separator, "src/a.pas" keeps its "/".
@@ -98,20 +103,17 @@ TEST(DocumentWriterTest, SeveralFilesGetIndexAndAnchorsAndKeepTheirNumbers) {
 }
 
 TEST(DocumentWriterTest, EmptyFileListGivesHeaderAndFooter) {
-  test::ScratchDir dir;
-  test::WriteBytes(dir / "out.html", "old content that must go");
-  WriteDocumentStart(dir / "out.html", kHeader, {});
-  WriteDocumentEnd(dir / "out.html", kFooter);
-  EXPECT_EQ(test::ReadBytes(dir / "out.html"), kHeader + "\r\n" + kFooter + "\r\n");
+  StringSink out;
+  WriteDocumentStart(out, kHeader, {});
+  WriteDocumentEnd(out, kFooter);
+  EXPECT_EQ(out.Text(), kHeader + "\r\n" + kFooter + "\r\n");
 }
 
 TEST(DocumentWriterTest, FileNamesAreEscapedMarkupIsNot) {
-  test::ScratchDir dir;
-  test::WriteBytes(dir / "body", "<b>&amp;</b>\r\n");
-  const std::string out = dir / "out.html";
+  StringSink out;
   const std::vector<std::string> files = {"a&b\"/<i>.pas", "x>y.pas"};
   WriteDocumentStart(out, "<h1>&nbsp;</h1>\r\n", files);
-  AppendFileSection(out, 1, files[0], " 0 bytes", dir / "body", true);
+  AppendFileSection(out, 1, files[0], " 0 bytes", true, Body("<b>&amp;</b>\r\n"));
   const Lines lines = DocumentLines(out);
   ASSERT_EQ(lines.size(), 14u);
   EXPECT_EQ(lines[0], "<h1>&nbsp;</h1>");
@@ -123,50 +125,29 @@ TEST(DocumentWriterTest, FileNamesAreEscapedMarkupIsNot) {
   EXPECT_EQ(lines[13], "<b>&amp;</b>");
 }
 
-TEST(DocumentWriterTest, FailuresAreErrors) {
-  test::ScratchDir dir;
-  test::WriteBytes(dir / "body", "text\r\n");
-  EXPECT_THROW(WriteDocumentStart(dir / "no/dir/out.html", kHeader, {}), platform::FileError);
-  EXPECT_THROW(AppendFileSection(dir / "absent.html", 1, "a", " 0 bytes", dir / "body", false),
-               platform::FileError);
-  EXPECT_THROW(WriteDocumentEnd(dir / "absent.html", kFooter), platform::FileError);
-
-  // Without its converted text nothing of the section reaches the document.
-  WriteDocumentStart(dir / "out.html", kHeader, {"a"});
-  EXPECT_THROW(AppendFileSection(dir / "out.html", 1, "a", " 0 bytes", dir / "gone", false),
-               platform::FileError);
-  EXPECT_EQ(test::ReadBytes(dir / "out.html"), kHeader + "\r\n");
-
-  if (test::Exists("/dev/full")) {
-    EXPECT_THROW(AppendFileSection("/dev/full", 1, "a", " 0 bytes", dir / "body", false),
-                 platform::FileError);
-  }
-}
-
 // A converter-like fragment goes the driver's way: configuration, document start,
-// temporary file, fix-up pass, section, footer.
+// fix-up into the section, footer, and the finished document in the output's place.
 TEST(DocumentWriterTest, ConvertedFragmentBecomesACompleteDocument) {
   test::ScratchDir dir;
-  fs::create_directory(dir / "tmp");
-  test::ScopedEnvironment tmp({"TMPDIR=" + (dir / "tmp")});
   const std::string m(1, EntityMarker);
   const std::string source = dir / "unit1.pas";
   test::WriteBytes(source, "{ a<b & c }\r'&lt;'\r\n");
   const std::string out = dir / "unit1.html";
   const TStyleConfig config = LoadStyleConfig(out, dir / "lexiform");
-  WriteDocumentStart(out, config.HeaderText, {source});
+  const std::string fragment = "<pre>\r\n<code><font color=navy><i>{ a&lt;" + m +
+                               "b &amp; c }</font></i>\r<font color=blue>'&lt;'</font>\n"
+                               "</code>\r\n</pre>\r\n";
   {
-    TempFile temp(kTempFilePrefix);
-    test::WriteBytes(temp.Path(), "<pre>\r\n<code><font color=navy><i>{ a&lt;" + m +
-                                      "b &amp; c }</font></i>\r<font color=blue>'&lt;'</font>\n"
-                                      "</code>\r\n</pre>\r\n");
-    FixEntities(temp.Path());
-    AppendFileSection(out, 1, source, FileSizeText(source), temp.Path(), false);
+    UnfinishedDocument document(out);
+    WriteDocumentStart(document, config.HeaderText, {source});
+    AppendFileSection(document, 1, source, FileSizeText(source), false,
+                      [&fragment](TextSink& body) { FixEntities(fragment, body); });
+    WriteDocumentEnd(document, config.FooterText);
+    document.Commit();
   }
-  WriteDocumentEnd(out, config.FooterText);
-
-  EXPECT_TRUE(fs::is_empty(dir / "tmp")); // no temporary file stays behind
-  const Lines lines = DocumentLines(out);
+  StringSink written;
+  written.Write(test::ReadBytes(out));
+  const Lines lines = DocumentLines(written);
   ASSERT_EQ(lines.size(), 33u);
   EXPECT_EQ(lines[0], R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.0 Transitional//EN">)");
   EXPECT_EQ(lines[19], "<body>");

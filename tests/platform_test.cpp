@@ -32,34 +32,48 @@ TEST(CompareNoCaseTest, FoldsAsciiLettersThenBytes) {
   EXPECT_LT(CompareNoCase("src", "src/lib"), 0);
 }
 
-TEST(PlatformFileTest, WritesReadsAndRefusesMissingFiles) {
+TEST(PlatformFileTest, WritesTruncatesReadsAndRefusesMissingFiles) {
   test::ScratchDir dir;
   {
-    File file(dir / "a.bin", File::Mode::CreateTruncate);
+    File file = File::CreateUnique(dir.Path(), "doc-");
     file.Write("one\r\ntwo\n", 9);
-    file.Close();
-  }
-  {
-    File file(dir / "a.bin", File::Mode::Append);
+    EXPECT_EQ(file.Size(), 9u);
+    file.Truncate(5); // cut back, and go on writing from there
     file.Write("\x1a", 1);
+    file.Close();
+    EXPECT_EQ(test::ReadBytes(file.Path()), std::string("one\r\n\x1a"));
+    EXPECT_EQ(FileSize(file.Path()), 6u);
+    EXPECT_TRUE(IsExistingFile(file.Path()));
+    EXPECT_EQ(KindOf(file.Path()), PathKind::Regular);
   }
-  EXPECT_EQ(test::ReadBytes(dir / "a.bin"), std::string("one\r\ntwo\n\x1a"));
-  EXPECT_EQ(FileSize(dir / "a.bin"), 10u);
-  EXPECT_TRUE(IsExistingFile(dir / "a.bin"));
   EXPECT_FALSE(IsExistingFile(dir.Path()));
+  EXPECT_EQ(KindOf(dir.Path()), PathKind::Directory);
+  EXPECT_EQ(KindOf(dir / "missing"), PathKind::Missing);
   EXPECT_EQ(FileSize(dir.Path()), 0u);
   EXPECT_THROW(File(dir / "missing", File::Mode::Read), FileError);
-  EXPECT_THROW(File(dir / "missing", File::Mode::Append), FileError);
 }
 
 TEST(PlatformFileTest, UniqueFilesAreNewEachTime) {
   test::ScratchDir dir;
-  const std::string first = CreateUniqueFile(dir.Path(), "Lexiform_Tmp_File");
-  const std::string second = CreateUniqueFile(dir.Path(), "Lexiform_Tmp_File");
-  EXPECT_NE(first, second);
-  EXPECT_TRUE(IsExistingFile(first));
-  EXPECT_NE(first.find("Lexiform_Tmp_File"), std::string::npos);
-  EXPECT_THROW(CreateUniqueFile(dir / "no/such/dir", "x"), FileError);
+  File first = File::CreateUnique(dir.Path(), ".out.html.lexiform-");
+  File second = File::CreateUnique(dir.Path(), ".out.html.lexiform-");
+  EXPECT_NE(first.Path(), second.Path());
+  EXPECT_TRUE(IsExistingFile(first.Path()));
+  EXPECT_EQ(first.Path().rfind(dir.Path(), 0), 0u);
+  EXPECT_NE(first.Path().find(".out.html.lexiform-"), std::string::npos);
+  EXPECT_THROW(File::CreateUnique(dir / "no/such/dir", "x"), FileError);
+  EXPECT_THROW(File(first.Path(), File::Mode::CreateNew), FileError);
+}
+
+TEST(PlatformFileTest, OneFileHasOneIdentityUnderEveryName) {
+  test::ScratchDir dir;
+  test::WriteBytes(dir / "a.pas", "a");
+  test::WriteBytes(dir / "b.pas", "a");
+  const std::optional<FileId> a = IdentifyFile(dir / "a.pas");
+  ASSERT_TRUE(a.has_value());
+  EXPECT_EQ(IdentifyFile(test::NativePath(dir.Path() + "/./a.pas")), a);
+  EXPECT_FALSE(IdentifyFile(dir / "b.pas") == a);
+  EXPECT_FALSE(IdentifyFile(dir / "missing.pas").has_value());
 }
 
 } // namespace

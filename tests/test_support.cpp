@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/platform.h"
 
@@ -26,7 +27,12 @@
 #endif
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -416,6 +422,11 @@ RunResult RunProgramThroughPipe(const std::string& program,
                     Output::Pipe);
 }
 
+RunResult RunProgramWithConsoleStalled(const std::string&, const std::vector<std::string>&,
+                                       const std::string&, const std::vector<std::string>&,
+                                       const std::function<void()>&) {
+  throw std::runtime_error("a stalled console is only made on POSIX");
+}
 #else
 
 bool IsWindowsProgram() {
@@ -499,6 +510,94 @@ RunResult RunProgramThroughPipe(const std::string& program,
   }
   RunResult result = CollectCapture(ExitStatus(::pclose(pipe)), capture);
   result.out = std::move(piped);
+  return result;
+}
+
+namespace {
+
+// Whether the process is blocked in a write() call (Linux: its current system call).
+bool IsBlockedInWrite(pid_t pid) {
+  std::ifstream syscall("/proc/" + std::to_string(pid) + "/syscall");
+  std::string number;
+  syscall >> number;
+  return number == std::to_string(SYS_write);
+}
+
+} // namespace
+
+RunResult RunProgramWithConsoleStalled(const std::string& program,
+                                       const std::vector<std::string>& arguments,
+                                       const std::string& workDir,
+                                       const std::vector<std::string>& environment,
+                                       const std::function<void()>& whileStalled) {
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kPatience = std::chrono::seconds(20);
+  int fds[2];
+  if (::pipe(fds) != 0) {
+    throw std::runtime_error("no pipe");
+  }
+  // Fill the pipe, so that the program's first console write has to wait for us.
+  ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+  std::size_t filled = 0;
+  const std::string zeros(4096, '\0');
+  for (ssize_t wrote; (wrote = ::write(fds[1], zeros.data(), zeros.size())) > 0;) {
+    filled += static_cast<std::size_t>(wrote);
+  }
+  ::fcntl(fds[1], F_SETFL, 0);
+  const CapturePaths capture = MakeCapturePaths();
+  WriteBytes(capture.out, "");
+  std::vector<std::string> argvText{program};
+  argvText.insert(argvText.end(), arguments.begin(), arguments.end());
+  const std::vector<std::string> assignments = ExpandAssignments(environment);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    for (const std::string& assignment : assignments) {
+      ::putenv(const_cast<char*>(assignment.c_str()));
+    }
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int err = ::open(capture.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (::chdir(workDir.c_str()) != 0 || in < 0 || err < 0) {
+      ::_exit(127);
+    }
+    ::dup2(in, 0);
+    ::dup2(fds[1], 1);
+    ::dup2(err, 2);
+    ::close(fds[0]);
+    std::vector<char*> argv;
+    for (std::string& text : argvText) {
+      argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  const auto deadline = Clock::now() + kPatience;
+  while (!IsBlockedInWrite(pid) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  whileStalled();
+  std::string out;
+  char buffer[65536];
+  for (;;) {
+    pollfd ready{fds[0], POLLIN, 0};
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline + kPatience - Clock::now());
+    if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+      ::kill(pid, SIGKILL); // a program that never finishes fails the test, not hangs it
+      break;
+    }
+    const ssize_t got = ::read(fds[0], buffer, sizeof buffer);
+    if (got <= 0) {
+      break;
+    }
+    out.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fds[0]);
+  int raw = 0;
+  ::waitpid(pid, &raw, 0);
+  RunResult result = CollectCapture(ExitStatus(raw), capture);
+  result.out = out.size() > filled ? out.substr(filled) : std::string();
   return result;
 }
 

@@ -22,12 +22,6 @@ public:
   TMemoryStream(const TMemoryStream&) = delete;
   TMemoryStream& operator=(const TMemoryStream&) = delete;
 
-  // Replaces the content by the whole file, byte for byte; the position goes to the
-  // start. Throws platform::FileError when the file cannot be read (the content is
-  // then unchanged) and std::bad_alloc when it does not fit in memory.
-  void LoadFromFile(const std::string& path);
-  // Writes the content to `path`, replacing the file. Throws platform::FileError.
-  void SaveToFile(const std::string& path) const;
   // Replaces the content by a copy of `bytes`; the position goes to the start.
   void LoadFromBytes(std::string_view bytes);
   // Drops the content and releases its memory.

@@ -228,9 +228,8 @@ inline TPasConversion::TTokenStyle TPasConversion::SelectStyle() {
   return {Prefixes[kind], Suffixes[kind]};
 }
 
-// Note [entity markers]: "<" and ">" of escaped tokens become "&lt;" and "&gt;", each
-// followed by EntityMarker, so that the entity fix-up can tell them from the same
-// characters standing in the source; "&" stays as it is, the fix-up escapes it.
+// "<" and ">" become marked entities; "&" is left to the fix-up. See Note [entity
+// markers].
 std::string_view TPasConversion::EscapeToken(std::string_view text) {
   std::size_t marked = 0;
   for (const char c : text) {

@@ -3,13 +3,10 @@
 #include "document/html_escape.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
-#include "files/text_io.h"
 
 namespace lexiform {
 
 namespace {
-
-using Mode = platform::File::Mode;
 
 // The entry's directory and name parts, each escaped on its own. See HtmlEscape.
 struct EscapedEntry {
@@ -19,7 +16,7 @@ struct EscapedEntry {
   std::string name;
 };
 
-void WriteIndex(BufferedFileWriter& document, const std::vector<std::string>& fileList) {
+void WriteIndex(TextSink& document, const std::vector<std::string>& fileList) {
   document.WriteLine("<blockquote>");
   document.WriteLine("<p><b>Processed files:</b></p>");
   document.WriteLine("<ol>");
@@ -36,23 +33,17 @@ void WriteIndex(BufferedFileWriter& document, const std::vector<std::string>& fi
 
 } // namespace
 
-void WriteDocumentStart(const std::string& outputFileName, const std::string& headerText,
+void WriteDocumentStart(TextSink& document, const std::string& headerText,
                         const std::vector<std::string>& fileList) {
-  BufferedFileWriter document(outputFileName, Mode::CreateTruncate);
   document.WriteLine(headerText);
   if (fileList.size() > 1) {
     WriteIndex(document, fileList);
   }
-  document.Close();
 }
 
-void AppendFileSection(const std::string& outputFileName, std::size_t number,
-                       const std::string& currentFile, const std::string& currentSizeText,
-                       const std::string& tempFileName, bool multiFile) {
-  // The converted text is opened first: when it cannot be read, nothing of the entry
-  // reaches the document.
-  TextLineReader body(tempFileName);
-  BufferedFileWriter document(outputFileName, Mode::Append);
+void AppendFileSection(TextSink& document, std::size_t number, const std::string& currentFile,
+                       const std::string& currentSizeText, bool multiFile,
+                       const std::function<void(TextSink&)>& writeBody) {
   const std::string n = std::to_string(number);
   const EscapedEntry entry(currentFile);
   document.WriteLine("<hr>");
@@ -63,17 +54,11 @@ void AppendFileSection(const std::string& outputFileName, std::size_t number,
                      R"(<font face="arial" color="#e3060c">)" + entry.name +
                      "</b></font></font><br>");
   document.WriteLine(R"(<font face="arial" size="-1">File size: )" + currentSizeText + "</font>");
-  std::string_view line;
-  while (body.NextLine(line)) {
-    document.WriteLine(line);
-  }
-  document.Close();
+  writeBody(document);
 }
 
-void WriteDocumentEnd(const std::string& outputFileName, const std::string& footerText) {
-  BufferedFileWriter document(outputFileName, Mode::Append);
+void WriteDocumentEnd(TextSink& document, const std::string& footerText) {
   document.WriteLine(footerText);
-  document.Close();
 }
 
 } // namespace lexiform

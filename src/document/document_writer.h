@@ -1,25 +1,29 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "convert/text_sink.h"
+
 namespace lexiform {
 
-// Each step opens the document, writes, and closes it again, so that whatever a step
-// wrote stays in the file. Every failure is a platform::FileError.
+// The three kinds of steps that write the document, in order: the start, one section
+// per existing entry, the end. Failures are the sink's.
 
-// Creates the document (truncating it) with the header and, for more than one entry,
-// the index of all entries with their size texts.
-void WriteDocumentStart(const std::string& outputFileName, const std::string& headerText,
+// The header and, for more than one entry, the index of all entries with their size
+// texts.
+void WriteDocumentStart(TextSink& document, const std::string& headerText,
                         const std::vector<std::string>& fileList);
 
-// Appends the section of entry `number` (counting from 1): separator, anchor (only
-// when `multiFile`), heading, size line, then every line of `tempFileName`.
-void AppendFileSection(const std::string& outputFileName, std::size_t number,
-                       const std::string& currentFile, const std::string& currentSizeText,
-                       const std::string& tempFileName, bool multiFile);
+// The section of entry `number` (counting from 1): separator, anchor (only when
+// `multiFile`), heading and size line, then whatever `writeBody` writes: the entry's
+// converted text, fixed.
+void AppendFileSection(TextSink& document, std::size_t number, const std::string& currentFile,
+                       const std::string& currentSizeText, bool multiFile,
+                       const std::function<void(TextSink&)>& writeBody);
 
-// Appends the footer text and CR LF.
-void WriteDocumentEnd(const std::string& outputFileName, const std::string& footerText);
+// The footer text and CR LF.
+void WriteDocumentEnd(TextSink& document, const std::string& footerText);
 
 } // namespace lexiform

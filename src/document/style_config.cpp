@@ -163,7 +163,8 @@ std::string BuiltInFooter() {
 // that the next run tries again.
 void WriteDefaultIniFile(const std::string& path) {
   try {
-    platform::File file(path, platform::File::Mode::CreateTruncate);
+    // Only where nothing stands yet: a link planted there is refused, not followed.
+    platform::File file(path, platform::File::Mode::CreateNew);
     try {
       const std::string_view text = DefaultIniText();
       file.Write(text.data(), text.size());
@@ -224,9 +225,13 @@ TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::strin
     // whatever the current directory is.
     return config;
   }
-  config.IniFileName = ReplaceExtension(programPath, ".ini");
-  if (!platform::IsExistingFile(config.IniFileName)) {
+  config.IniFileName = StyleConfigFileName(programPath);
+  const platform::PathKind kind = platform::KindOf(config.IniFileName);
+  if (kind == platform::PathKind::Missing) {
     WriteDefaultIniFile(config.IniFileName);
+  } else if (kind != platform::PathKind::Regular) {
+    // A pipe or a device there would block the run or never end: built-in values.
+    return config;
   }
 
   const IniFile ini = IniFile::Load(config.IniFileName);
@@ -243,6 +248,10 @@ TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::strin
     }
   }
   return config;
+}
+
+std::string StyleConfigFileName(const std::string& programPath) {
+  return programPath.empty() ? std::string() : ReplaceExtension(programPath, ".ini");
 }
 
 TStyleConfig LoadStyleConfig(const std::string& outputFileName) {

@@ -34,8 +34,13 @@ void SetDefaultStyles(TStyleConfig& config);
 // Name of the account the program runs under, at most 256 bytes; empty when unknown.
 std::string GetCurrentUserName();
 
+// The configuration file of the program at `programPath`: its name with ".ini"; empty
+// when the program's path is unknown.
+std::string StyleConfigFileName(const std::string& programPath);
+
 // Loads the configuration of a run from the INI file beside `programPath` (writing
-// the default file there first when none exists; a failure to write it is silent).
+// the default file there first when nothing stands there; a failure to write it is
+// silent). Only a regular file is read: anything else gives the built-in values.
 // `outputFileName` goes into the built-in header.
 TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath);
 

@@ -47,4 +47,16 @@ void FlushConsole() {
   std::fflush(stdout);
 }
 
+std::string Shown(std::string_view text) {
+  std::string shown(text);
+  if (platform::StdoutIsTerminal()) {
+    for (char& c : shown) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') {
+        c = '?';
+      }
+    }
+  }
+  return shown;
+}
+
 } // namespace lexiform

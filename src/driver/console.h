@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace lexiform {
@@ -28,5 +29,10 @@ void WriteLine(std::string_view text = {});
 // `text` in `color` and CR LF, then back to the normal colour.
 void WriteColoredLine(TColor color, std::string_view text);
 void FlushConsole();
+
+// A name or command line as the console shows it: on a terminal every control byte
+// (0x00-0x1F, 0x7F) becomes "?", so that a file name cannot move the cursor, clear the
+// screen or retitle the window; elsewhere (a pipe, a file) the bytes stay as they are.
+std::string Shown(std::string_view text);
 
 } // namespace lexiform

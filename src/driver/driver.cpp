@@ -3,21 +3,25 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <limits>
 #include <new>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "convert/entity_fixup.h"
 #include "convert/pas_conversion.h"
 #include "document/document_writer.h"
 #include "document/style_config.h"
+#include "document/unfinished_document.h"
 #include "driver/console.h"
 #include "driver/messages.h"
 #include "driver/options.h"
 #include "files/file_set.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
-#include "files/temp_files.h"
-#include "files/text_io.h"
+#include "files/source_file.h"
 #include "platform/platform.h"
 
 namespace lexiform {
@@ -77,6 +81,12 @@ int FinishRun(const TRunState& state) {
   return 0;
 }
 
+// Under -sub a directory that cannot be searched is said, not silently skipped.
+void ReportUnsearchable(const std::string& directory, const std::string& reason) {
+  WriteColoredLine(TColor::LightRed,
+                   "  Cannot search directory: " + Shown(directory) + " (" + reason + ")");
+}
+
 // With -sub every comma piece is a mask searched in its directory and below.
 TStringList CollectRecursively(const std::string& argument, std::int32_t depth) {
   WriteLine("     Please wait ...");
@@ -98,7 +108,7 @@ TStringList CollectRecursively(const std::string& argument, std::int32_t depth) 
       searchMask = entry;
     }
     TStringList searchResults;
-    CollectFiles(searchMask, searchDir, searchResults, depth);
+    CollectFiles(searchMask, searchDir, searchResults, depth, ReportUnsearchable);
     collectedFiles.insert(collectedFiles.end(), std::make_move_iterator(searchResults.begin()),
                           std::make_move_iterator(searchResults.end()));
 
@@ -146,67 +156,150 @@ void ApplyStyles(TPasConversion& converter, const TStyleConfig& config) {
   set(TTokenKind::Assembler, converter.AssemblerPrefix, converter.AssemblerSuffix);
 }
 
-// Leaves the entry's finished HTML text in `tempFileName`.
-void PrepareConvertedText(const std::string& currentFile, const TStyleConfig& config,
-                          const std::string& tempFileName) {
-  // See Note [rewriting temporary files].
-  BufferedFileWriter output(OpenForRewrite(tempFileName));
-  if (GetFileSizeBytes(currentFile) > 0) {
-    // One converter per file. Its text goes through the fix-up into the temporary file
-    // piece by piece, so memory stays near the size of the source.
-    TPasConversion converter;
-    ApplyStyles(converter, config);
-    converter.LoadFromFile(currentFile);
-    FixedTextWriter fixedText(output);
-    converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
-    fixedText.Finish();
+// Reads the source into the converter: no more than its length when opened.
+void LoadSource(TPasConversion& converter, const std::string& path) {
+  SourceFile source(path);
+  if (source.Size() > std::numeric_limits<std::size_t>::max() - 2 * TMemoryStream::kTailRoom) {
+    throw platform::FileError("File too large to load: " + path);
   }
-  output.Close();
+  const auto size = static_cast<std::size_t>(source.Size());
+  ByteBlock block(size + TMemoryStream::kTailRoom);
+  const std::size_t got = source.ReadInto(block.Data(), size);
+  converter.Adopt(std::move(block), got);
 }
 
-struct TRunFiles {
-  std::string OutputFileName;
-  std::string TempFileName;
-};
+// The entry's converted text, fixed, streamed into `document` piece by piece, so that
+// memory stays near the size of the source.
+void WriteConvertedText(const std::string& currentFile, const TStyleConfig& config,
+                        TextSink& document) {
+  if (GetFileSizeBytes(currentFile) == 0) {
+    return; // an empty file: a section without body lines, and no converter
+  }
+  TPasConversion converter;
+  ApplyStyles(converter, config);
+  LoadSource(converter, currentFile);
+  FixedTextWriter fixedText(document);
+  converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
+  fixedText.Finish();
+}
 
 void ProcessEntry(std::size_t number, const std::string& currentFile, bool multiFile,
-                  const TStyleConfig& config, const TRunFiles& files) {
+                  const TStyleConfig& config, UnfinishedDocument& document) {
   ShowEntryLine(number, currentFile, FileSizeText(currentFile));
-  // The entry's guard: whatever fails here is reported and the run goes on; what
-  // already reached the document stays there.
+  // The entry's guard: a failure of the source (unreadable, vanished, too large to
+  // convert) is reported and the run goes on, and whatever of the entry's section had
+  // reached the document is cut off again, so a section is all or nothing. A failure
+  // to write the document is no fault of the source: it ends the run.
+  const std::uint64_t sectionStart = document.Length();
   try {
     if (!platform::IsExistingFile(currentFile)) {
-      WriteColoredLine(TColor::LightRed, "  File not exists: " + currentFile);
+      WriteColoredLine(TColor::LightRed, "  File not exists: " + Shown(currentFile));
       return;
     }
-    PrepareConvertedText(currentFile, config, files.TempFileName);
-    const std::string currentSizeText = FileSizeText(currentFile);
-    AppendFileSection(files.OutputFileName, number, currentFile, currentSizeText,
-                      files.TempFileName, multiFile);
+    AppendFileSection(document, number, currentFile, FileSizeText(currentFile), multiFile,
+                      [&](TextSink& body) { WriteConvertedText(currentFile, config, body); });
+  } catch (const DocumentError&) {
+    throw;
   } catch (const std::exception&) {
-    WriteColoredLine(TColor::LightRed, "  Could not open file: " + currentFile);
+    document.CutBackTo(sectionStart);
+    WriteColoredLine(TColor::LightRed, "  Could not open file: " + Shown(currentFile));
+  }
+}
+
+// A run refuses, before writing anything, to put its document where a user's file
+// would be lost: over one of its inputs, over its configuration, over a Pascal source
+// named by mistake, or into something that is not a plain file.
+class RefusedOutput : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+bool HasSourceExtension(const std::string& path) {
+  static const char* const kSourceExtensions[] = {".pas", ".pp",  ".p",   ".inc",
+                                                  ".dpr", ".dpk", ".lpr", ".lpk"};
+  const std::string name = NamePart(path);
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos) {
+    return false;
+  }
+  std::string extension = name.substr(dot);
+  for (char& c : extension) {
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  for (const char* known : kSourceExtensions) {
+    if (extension == known) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void CheckOutputIsNoInput(const std::string& outputFileName, const TStringList& fileList,
+                          const std::string& iniFileName) {
+  const platform::PathKind kind = platform::KindOf(outputFileName);
+  if (kind == platform::PathKind::Missing) {
+    return;
+  }
+  const std::string quoted = "\"" + outputFileName + "\"";
+  if (kind != platform::PathKind::Regular) {
+    throw RefusedOutput("The output " + quoted +
+                        " exists and is not a regular file; nothing was written.");
+  }
+  const std::optional<platform::FileId> output = platform::IdentifyFile(outputFileName);
+  for (const std::string& entry : fileList) {
+    if (output && platform::IdentifyFile(entry) == output) {
+      throw RefusedOutput("The output " + quoted + " is the input file \"" + entry +
+                          "\"; nothing was written.");
+    }
+  }
+  if (output && !iniFileName.empty() && platform::IdentifyFile(iniFileName) == output) {
+    throw RefusedOutput("The output " + quoted + " is the configuration file \"" + iniFileName +
+                        "\"; nothing was written.");
+  }
+  if (HasSourceExtension(outputFileName)) {
+    throw RefusedOutput("The output " + quoted +
+                        " is an existing Pascal source; nothing was written. Name the "
+                        "document with .html, or leave out the extension.");
+  }
+}
+
+// A shell expands an unquoted "*.pas" into one argument per file, and the program would
+// then take the second file for the output. Every argument after the two positional
+// ones must be "-sub" or the depth right after it.
+void RefuseShellExpandedList(const std::vector<std::string>& arguments) {
+  if (!platform::ShellExpandsWildcards()) {
+    return;
+  }
+  for (std::size_t i = 2; i < arguments.size(); ++i) {
+    if (IsSubOption(arguments[i]) || IsSubOption(arguments[i - 1])) {
+      continue;
+    }
+    throw RefusedOutput("Unexpected argument \"" + arguments[i] +
+                        "\"; nothing was written. A list of files expanded by the shell? "
+                        "Quote it: lexiform \"*.pas\" doc.html");
   }
 }
 
 int RunConversion(TRunState& state) {
+  RefuseShellExpandedList(state.Arguments);
   state.FileList = BuildFileList(Argument(state, 1), state.Options);
+  const std::string outputFileName = OutputNameFor(Argument(state, 2));
+  CheckOutputIsNoInput(outputFileName, state.FileList,
+                       StyleConfigFileName(platform::ProgramPath()));
 
   WriteLine();
-  WriteLine(" Command line: " + CommandLineTail(state.CommandLine));
+  WriteLine(" Command line: " + Shown(CommandLineTail(state.CommandLine)));
   WriteLine(" Files:");
 
-  const TempFile tempFile(kTempFilePrefix);
-  TRunFiles files;
-  files.TempFileName = tempFile.Path();
-  files.OutputFileName = OutputNameFor(Argument(state, 2));
-  const TStyleConfig config = LoadStyleConfig(files.OutputFileName);
-
-  WriteDocumentStart(files.OutputFileName, config.HeaderText, state.FileList);
+  const TStyleConfig config = LoadStyleConfig(outputFileName);
+  UnfinishedDocument document(outputFileName);
+  WriteDocumentStart(document, config.HeaderText, state.FileList);
   const bool multiFile = state.FileList.size() > 1;
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
-    ProcessEntry(i + 1, state.FileList[i], multiFile, config, files);
+    ProcessEntry(i + 1, state.FileList[i], multiFile, config, document);
   }
-  WriteDocumentEnd(files.OutputFileName, config.FooterText);
+  WriteDocumentEnd(document, config.FooterText);
+  document.Commit();
   return FinishRun(state);
 }
 
@@ -229,6 +322,12 @@ int Dispatch(TRunState& state) {
 }
 
 const char* ErrorKind(const std::exception& error) {
+  if (dynamic_cast<const RefusedOutput*>(&error)) {
+    return "Error";
+  }
+  if (dynamic_cast<const DocumentError*>(&error)) {
+    return "FileError";
+  }
   if (dynamic_cast<const platform::FileError*>(&error)) {
     return "FileError";
   }

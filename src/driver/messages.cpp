@@ -50,14 +50,14 @@ void ShowUsage() {
 void ShowError(const std::string& message, const std::string& commandLine) {
   WriteLine(" Lexiform   Version 1.1");
   WriteLine();
-  WriteLine(" Command line: " + commandLine);
+  WriteLine(" Command line: " + Shown(commandLine));
   WriteColoredLine(TColor::LightRed, " Error: " + message);
 }
 
 void ShowEntryLine(std::size_t number, const std::string& path, const std::string& sizeText) {
   Write("  " + std::to_string(number) + ": ");
   SetTextColor(TColor::Green);
-  Write(path);
+  Write(Shown(path));
   SetTextColor(TColor::LightGray);
   WriteLine(" (" + sizeText + ")");
 }

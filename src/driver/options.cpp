@@ -6,6 +6,20 @@ namespace lexiform {
 
 namespace {
 
+int DigitValue(char c, int base) {
+  int value = -1;
+  if (c >= '0' && c <= '9') {
+    value = c - '0';
+  } else if (c >= 'a' && c <= 'f') {
+    value = c - 'a' + 10;
+  } else if (c >= 'A' && c <= 'F') {
+    value = c - 'A' + 10;
+  }
+  return value < base ? value : -1;
+}
+
+} // namespace
+
 bool IsSubOption(const std::string& argument) {
   if (argument.size() != 4) {
     return false;
@@ -22,20 +36,6 @@ bool IsSubOption(const std::string& argument) {
   }
   return true;
 }
-
-int DigitValue(char c, int base) {
-  int value = -1;
-  if (c >= '0' && c <= '9') {
-    value = c - '0';
-  } else if (c >= 'a' && c <= 'f') {
-    value = c - 'a' + 10;
-  } else if (c >= 'A' && c <= 'F') {
-    value = c - 'A' + 10;
-  }
-  return value < base ? value : -1;
-}
-
-} // namespace
 
 std::optional<std::int32_t> ParseInteger(std::string_view text) {
   std::size_t i = 0;

@@ -15,6 +15,9 @@ struct TOptions {
   std::int32_t SubdirDepth = kDefaultSubdirDepth;
 };
 
+// Whether `argument` is "-sub" in any letter case.
+bool IsSubOption(const std::string& argument);
+
 // Scans the arguments (without the program name) for "-sub" in any letter case; the
 // argument after each occurrence gives the depth, the last occurrence wins. Arguments
 // are not removed: "-sub" and its number still count as positional arguments.

@@ -1,6 +1,7 @@
 #include "files/file_set.h"
 
 #include <algorithm>
+#include <set>
 
 namespace lexiform {
 
@@ -18,6 +19,19 @@ bool HasWildcard(const std::string& piece) {
 // that a root shortened to "" (or a drive "C:") gets it back.
 std::string InDirectory(const std::string& directory, const std::string& name) {
   return directory + platform::PathSeparator() + name;
+}
+
+// The entries of one directory search; a failure goes to `onUnsearchable`.
+std::vector<platform::DirEntry> SearchDirectory(const std::string& directory,
+                                                const std::string& mask,
+                                                const UnsearchableHandler& onUnsearchable) {
+  std::string failure;
+  std::vector<platform::DirEntry> entries =
+      platform::FindEntries(InDirectory(directory, mask), &failure);
+  if (!failure.empty() && onUnsearchable) {
+    onUnsearchable(directory, failure);
+  }
+  return entries;
 }
 
 void HandlePiece(const std::string& piece, TStringList& fileList) {
@@ -67,9 +81,10 @@ bool IsSubdirectory(const platform::DirEntry& entry) {
   return entry.isDirectory && !entry.isLink && !IsDotName(entry.name);
 }
 
-TStringList ListSubdirectories(const std::string& directory) {
+TStringList ListSubdirectories(const std::string& directory,
+                               const UnsearchableHandler& onUnsearchable) {
   TStringList subdirectories;
-  for (const platform::DirEntry& entry : platform::FindEntries(InDirectory(directory, "*"))) {
+  for (const platform::DirEntry& entry : SearchDirectory(directory, "*", onUnsearchable)) {
     if (IsSubdirectory(entry)) {
       subdirectories.push_back(InDirectory(directory, entry.name));
     }
@@ -77,9 +92,10 @@ TStringList ListSubdirectories(const std::string& directory) {
   return subdirectories;
 }
 
-TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory) {
+TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory,
+                                 const UnsearchableHandler& onUnsearchable) {
   TStringList files;
-  for (const platform::DirEntry& entry : platform::FindEntries(InDirectory(directory, mask))) {
+  for (const platform::DirEntry& entry : SearchDirectory(directory, mask, onUnsearchable)) {
     if (IsPlainFile(entry)) {
       files.push_back(InDirectory(directory, entry.name));
     }
@@ -88,7 +104,16 @@ TStringList FindFilesInDirectory(const std::string& mask, const std::string& dir
 }
 
 void CollectFiles(const std::string& mask, const std::string& startDirectory, TStringList& result,
-                  std::int32_t depth) {
+                  std::int32_t depth, const UnsearchableHandler& onUnsearchable) {
+  // Every directory is searched twice (for subdirectories, then for files); say once
+  // that it could not be.
+  std::set<std::string> reported;
+  const UnsearchableHandler reportOnce = [&](const std::string& directory,
+                                             const std::string& reason) {
+    if (onUnsearchable && reported.insert(directory).second) {
+      onUnsearchable(directory, reason);
+    }
+  };
   std::string start = startDirectory;
   if (!start.empty() && platform::EndsDirectoryPart(start.back()) && start.back() != ':') {
     start.pop_back();
@@ -97,7 +122,7 @@ void CollectFiles(const std::string& mask, const std::string& startDirectory, TS
   TStringList directories{start};
   TStringList currentLevel;
   if (depth > 0) {
-    currentLevel = ListSubdirectories(start);
+    currentLevel = ListSubdirectories(start, reportOnce);
     directories.insert(directories.end(), currentLevel.begin(), currentLevel.end());
   }
   // Level by level with lists, never through the call stack: the depth alone bounds
@@ -105,7 +130,7 @@ void CollectFiles(const std::string& mask, const std::string& startDirectory, TS
   for (std::int32_t level = 1; level < depth && !currentLevel.empty(); ++level) {
     TStringList nextLevel;
     for (const std::string& directory : currentLevel) {
-      TStringList below = ListSubdirectories(directory);
+      TStringList below = ListSubdirectories(directory, reportOnce);
       directories.insert(directories.end(), below.begin(), below.end());
       nextLevel.insert(nextLevel.end(), std::make_move_iterator(below.begin()),
                        std::make_move_iterator(below.end()));
@@ -117,7 +142,7 @@ void CollectFiles(const std::string& mask, const std::string& startDirectory, TS
     return platform::CompareNoCase(a, b) < 0;
   });
   for (const std::string& directory : directories) {
-    TStringList files = FindFilesInDirectory(mask, directory);
+    TStringList files = FindFilesInDirectory(mask, directory, reportOnce);
     result.insert(result.end(), std::make_move_iterator(files.begin()),
                   std::make_move_iterator(files.end()));
   }

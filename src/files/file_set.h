@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,17 +30,24 @@ bool IsPlainFile(const platform::DirEntry& entry);
 // so a link loop cannot multiply it.
 bool IsSubdirectory(const platform::DirEntry& entry);
 
+// Told about a directory that exists but cannot be searched, with the system's reason.
+using UnsearchableHandler =
+    std::function<void(const std::string& directory, const std::string& reason)>;
+
 // The immediate subdirectories of `directory`, each as directory + separator + name.
-TStringList ListSubdirectories(const std::string& directory);
+TStringList ListSubdirectories(const std::string& directory,
+                               const UnsearchableHandler& onUnsearchable = {});
 
 // The files of `directory` that match `mask`, each as directory + separator + name.
-TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory);
+TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory,
+                                 const UnsearchableHandler& onUnsearchable = {});
 
 // Appends to `result` the files matching `mask` in `startDirectory` and in its
 // subdirectories down to `depth` levels (0 or less: the start directory alone). All
 // directories are gathered level by level first, then sorted case-insensitively by
-// their full text, then searched for files.
+// their full text, then searched for files. A directory that cannot be searched is
+// passed over and told to `onUnsearchable` once.
 void CollectFiles(const std::string& mask, const std::string& startDirectory, TStringList& result,
-                  std::int32_t depth);
+                  std::int32_t depth, const UnsearchableHandler& onUnsearchable = {});
 
 } // namespace lexiform

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -41,14 +42,18 @@ void SetConsoleTitle(const std::string& title);
 // ---------------------------------------------------------------------------------
 // Process
 
-// Once at start: a write past a file-size limit fails with an error instead of
-// ending the process; no system error boxes pop up.
+// Once at start: a write past a file-size limit or into a closed pipe fails with an
+// error instead of ending the process; no system error boxes pop up.
 void PrepareProcess();
 
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX
 // the arguments joined by blanks, each one that is empty or holds a blank or a tab
 // between double quotes.
 std::string CommandLine(int argc, const char* const argv[]);
+
+// Whether the usual shells of the platform expand wildcards before the program sees
+// them (POSIX shells do; Windows leaves them to the program).
+bool ShellExpandsWildcards();
 
 // Full path of the running program file.
 std::string ProgramPath();
@@ -78,10 +83,6 @@ bool EndsDirectoryPart(char c);
 
 std::string CurrentDirectory();
 
-// The platform's directory for temporary files, as the platform gives it (it may end
-// in a separator); empty when the platform names none.
-std::string TempPath();
-
 // ---------------------------------------------------------------------------------
 // Directory search
 
@@ -93,8 +94,9 @@ struct DirEntry {
 
 // The entries of the directory named by the directory part of `pattern` whose names
 // match its name part ("*" any run, "?" any one character), in the platform's order.
-// "." and ".." may be among them. Empty when the directory cannot be searched.
-std::vector<DirEntry> FindEntries(const std::string& pattern);
+// "." and ".." may be among them. Empty when the directory cannot be searched; then,
+// unless it simply does not exist, `failure` (when given) receives the system's reason.
+std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failure = nullptr);
 
 // ---------------------------------------------------------------------------------
 // Files
@@ -105,33 +107,51 @@ bool IsExistingFile(const std::string& path);
 // Length of the file in bytes, 0 when `path` is not an existing file.
 std::uint64_t FileSize(const std::string& path);
 
+// What a path names, following links.
+enum class PathKind { Missing, Regular, Directory, Other };
+PathKind KindOf(const std::string& path);
+
+// Identity of an existing file, the same for every name and link that reaches it:
+// device and inode on POSIX, volume serial and file index on Windows.
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileId& other) const {
+    return volume == other.volume && index == other.index;
+  }
+};
+// Empty when `path` names nothing (or nothing the system lets us look at).
+std::optional<FileId> IdentifyFile(const std::string& path);
+
+// When `path` is a symbolic link (through any chain of them), the path of the file the
+// chain ends at, whether or not it exists; otherwise `path` itself.
+std::string FollowLinks(const std::string& path);
+
 // Removes a file; returns false on failure.
 bool RemoveFile(const std::string& path) noexcept;
 
-// Copies `from` over `to`, replacing it; returns false on failure.
-bool CopyFileOver(const std::string& from, const std::string& to);
-
 // Moves the file `from` to the name `to`, replacing a file of that name, in one step
-// that leaves either the old or the new file there. Returns false on failure (for
-// instance when the two names lie on different file systems); `from` then stays.
-bool MoveFileOver(const std::string& from, const std::string& to) noexcept;
+// that leaves either the old or the new file there. Throws FileError, naming `to`, on
+// failure (for instance when another program holds `to`); `from` then stays.
+void MoveFileOver(const std::string& from, const std::string& to);
 
-// Creates a new empty file with a unique name that begins with `prefix` in
-// `directory`, exclusively: never opening an existing file or following a link.
-// Returns its path. Throws FileError when no file can be created there.
-std::string CreateUniqueFile(const std::string& directory, const std::string& prefix);
+// Gives the file `to` the access permissions of the existing file `from` where the
+// platform has such permissions; does nothing when `from` cannot be examined.
+void CopyPermissions(const std::string& from, const std::string& to);
+
+// While a path is registered, an interrupt (Ctrl-C, SIGTERM, SIGHUP, SIGQUIT; on
+// Windows Ctrl-C, Ctrl-Break and closing the console) removes that file before the
+// process ends as the signal demands. One path at a time; registering an empty text
+// clears it. Safe to call from one thread while interrupts arrive.
+void RemoveOnInterrupt(const std::string& path);
 
 // An open file, closed by its destructor. Byte-exact in every mode: no line-end
 // translation anywhere.
 class File {
 public:
   enum class Mode {
-    Read,           // an existing file
-    CreateTruncate, // created, or emptied when it exists
-    Append,         // an existing file, written at its end
-    CreateNew,      // a new file; fails when anything, a link included, has the name
-    Rewrite,        // an existing file, written from its start and cut by Close() at
-                    // the end of what was written, without being emptied first
+    Read,      // an existing file
+    CreateNew, // a new file; fails when anything, a link included, has the name
   };
 
   File() = default;
@@ -143,11 +163,20 @@ public:
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
+  // Creates a new file with a unique name, `prefix` followed by random characters, in
+  // `directory` (the current directory when empty), exclusively: never opening an
+  // existing file or following a link. Throws FileError when none can be created.
+  static File CreateUnique(const std::string& directory, const std::string& prefix);
+
   // Reads up to `size` bytes; returns how many were read, 0 at the end of the file.
   // Throws FileError on a read error.
   std::size_t Read(void* buffer, std::size_t size);
   // Writes all `size` bytes or throws FileError.
   void Write(const void* data, std::size_t size);
+  // The file's length now.
+  std::uint64_t Size() const;
+  // Cuts the file at `length` and moves the write position there.
+  void Truncate(std::uint64_t length);
   // Closes the file; throws FileError when the system reports that the data could not
   // be written. A closed file can be closed again.
   void Close();
@@ -158,7 +187,6 @@ public:
 private:
   static constexpr std::intptr_t kNoHandle = -1;
   std::intptr_t handle_ = kNoHandle;
-  bool cutAtClose_ = false;
   std::string path_;
 };
 

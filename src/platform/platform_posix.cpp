@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
@@ -78,6 +81,9 @@ void SetConsoleTitle(const std::string& title) {
 
 void PrepareProcess() {
   ::signal(SIGXFSZ, SIG_IGN);
+  // A console piped into `head` that closes early must not end the run: the document
+  // is still finished, and the lost console text is simply lost.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 std::string CommandLine(int argc, const char* const argv[]) {
@@ -91,6 +97,10 @@ std::string CommandLine(int argc, const char* const argv[]) {
     line += needsQuotes ? "\"" + argument + "\"" : argument;
   }
   return line;
+}
+
+bool ShellExpandsWildcards() {
+  return true;
 }
 
 std::string ProgramPath() {
@@ -121,7 +131,12 @@ void OpenUrl(const std::string& url) {
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  // The opener gets the default SIGPIPE back that this program ignores.
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
   std::string program = "xdg-open";
   std::string argument = url;
   char* const arguments[] = {program.data(), argument.data(), nullptr};
@@ -168,14 +183,6 @@ std::string CurrentDirectory() {
     buffer.resize(buffer.size() * 2);
   }
   return buffer.data();
-}
-
-std::string TempPath() {
-  const char* fromEnvironment = std::getenv("TMPDIR");
-  if (fromEnvironment && *fromEnvironment) {
-    return fromEnvironment;
-  }
-  return "/tmp";
 }
 
 // ---------------------------------------------------------------------------------
@@ -226,7 +233,7 @@ void ClassifyEntry(const dirent& item, const std::string& fullPath, DirEntry& en
 
 } // namespace
 
-std::vector<DirEntry> FindEntries(const std::string& pattern) {
+std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failure) {
   const std::size_t slash = pattern.find_last_of('/');
   const std::string directory =
       slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
@@ -235,6 +242,9 @@ std::vector<DirEntry> FindEntries(const std::string& pattern) {
   std::vector<DirEntry> entries;
   DirectoryHandle handle(directory);
   if (!handle.get()) {
+    if (failure != nullptr && errno != ENOENT && errno != ENOTDIR) {
+      *failure = ErrnoText(errno);
+    }
     return entries;
   }
   const std::string prefix = directory.empty() ? std::string("./") : directory;
@@ -271,43 +281,182 @@ std::uint64_t FileSize(const std::string& path) {
   return static_cast<std::uint64_t>(info.st_size);
 }
 
+PathKind KindOf(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+    return PathKind::Missing;
+  }
+  if (S_ISREG(info.st_mode)) {
+    return PathKind::Regular;
+  }
+  return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
+}
+
+std::optional<FileId> IdentifyFile(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+    return std::nullopt;
+  }
+  return FileId{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+std::string FollowLinks(const std::string& path) {
+  // The kernel gives up on chains longer than this (ELOOP); so do we.
+  constexpr int kMaxLinks = 40;
+  std::string current = path;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    std::vector<char> buffer(4096);
+    ssize_t length = 0;
+    for (;;) {
+      length = ::readlink(current.c_str(), buffer.data(), buffer.size());
+      if (length < 0 || static_cast<std::size_t>(length) < buffer.size()) {
+        break;
+      }
+      buffer.resize(buffer.size() * 2);
+    }
+    if (length < 0) {
+      return current; // not a link (or gone): the chain ends here
+    }
+    std::string target(buffer.data(), static_cast<std::size_t>(length));
+    if (target.empty() || target.front() != '/') {
+      // A relative target counts from the directory that holds the link.
+      const std::size_t slash = current.find_last_of('/');
+      if (slash != std::string::npos) {
+        target = current.substr(0, slash + 1) + target;
+      }
+    }
+    current = std::move(target);
+  }
+  return current;
+}
+
 bool RemoveFile(const std::string& path) noexcept {
   return ::unlink(path.c_str()) == 0;
 }
 
-bool MoveFileOver(const std::string& from, const std::string& to) noexcept {
-  return ::rename(from.c_str(), to.c_str()) == 0;
+void MoveFileOver(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    ThrowFileError("Cannot replace", to, errno);
+  }
 }
 
-bool CopyFileOver(const std::string& from, const std::string& to) {
-  try {
-    File source(from, File::Mode::Read);
-    File target(to, File::Mode::CreateTruncate);
-    std::vector<char> buffer(1 << 20);
-    while (const std::size_t got = source.Read(buffer.data(), buffer.size())) {
-      target.Write(buffer.data(), got);
+void CopyPermissions(const std::string& from, const std::string& to) {
+  struct stat info {};
+  if (::stat(from.c_str(), &info) == 0) {
+    ::chmod(to.c_str(), info.st_mode & 07777);
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// Removing the unfinished file on an interrupt
+
+namespace {
+
+// Note [interrupt cleanup]: the handler may run at any moment, so it may only use
+// what is safe in a signal handler: it reads a fixed buffer that the program fills
+// before the file exists and empties after it is gone, calls unlink(), puts the
+// terminal's colour back, and then lets the signal end the process as it would have
+// (status 128 + signal number for the shell).
+char interruptPath[8192];
+volatile std::sig_atomic_t interruptPathSet = 0;
+
+extern "C" void RemoveAndResignal(int signalNumber) {
+  if (interruptPathSet != 0) {
+    ::unlink(interruptPath);
+  }
+  if (::isatty(STDOUT_FILENO) == 1) {
+    static const char kNormalColour[] = "\x1b[0m";
+    [[maybe_unused]] const ssize_t ignored =
+        ::write(STDOUT_FILENO, kNormalColour, sizeof kNormalColour - 1);
+  }
+  ::signal(signalNumber, SIG_DFL);
+  ::raise(signalNumber);
+}
+
+void InstallInterruptHandlers() {
+  static bool installed = false;
+  if (installed) {
+    return;
+  }
+  installed = true;
+  struct sigaction action {};
+  action.sa_handler = RemoveAndResignal;
+  sigemptyset(&action.sa_mask);
+  // SA_NODEFER: the signal raised again inside the handler is delivered at once.
+  action.sa_flags = SA_NODEFER;
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    struct sigaction previous {};
+    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+    if (::sigaction(signalNumber, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+      continue;
     }
-    target.Close();
-    return true;
-  } catch (const FileError&) {
-    return false;
+    ::sigaction(signalNumber, &action, nullptr);
   }
 }
 
-std::string CreateUniqueFile(const std::string& directory, const std::string& prefix) {
-  std::string path = directory;
-  if (!path.empty() && path.back() != '/') {
-    path += '/';
+// Blocks the interrupts for one scope, so the handler never sees a half-written path.
+class InterruptsBlocked {
+public:
+  InterruptsBlocked() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+      sigaddset(&blocked, signalNumber);
+    }
+    ::pthread_sigmask(SIG_BLOCK, &blocked, &previous_);
   }
-  path += prefix + "XXXXXX";
-  // mkstemp opens with O_CREAT | O_EXCL: it never reuses a name or follows a link.
-  const int fd = ::mkstemp(path.data());
-  if (fd < 0) {
-    ThrowFileError("Cannot create a temporary file in", directory, errno);
+  ~InterruptsBlocked() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  InterruptsBlocked(const InterruptsBlocked&) = delete;
+  InterruptsBlocked& operator=(const InterruptsBlocked&) = delete;
+
+private:
+  sigset_t previous_{};
+};
+
+} // namespace
+
+void RemoveOnInterrupt(const std::string& path) {
+  InstallInterruptHandlers();
+  const InterruptsBlocked blocked;
+  interruptPathSet = 0;
+  if (path.empty() || path.size() >= sizeof interruptPath) {
+    return; // a path too long for the buffer is simply not cleaned up
   }
-  ::close(fd);
-  return path;
+  std::memcpy(interruptPath, path.c_str(), path.size() + 1);
+  interruptPathSet = 1;
 }
+
+// ---------------------------------------------------------------------------------
+// File
+
+namespace {
+
+int OpenRetrying(const char* path, int flags, mode_t permissions) {
+  int fd = -1;
+  do {
+    fd = ::open(path, flags, permissions);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Random letters and digits for a unique name.
+std::string RandomSuffix() {
+  static constexpr char kAlphabet[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::uint64_t bits = 0;
+  if (::getentropy(&bits, sizeof bits) != 0) {
+    bits = static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15u ^
+           static_cast<std::uint64_t>(::time(nullptr));
+  }
+  std::string suffix;
+  for (int i = 0; i < 8; ++i) {
+    suffix += kAlphabet[bits % (sizeof kAlphabet - 1)];
+    bits /= sizeof kAlphabet - 1;
+  }
+  return suffix;
+}
+
+} // namespace
 
 File::File(const std::string& path, Mode mode) : path_(path) {
   int flags = O_CLOEXEC;
@@ -315,24 +464,11 @@ File::File(const std::string& path, Mode mode) : path_(path) {
   case Mode::Read:
     flags |= O_RDONLY;
     break;
-  case Mode::CreateTruncate:
-    flags |= O_WRONLY | O_CREAT | O_TRUNC;
-    break;
-  case Mode::Append:
-    flags |= O_WRONLY | O_APPEND;
-    break;
   case Mode::CreateNew:
     flags |= O_WRONLY | O_CREAT | O_EXCL;
     break;
-  case Mode::Rewrite:
-    flags |= O_WRONLY;
-    cutAtClose_ = true;
-    break;
   }
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = OpenRetrying(path.c_str(), flags, 0666);
   if (fd < 0) {
     ThrowFileError("Cannot open", path, errno);
   }
@@ -343,14 +479,36 @@ File::File(const std::string& path, Mode mode) : path_(path) {
   handle_ = fd;
 }
 
+File File::CreateUnique(const std::string& directory, const std::string& prefix) {
+  std::string base = directory;
+  if (!base.empty() && base.back() != '/') {
+    base += '/';
+  }
+  base += prefix;
+  constexpr int kAttempts = 100;
+  int error = EEXIST;
+  for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
+    const std::string path = base + RandomSuffix();
+    // O_EXCL: never an existing name, and never through a link planted there.
+    const int fd = OpenRetrying(path.c_str(), O_CLOEXEC | O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) {
+      File file;
+      file.handle_ = fd;
+      file.path_ = path;
+      return file;
+    }
+    error = errno;
+  }
+  ThrowFileError("Cannot create a file in", directory.empty() ? "." : directory, error);
+}
+
 File::~File() {
   if (IsOpen()) {
     ::close(static_cast<int>(handle_));
   }
 }
 
-File::File(File&& other) noexcept
-    : handle_(other.handle_), cutAtClose_(other.cutAtClose_), path_(std::move(other.path_)) {
+File::File(File&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
   other.handle_ = kNoHandle;
 }
 
@@ -360,7 +518,6 @@ File& File::operator=(File&& other) noexcept {
       ::close(static_cast<int>(handle_));
     }
     handle_ = other.handle_;
-    cutAtClose_ = other.cutAtClose_;
     path_ = std::move(other.path_);
     other.handle_ = kNoHandle;
   }
@@ -394,20 +551,28 @@ void File::Write(const void* data, std::size_t size) {
   }
 }
 
+std::uint64_t File::Size() const {
+  struct stat info {};
+  if (::fstat(static_cast<int>(handle_), &info) != 0) {
+    ThrowFileError("Cannot read", path_, errno);
+  }
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+void File::Truncate(std::uint64_t length) {
+  const int fd = static_cast<int>(handle_);
+  const auto end = static_cast<off_t>(length);
+  if (::ftruncate(fd, end) != 0 || ::lseek(fd, end, SEEK_SET) != end) {
+    ThrowFileError("Cannot write", path_, errno);
+  }
+}
+
 void File::Close() {
   if (!IsOpen()) {
     return;
   }
   const int fd = static_cast<int>(handle_);
   handle_ = kNoHandle;
-  if (cutAtClose_) {
-    const off_t end = ::lseek(fd, 0, SEEK_CUR);
-    if (end < 0 || ::ftruncate(fd, end) != 0) {
-      const int error = errno;
-      ::close(fd);
-      ThrowFileError("Cannot write", path_, error);
-    }
-  }
   if (::close(fd) != 0 && errno != EINTR) {
     ThrowFileError("Cannot write", path_, errno);
   }

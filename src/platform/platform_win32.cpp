@@ -14,6 +14,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -141,6 +142,10 @@ std::string CommandLine(int /*argc*/, const char* const /*argv*/[]) {
   return line ? std::string(line) : std::string();
 }
 
+bool ShellExpandsWildcards() {
+  return false;
+}
+
 std::string ProgramPath() {
   return FetchText(MAX_PATH, [](char* buffer, DWORD size) {
     const DWORD length = ::GetModuleFileNameA(nullptr, buffer, size);
@@ -191,14 +196,6 @@ std::string CurrentDirectory() {
   return directory.empty() ? std::string(".") : directory;
 }
 
-std::string TempPath() {
-  // The text up to the first zero byte of a cleared buffer of 261 bytes: a path that
-  // does not fit leaves the buffer empty, and the caller falls back.
-  char buffer[MAX_PATH + 1] = {};
-  ::GetTempPathA(sizeof buffer, buffer);
-  return std::string(buffer, strnlen(buffer, sizeof buffer));
-}
-
 // ---------------------------------------------------------------------------------
 // Directory search
 
@@ -225,13 +222,18 @@ private:
 
 } // namespace
 
-std::vector<DirEntry> FindEntries(const std::string& pattern) {
+std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failure) {
   // The system matches the pattern and gives the order (name order on NTFS); both are
   // what users of this platform expect, so neither is redone here.
   std::vector<DirEntry> entries;
   WIN32_FIND_DATAA data{};
   FindHandle search(pattern, data);
   if (!search.IsOpen()) {
+    const DWORD error = ::GetLastError();
+    if (failure != nullptr && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+        error != ERROR_NO_MORE_FILES) {
+      *failure = ErrorText(error);
+    }
     return entries;
   }
   do {
@@ -270,69 +272,132 @@ std::uint64_t FileSize(const std::string& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+namespace {
+
+// Opens an existing file or directory only to look at it: no access rights asked, every
+// kind of sharing allowed, so another program's hold on it does not matter.
+HANDLE OpenToInspect(const std::string& path) {
+  return ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+} // namespace
+
+PathKind KindOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!Attributes(path, data)) {
+    return PathKind::Missing;
+  }
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return PathKind::Directory;
+  }
+  const HANDLE handle = OpenToInspect(path);
+  if (handle == INVALID_HANDLE_VALUE) {
+    // Names such as "NUL" or "CON" are devices that no file search finds.
+    return PathKind::Other;
+  }
+  const DWORD type = ::GetFileType(handle);
+  ::CloseHandle(handle);
+  return type == FILE_TYPE_DISK ? PathKind::Regular : PathKind::Other;
+}
+
+std::optional<FileId> IdentifyFile(const std::string& path) {
+  if (path.empty()) {
+    return std::nullopt;
+  }
+  const HANDLE handle = OpenToInspect(path);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return std::nullopt;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  if (!known) {
+    return std::nullopt;
+  }
+  // Every spelling of one file (case, 8.3 name, "\\?\", ".\", "..", a trailing dot)
+  // reaches the same volume and index.
+  return FileId{info.dwVolumeSerialNumber,
+                (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+std::string FollowLinks(const std::string& path) {
+  // Links are rare on this platform and replacing one replaces the link itself.
+  return path;
+}
+
 bool RemoveFile(const std::string& path) noexcept {
   return ::DeleteFileA(path.c_str()) != 0;
 }
 
-bool CopyFileOver(const std::string& from, const std::string& to) {
-  return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
-}
-
-bool MoveFileOver(const std::string& from, const std::string& to) noexcept {
-  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-}
-
-std::string CreateUniqueFile(const std::string& directory, const std::string& prefix) {
-  std::string base = directory;
-  if (!base.empty() && !EndsDirectoryPart(base.back())) {
-    base += PathSeparator();
-  }
-  base += prefix;
-  // Process id and tick count keep concurrent runs apart; the counter separates the
-  // files of one run. CREATE_NEW fails on any existing name, a link included, so a
-  // name taken in between only costs another try.
-  static unsigned counter = 0;
-  const std::string process = std::to_string(::GetCurrentProcessId());
-  constexpr int kAttempts = 100;
-  DWORD error = ERROR_FILE_EXISTS;
+void MoveFileOver(const std::string& from, const std::string& to) {
+  // Virus scanners, indexers and previewers open new files for a moment; such a hold
+  // is waited out for a few seconds before the replace counts as failed.
+  constexpr int kAttempts = 50;
+  constexpr DWORD kPauseMs = 100;
+  DWORD error = ERROR_SUCCESS;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const std::string path =
-        base + process + "_" + std::to_string(++counter) + "_" + std::to_string(::GetTickCount());
-    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      ::CloseHandle(handle);
-      return path;
+    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+      return;
     }
     error = ::GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+        error != ERROR_LOCK_VIOLATION) {
       break;
     }
+    ::Sleep(kPauseMs);
   }
-  ThrowFileError("Cannot create a temporary file in", directory, error);
+  ThrowFileError("Cannot replace", to, error);
 }
+
+void CopyPermissions(const std::string& /*from*/, const std::string& /*to*/) {
+  // A new file in the same folder inherits the folder's access rules, as the old one did.
+}
+
+// ---------------------------------------------------------------------------------
+// Removing the unfinished file on an interrupt
+
+namespace {
+
+// The console runs the handler on a thread of its own; the path is read there while
+// the program may be setting it, so the flag says when the buffer is whole.
+char interruptPath[MAX_PATH * 4];
+std::atomic<bool> interruptPathSet{false};
+
+BOOL WINAPI RemoveOnConsoleEvent(DWORD /*event*/) {
+  if (interruptPathSet.load()) {
+    // The program still holds the file open; it was opened for shared deletion, so
+    // it goes when the process ends.
+    ::DeleteFileA(interruptPath);
+  }
+  return FALSE; // the default handler then ends the process as usual
+}
+
+} // namespace
+
+void RemoveOnInterrupt(const std::string& path) {
+  static const bool installed = ::SetConsoleCtrlHandler(RemoveOnConsoleEvent, TRUE) != 0;
+  (void)installed;
+  interruptPathSet.store(false);
+  if (path.empty() || path.size() >= sizeof interruptPath) {
+    return;
+  }
+  std::memcpy(interruptPath, path.c_str(), path.size() + 1);
+  interruptPathSet.store(true);
+}
+
+// ---------------------------------------------------------------------------------
+// File
 
 File::File(const std::string& path, Mode mode) : path_(path) {
   DWORD access = GENERIC_WRITE;
-  DWORD share = FILE_SHARE_READ;
-  DWORD disposition = OPEN_EXISTING;
-  switch (mode) {
-  case Mode::Read:
+  DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+  DWORD disposition = CREATE_NEW;
+  if (mode == Mode::Read) {
     // Generous sharing: reading must not fail because an editor has the file open.
     access = GENERIC_READ;
     share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    break;
-  case Mode::CreateTruncate:
-    disposition = CREATE_ALWAYS;
-    break;
-  case Mode::Append:
-    break;
-  case Mode::CreateNew:
-    disposition = CREATE_NEW;
-    break;
-  case Mode::Rewrite:
-    cutAtClose_ = true;
-    break;
+    disposition = OPEN_EXISTING;
   }
   const HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -340,15 +405,39 @@ File::File(const std::string& path, Mode mode) : path_(path) {
     ThrowFileError("Cannot open", path, ::GetLastError());
   }
   handle_ = FromHandle(handle);
-  if (mode == Mode::Append) {
-    LARGE_INTEGER none{};
-    if (!::SetFilePointerEx(handle, none, nullptr, FILE_END)) {
-      const DWORD error = ::GetLastError();
-      ::CloseHandle(handle);
-      handle_ = kNoHandle;
-      ThrowFileError("Cannot open", path, error);
+}
+
+File File::CreateUnique(const std::string& directory, const std::string& prefix) {
+  std::string base = directory;
+  if (!base.empty() && !EndsDirectoryPart(base.back())) {
+    base += PathSeparator();
+  }
+  base += prefix;
+  // Process id, tick count and a counter keep concurrent runs apart; CREATE_NEW fails on
+  // any existing name, a link included, so a name taken in between costs another try.
+  static unsigned counter = 0;
+  const std::string process = std::to_string(::GetCurrentProcessId());
+  constexpr int kAttempts = 100;
+  DWORD error = ERROR_FILE_EXISTS;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::string path = base + process + "_" + std::to_string(++counter) + "_" +
+                             std::to_string(::GetTickCount()) + ".tmp";
+    // Shared deletion lets an interrupt remove the file while it is open.
+    const HANDLE handle =
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      File file;
+      file.handle_ = FromHandle(handle);
+      file.path_ = path;
+      return file;
+    }
+    error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      break;
     }
   }
+  ThrowFileError("Cannot create a file in", directory.empty() ? "." : directory, error);
 }
 
 File::~File() {
@@ -357,8 +446,7 @@ File::~File() {
   }
 }
 
-File::File(File&& other) noexcept
-    : handle_(other.handle_), cutAtClose_(other.cutAtClose_), path_(std::move(other.path_)) {
+File::File(File&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
   other.handle_ = kNoHandle;
 }
 
@@ -368,7 +456,6 @@ File& File::operator=(File&& other) noexcept {
       ::CloseHandle(ToHandle(handle_));
     }
     handle_ = other.handle_;
-    cutAtClose_ = other.cutAtClose_;
     path_ = std::move(other.path_);
     other.handle_ = kNoHandle;
   }
@@ -403,17 +490,29 @@ void File::Write(const void* data, std::size_t size) {
   }
 }
 
+std::uint64_t File::Size() const {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(ToHandle(handle_), &size)) {
+    ThrowFileError("Cannot read", path_, ::GetLastError());
+  }
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+void File::Truncate(std::uint64_t length) {
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(length);
+  if (!::SetFilePointerEx(ToHandle(handle_), position, nullptr, FILE_BEGIN) ||
+      !::SetEndOfFile(ToHandle(handle_))) {
+    ThrowFileError("Cannot write", path_, ::GetLastError());
+  }
+}
+
 void File::Close() {
   if (!IsOpen()) {
     return;
   }
   const HANDLE handle = ToHandle(handle_);
   handle_ = kNoHandle;
-  if (cutAtClose_ && !::SetEndOfFile(handle)) {
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(handle);
-    ThrowFileError("Cannot write", path_, error);
-  }
   if (!::CloseHandle(handle)) {
     ThrowFileError("Cannot write", path_, ::GetLastError());
   }

@@ -1,0 +1,115 @@
+#include "document/unfinished_document.h"
+
+#include "files/path_parts.h"
+
+namespace lexiform {
+
+namespace {
+
+// Writes go out in blocks of this size: large enough that the system calls cost
+// nothing next to the copying, small enough to stay in the cache.
+constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+
+// A hidden name beside the output that says whose it is.
+std::string UnfinishedPrefix(const std::string& target) {
+  return "." + NamePart(target) + ".lexiform-";
+}
+
+// The reason part of a platform error ("Cannot write "x": No space left on device").
+std::string ReasonOf(const platform::FileError& error) {
+  const std::string text = error.what();
+  const std::size_t colon = text.rfind(": ");
+  return colon == std::string::npos ? text : text.substr(colon + 2);
+}
+
+} // namespace
+
+UnfinishedDocument::UnfinishedDocument(const std::string& outputFileName)
+    : outputFileName_(outputFileName), target_(platform::FollowLinks(outputFileName)) {
+  try {
+    file_ = platform::File::CreateUnique(DirectoryPart(target_), UnfinishedPrefix(target_));
+  } catch (const platform::FileError& error) {
+    throw DocumentError("Cannot create \"" + outputFileName_ + "\": " + ReasonOf(error));
+  }
+  platform::RemoveOnInterrupt(file_.Path());
+  if (platform::KindOf(target_) == platform::PathKind::Regular) {
+    platform::CopyPermissions(target_, file_.Path());
+  }
+  buffer_.reserve(kBufferSize);
+}
+
+UnfinishedDocument::~UnfinishedDocument() {
+  if (committed_) {
+    return;
+  }
+  const std::string path = file_.Path();
+  try {
+    file_.Close();
+  } catch (const platform::FileError&) {
+    // It goes anyway.
+  }
+  platform::RemoveFile(path);
+  platform::RemoveOnInterrupt({});
+}
+
+void UnfinishedDocument::Fail(const platform::FileError& error) {
+  throw DocumentError("Cannot write \"" + outputFileName_ + "\": " + ReasonOf(error));
+}
+
+void UnfinishedDocument::Flush() {
+  if (buffer_.empty()) {
+    return;
+  }
+  try {
+    file_.Write(buffer_.data(), buffer_.size());
+  } catch (const platform::FileError& error) {
+    Fail(error);
+  }
+  flushed_ += buffer_.size();
+  buffer_.clear();
+}
+
+void UnfinishedDocument::Write(std::string_view bytes) {
+  if (buffer_.size() + bytes.size() > kBufferSize) {
+    Flush();
+    if (bytes.size() >= kBufferSize) {
+      try {
+        file_.Write(bytes.data(), bytes.size());
+      } catch (const platform::FileError& error) {
+        Fail(error);
+      }
+      flushed_ += bytes.size();
+      return;
+    }
+  }
+  buffer_.append(bytes.data(), bytes.size());
+}
+
+void UnfinishedDocument::CutBackTo(std::uint64_t length) {
+  if (length >= flushed_) {
+    buffer_.resize(static_cast<std::size_t>(length - flushed_));
+    return;
+  }
+  buffer_.clear();
+  try {
+    file_.Truncate(length);
+  } catch (const platform::FileError& error) {
+    Fail(error);
+  }
+  flushed_ = length;
+}
+
+void UnfinishedDocument::Commit() {
+  Flush();
+  const std::string path = file_.Path();
+  try {
+    file_.Close();
+    platform::MoveFileOver(path, target_);
+  } catch (const platform::FileError& error) {
+    Fail(error);
+  }
+  committed_ = true;
+  platform::RemoveOnInterrupt({});
+}
+
+} // namespace lexiform
