@@ -225,6 +225,7 @@ TEST_F(EndToEndTest, RecursiveSearchHonoursDepth) {
   EXPECT_EQ(filesOf(all),
             native({"src/a.pas", "src/lib/l.pas", "src/lib/deep/d.pas", "src/util/u.pas"}));
   const auto lines = SplitCrLfLines(all.out);
+  ASSERT_GE(lines.size(), 2u) << all.out;
   EXPECT_EQ(lines[0], "     Please wait ...");
   EXPECT_EQ(lines[1], "     Processing 4 files ...");
 

@@ -210,7 +210,7 @@ TEST_F(FaultMatrixTest, FileRemovedBetweenListingAndItsTurn_PosixOnly) {
   // The program stops at its first console text, when the index is written.
   const RunResult result = test::RunProgramWithConsoleStalled(
       program, {"before.pas,doomed.pas,after.pas", "out"}, work.Path(), Environment(),
-      [this] { fs::remove(work / "doomed.pas"); });
+      [this](int) { fs::remove(work / "doomed.pas"); });
   EXPECT_EQ(result.status, 0) << result.err;
   ExpectConsole(result, "  2: doomed.pas ( 0 bytes)", {"  File not exists: doomed.pas"});
   const std::string document = ReadBytes(work / "out.html");

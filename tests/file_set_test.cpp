@@ -57,9 +57,12 @@ TEST_F(FileTreeTest, WildcardsListFilesOfOneDirectoryInCaseInsensitiveOrder_Posi
   Touch("src/notes.txt");
   MakeDir("src/dir.pas");
   TStringList list;
-  SplitFileArgument(Abs("src/*.pas") + "," + Abs("src/b.pas") + "," + Abs("src/*.none"), ",", list);
+  SplitFileArgument(Abs("src/*.pas") + "," + Abs("src/b.pas") + "," + Abs("src/*.none") + "," +
+                        Abs("src/?.pas"),
+                    ",", list);
+  // "?" is a wildcard too: one byte, so neither ".hidden.pas" nor a literal "?" name.
   EXPECT_EQ(list, (TStringList{Abs("src/.hidden.pas"), Abs("src/A.pas"), Abs("src/b.pas"),
-                               Abs("src/b.pas")}));
+                               Abs("src/b.pas"), Abs("src/A.pas"), Abs("src/b.pas")}));
 }
 
 TEST_F(FileTreeTest, LinksToDirectoriesAreNotFilesButDanglingLinksAre_PosixOnly) {

@@ -77,6 +77,15 @@ TEST(IniFileTest, LongValuesAreCutAndLongKeyListsEnd) {
   const Names names = LoadText(text).KeyNames("S");
   ASSERT_EQ(names.size(), 81u);
   EXPECT_EQ(names.back(), std::string(197, 'k') + "180");
+
+  // At the very edge: 81 names take 16,281 bytes and the list's end one more, so a name
+  // of 101 bytes fills the list exactly and one of 102 bytes no longer fits.
+  std::string edge = "[S]\n";
+  for (int i = 0; i < 81; ++i) {
+    edge += std::string(197, 'k') + std::to_string(100 + i) + "=v\n";
+  }
+  EXPECT_EQ(LoadText(edge + std::string(101, 'x') + "=v\n").KeyNames("S").size(), 82u);
+  EXPECT_EQ(LoadText(edge + std::string(102, 'x') + "=v\n").KeyNames("S").size(), 81u);
 }
 
 TEST(IniFileTest, MissingOrUnreadableFilesHaveNoSections) {

@@ -424,7 +424,7 @@ RunResult RunProgramThroughPipe(const std::string& program,
 
 RunResult RunProgramWithConsoleStalled(const std::string&, const std::vector<std::string>&,
                                        const std::string&, const std::vector<std::string>&,
-                                       const std::function<void()>&) {
+                                       const std::function<void(int)>&) {
   throw std::runtime_error("a stalled console is only made on POSIX");
 }
 #else
@@ -529,7 +529,7 @@ RunResult RunProgramWithConsoleStalled(const std::string& program,
                                        const std::vector<std::string>& arguments,
                                        const std::string& workDir,
                                        const std::vector<std::string>& environment,
-                                       const std::function<void()>& whileStalled) {
+                                       const std::function<void(int pid)>& whileStalled) {
   using Clock = std::chrono::steady_clock;
   constexpr auto kPatience = std::chrono::seconds(20);
   int fds[2];
@@ -576,7 +576,7 @@ RunResult RunProgramWithConsoleStalled(const std::string& program,
   while (!IsBlockedInWrite(pid) && Clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  whileStalled();
+  whileStalled(static_cast<int>(pid));
   std::string out;
   char buffer[65536];
   for (;;) {

@@ -101,14 +101,15 @@ RunResult RunProgramThroughPipe(const std::string& program,
                                 const std::vector<std::string>& environment = {});
 
 // Runs the program (POSIX only) with its standard output going into a pipe that is
-// full before it starts, so that the program stops at its first console text, after
-// it has listed its files; runs `whileStalled` then, and reads the console text after
-// it. A program that never gets there, or never ends, is given 20 seconds each.
+// full before it starts, so that the program stops where it first flushes its console
+// text (the first entry line, when the document has been started); then runs
+// `whileStalled` with the program's process id and reads the console text after it.
+// A program that never gets there, or never ends, is given 20 seconds each.
 RunResult RunProgramWithConsoleStalled(const std::string& program,
                                        const std::vector<std::string>& arguments,
                                        const std::string& workDir,
                                        const std::vector<std::string>& environment,
-                                       const std::function<void()>& whileStalled);
+                                       const std::function<void(int pid)>& whileStalled);
 
 // The program's temporary files (names beginning "Lexiform_") in `directory`.
 std::size_t CountTempFiles(const std::string& directory);

@@ -55,28 +55,17 @@ bool IsWwwCommand(const std::string& text) {
   return true;
 }
 
-std::string TwoDigits(long long value) {
-  return (value < 10 ? "0" : "") + std::to_string(value);
-}
-
-// Whole seconds as hours, minutes and seconds, in the user's time format. A steady
-// clock keeps the figure right across midnight and clock changes.
-std::string ElapsedTimeText(Clock::duration elapsed) {
-  const long long total = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
-  const long long hours = total / 3600;
-  const std::string separator = platform::TimeSeparator();
-  const std::string hourText =
-      platform::HourHasLeadingZero() ? TwoDigits(hours) : std::to_string(hours);
-  return hourText + separator + TwoDigits(total / 60 % 60) + separator + TwoDigits(total % 60);
-}
-
 // The summary that ends every run the program finishes by itself.
 int FinishRun(const TRunState& state) {
   const Clock::time_point finishTime = Clock::now();
   WriteLine();
   ShowRule();
   WriteLine("     Processed files: " + std::to_string(state.FileList.size()));
-  WriteLine("      Execution time: " + ElapsedTimeText(finishTime - state.StartTime));
+  // A steady clock keeps the figure right across midnight and clock changes.
+  const auto elapsed =
+      std::chrono::duration_cast<std::chrono::seconds>(finishTime - state.StartTime);
+  WriteLine("      Execution time: " + ElapsedTimeText(elapsed, platform::TimeSeparator(),
+                                                       platform::HourHasLeadingZero()));
   FlushConsole();
   return 0;
 }

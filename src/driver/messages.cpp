@@ -16,7 +16,19 @@ std::string ProgramBaseName() {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+std::string TwoDigits(long long value) {
+  return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
 } // namespace
+
+std::string ElapsedTimeText(std::chrono::seconds elapsed, const std::string& separator,
+                            bool hourLeadingZero) {
+  const long long total = elapsed.count();
+  const long long hours = total / 3600;
+  const std::string hourText = hourLeadingZero ? TwoDigits(hours) : std::to_string(hours);
+  return hourText + separator + TwoDigits(total / 60 % 60) + separator + TwoDigits(total % 60);
+}
 
 void ShowRule() {
   Write(std::string(80, '-'));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace lexiform {
@@ -15,6 +16,11 @@ void ShowError(const std::string& message, const std::string& commandLine);
 
 // The line of one entry of the run: its number, its path in green and its size text.
 void ShowEntryLine(std::size_t number, const std::string& path, const std::string& sizeText);
+
+// Whole seconds as hours, minutes and seconds ("0:01:05"), the fields joined by
+// `separator`, the hour with a leading zero when `hourLeadingZero`.
+std::string ElapsedTimeText(std::chrono::seconds elapsed, const std::string& separator,
+                            bool hourLeadingZero);
 
 // A line of 80 "-" without a line end of its own.
 void ShowRule();
