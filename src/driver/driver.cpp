@@ -18,6 +18,7 @@
 #include "driver/console.h"
 #include "driver/messages.h"
 #include "driver/options.h"
+#include "driver/output_guard.h"
 #include "files/file_set.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
@@ -64,8 +65,8 @@ int FinishRun(const TRunState& state) {
   // A steady clock keeps the figure right across midnight and clock changes.
   const auto elapsed =
       std::chrono::duration_cast<std::chrono::seconds>(finishTime - state.StartTime);
-  WriteLine("      Execution time: " + ElapsedTimeText(elapsed, platform::TimeSeparator(),
-                                                       platform::HourHasLeadingZero()));
+  WriteLine("      Execution time: " +
+            ElapsedTimeText(elapsed, platform::TimeSeparator(), platform::HourHasLeadingZero()));
   FlushConsole();
   return 0;
 }
@@ -195,80 +196,6 @@ void ProcessEntry(std::size_t number, const std::string& currentFile, bool multi
   }
 }
 
-// A run refuses, before writing anything, to put its document where a user's file
-// would be lost: over one of its inputs, over its configuration, over a Pascal source
-// named by mistake, or into something that is not a plain file.
-class RefusedOutput : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
-
-bool HasSourceExtension(const std::string& path) {
-  static const char* const kSourceExtensions[] = {".pas", ".pp",  ".p",   ".inc",
-                                                  ".dpr", ".dpk", ".lpr", ".lpk"};
-  const std::string name = NamePart(path);
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos) {
-    return false;
-  }
-  std::string extension = name.substr(dot);
-  for (char& c : extension) {
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  }
-  for (const char* known : kSourceExtensions) {
-    if (extension == known) {
-      return true;
-    }
-  }
-  return false;
-}
-
-void CheckOutputIsNoInput(const std::string& outputFileName, const TStringList& fileList,
-                          const std::string& iniFileName) {
-  const platform::PathKind kind = platform::KindOf(outputFileName);
-  if (kind == platform::PathKind::Missing) {
-    return;
-  }
-  const std::string quoted = "\"" + outputFileName + "\"";
-  if (kind != platform::PathKind::Regular) {
-    throw RefusedOutput("The output " + quoted +
-                        " exists and is not a regular file; nothing was written.");
-  }
-  const std::optional<platform::FileId> output = platform::IdentifyFile(outputFileName);
-  for (const std::string& entry : fileList) {
-    if (output && platform::IdentifyFile(entry) == output) {
-      throw RefusedOutput("The output " + quoted + " is the input file \"" + entry +
-                          "\"; nothing was written.");
-    }
-  }
-  if (output && !iniFileName.empty() && platform::IdentifyFile(iniFileName) == output) {
-    throw RefusedOutput("The output " + quoted + " is the configuration file \"" + iniFileName +
-                        "\"; nothing was written.");
-  }
-  if (HasSourceExtension(outputFileName)) {
-    throw RefusedOutput("The output " + quoted +
-                        " is an existing Pascal source; nothing was written. Name the "
-                        "document with .html, or leave out the extension.");
-  }
-}
-
-// A shell expands an unquoted "*.pas" into one argument per file, and the program would
-// then take the second file for the output. Every argument after the two positional
-// ones must be "-sub" or the depth right after it.
-void RefuseShellExpandedList(const std::vector<std::string>& arguments) {
-  if (!platform::ShellExpandsWildcards()) {
-    return;
-  }
-  for (std::size_t i = 2; i < arguments.size(); ++i) {
-    if (IsSubOption(arguments[i]) || IsSubOption(arguments[i - 1])) {
-      continue;
-    }
-    throw RefusedOutput("Unexpected argument \"" + arguments[i] +
-                        "\"; nothing was written. A list of files expanded by the shell? "
-                        "Quote it: lexiform \"*.pas\" doc.html");
-  }
-}
-
 int RunConversion(TRunState& state) {
   RefuseShellExpandedList(state.Arguments);
   state.FileList = BuildFileList(Argument(state, 1), state.Options);
@@ -311,7 +238,7 @@ int Dispatch(TRunState& state) {
 }
 
 const char* ErrorKind(const std::exception& error) {
-  if (dynamic_cast<const RefusedOutput*>(&error)) {
+  if (dynamic_cast<const RefusedRun*>(&error)) {
     return "Error";
   }
   if (dynamic_cast<const DocumentError*>(&error)) {
