@@ -7,6 +7,7 @@
 #
 # Usage: scripts/compare-platforms.sh [linux-program [windows-program]]
 #        (defaults: build/ci/lexiform and build/mingw32/lexiform.exe)
+# WINE names the Wine loader to run the Windows program with (default: wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -75,7 +76,7 @@ run_program() {
   cp "$program" "$work/bin/"
   local status=0
   if [[ $program == *.exe ]]; then
-    (cd "$work" && TMP="$work/tmp" TEMP="$work/tmp" wine "bin/$(basename "$program")" "$@" \
+    (cd "$work" && TMP="$work/tmp" TEMP="$work/tmp" "${WINE:-wine}" "bin/$(basename "$program")" "$@" \
       </dev/null | cat >"$work/console") || status=$?
   else
     (cd "$work" && TMPDIR="$work/tmp" "bin/$(basename "$program")" "$@" \

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -139,13 +138,13 @@ TEST_F(SafeOutputTest, ClosedConsolePipeStillGivesTheWholeDocument_PosixOnly) {
 TEST_F(SafeOutputTest, InterruptedRunLeavesTheEarlierDocument_PosixOnly) {
   Write("a.pas", "unit A;\r\n");
   Write("b.pas", "unit B;\r\n");
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+  for (const int signal : test::InterruptSignals()) {
     Write("out.html", kEarlier);
     std::vector<std::string> whileRunning;
     const RunResult result = test::RunProgramWithConsoleStalled(
         program, {"a.pas,b.pas", "out.html"}, work.Path(), Environment(), [&](int pid) {
           whileRunning = Unfinished();
-          ::kill(pid, signal);
+          test::SendSignal(pid, signal);
         });
     EXPECT_EQ(result.status, 128 + signal) << result.err;
     EXPECT_EQ(whileRunning.size(), 1u) << "the unfinished document beside the output";

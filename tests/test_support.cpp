@@ -422,6 +422,12 @@ RunResult RunProgramThroughPipe(const std::string& program,
                     Output::Pipe);
 }
 
+std::vector<int> InterruptSignals() {
+  return {};
+}
+
+void SendSignal(int /*pid*/, int /*signal*/) {}
+
 RunResult RunProgramWithConsoleStalled(const std::string&, const std::vector<std::string>&,
                                        const std::string&, const std::vector<std::string>&,
                                        const std::function<void(int)>&) {
@@ -601,6 +607,13 @@ RunResult RunProgramWithConsoleStalled(const std::string& program,
   return result;
 }
 
+std::vector<int> InterruptSignals() {
+  return {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+}
+
+void SendSignal(int pid, int signal) {
+  ::kill(pid, signal);
+}
 #endif
 
 std::string NativePath(const std::string& path) {

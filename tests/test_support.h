@@ -111,6 +111,11 @@ RunResult RunProgramWithConsoleStalled(const std::string& program,
                                        const std::vector<std::string>& environment,
                                        const std::function<void(int pid)>& whileStalled);
 
+// The signals that interrupt a run from outside (POSIX: SIGINT, SIGTERM, SIGHUP,
+// SIGQUIT; none on Windows), and sending one to a process.
+std::vector<int> InterruptSignals();
+void SendSignal(int pid, int signal);
+
 // The program's temporary files (names beginning "Lexiform_") in `directory`.
 std::size_t CountTempFiles(const std::string& directory);
 

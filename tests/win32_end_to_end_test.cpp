@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <regex>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "test_support.h"
 
@@ -248,6 +253,72 @@ TEST_F(Win32EndToEndTest, FileHeldByAnotherProgramIsReportedAndTheRunGoesOn) {
   EXPECT_FALSE(Contains(document, "secret"));
   EXPECT_TRUE(Contains(document, "<a name=\"File_3\"></a>"));
   EXPECT_EQ(document.substr(document.size() - 11), "</html>\r\n\r\n");
+}
+
+// Whatever the spelling, one file has one identity: none of them may become the output.
+TEST_F(Win32EndToEndTest, OutputUnderAnotherSpellingOfAnInputIsRefused) {
+  WriteBytes(work / "page.htm", "<p>mine</p>\r\n");
+  WriteBytes(work / "longer_page_name.htm", "<p>long</p>\r\n");
+  fs::create_directory(work / "sub");
+  const std::string absolute = test::NativePath(work / "page.htm");
+  char shortName[MAX_PATH] = {};
+  ::GetShortPathNameA(test::NativePath(work / "longer_page_name.htm").c_str(), shortName, MAX_PATH);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"page.htm", "PAGE.HTM"},           {"page.htm", ".\\page.htm"},
+      {"page.htm", "sub\\..\\page.htm"},  {"page.htm", absolute},
+      {"page.htm", "\\\\?\\" + absolute}, {"page.htm", "page.htm."},
+      {"page.htm", "page.htm "},          {"longer_page_name.htm", shortName},
+  };
+  for (const auto& [input, output] : cases) {
+    const RunResult result = Run({input, output});
+    EXPECT_EQ(result.status, 1) << output << "\n" << result.out;
+    EXPECT_TRUE(Contains(result.err, "is the input file")) << output << "\n" << result.err;
+  }
+  EXPECT_EQ(ReadBytes(work / "page.htm"), "<p>mine</p>\r\n");
+  EXPECT_EQ(ReadBytes(work / "longer_page_name.htm"), "<p>long</p>\r\n");
+
+  Touch("a.pas");
+  ASSERT_EQ(Run({"a.pas", "first"}).status, 0); // writes the configuration file
+  const std::string ini = ReadBytes(bin / "lexiform.ini");
+  const RunResult config = Run({"a.pas", test::NativePath(bin / "LEXIFORM.INI")});
+  EXPECT_EQ(config.status, 1);
+  EXPECT_TRUE(Contains(config.err, "is the configuration file")) << config.err;
+  EXPECT_EQ(ReadBytes(bin / "lexiform.ini"), ini);
+}
+
+// The document is written through one handle and replaces the output at the end: a
+// program that holds the output for a moment only delays the replace, and one that
+// holds it throughout makes the run fail with the earlier document whole.
+TEST_F(Win32EndToEndTest, OutputHeldByAnotherProgramIsWaitedForOrReported) {
+  Touch("a.pas");
+  Touch("b.pas");
+  WriteBytes(work / "out.html", "earlier\r\n");
+  RunResult waited;
+  {
+    auto held = std::make_unique<HeldWithoutSharing>(work / "out.html");
+    ASSERT_TRUE(held->IsHeld());
+    std::thread release([&held] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      held.reset();
+    });
+    waited = Run({"a.pas,b.pas", "out.html"});
+    release.join();
+  }
+  EXPECT_EQ(waited.status, 0) << waited.err;
+  EXPECT_TRUE(Contains(Document(), "<a name=\"File_2\"></a>"));
+
+  WriteBytes(work / "out.html", "earlier\r\n");
+  RunResult refused;
+  {
+    const HeldWithoutSharing held(work / "out.html");
+    refused = Run({"a.pas,b.pas", "out.html"});
+  }
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(Contains(refused.err, "Cannot write \"out.html\"")) << refused.err;
+  EXPECT_EQ(Document(), "earlier\r\n");
+  for (const auto& entry : fs::directory_iterator(work.Path())) {
+    EXPECT_FALSE(Contains(entry.path().filename().string(), ".lexiform-")) << entry.path();
+  }
 }
 
 TEST_F(Win32EndToEndTest, UsageShowsExeWhateverTheFileIsCalled) {
