@@ -1,5 +1,5 @@
-// Speed of Convert over real Pascal and over the inputs that would expose a
-// quadratic path. Run from a release build:
+// Speed of Convert (and of the UTF-8 step before it) over real Pascal and over the inputs that
+// would expose a quadratic path. Run from a release build:
 //   build/release/bench/convert_bench
 // The Pascal corpus is read at run time from the Free Pascal sources, when installed.
 
@@ -15,6 +15,7 @@
 
 #include "convert/memory_stream.h"
 #include "convert/pas_conversion.h"
+#include "convert/utf8_text.h"
 
 namespace lexiform {
 namespace {
@@ -163,6 +164,24 @@ void BM_ConvertCorpusFiles(benchmark::State& state) {
   state.counters["files"] = static_cast<double>(files.size());
 }
 BENCHMARK(BM_ConvertCorpusFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The UTF-8 step of an HTML5 document over the same files, to set beside
+// BM_ConvertCorpusFiles. The copy of each file is timed with it; the program hands its
+// read buffer over instead.
+void BM_TextToUtf8CorpusFiles(benchmark::State& state) {
+  const std::vector<std::string>& files = CorpusFiles();
+  if (files.empty()) {
+    state.SkipWithError("Pascal corpus not installed");
+    return;
+  }
+  for (auto _ : state) {
+    for (const std::string& file : files) {
+      benchmark::DoNotOptimize(TextToUtf8(file));
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * TotalSize(files));
+}
+BENCHMARK(BM_TextToUtf8CorpusFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // One comment line of the given size holding one "<" per 10.5 bytes: 100,000 of them
 // in a megabyte. Time per byte must stay flat as the line grows.
