@@ -86,9 +86,10 @@ TEST(Html5DocumentTest, IndexLinksOnlyFilesThatHaveASection) {
 }
 
 TEST(Html5DocumentTest, LineNumbersStayOutOfTheText) {
-  EXPECT_EQ(Html5NumberedLine("f-a", 120, "<span class=\"k\">begin</span>"),
-            "<span class=\"line\" id=\"f-a-L120\"><span class=\"ln\" data-n=\"120\"></span>"
-            "<span class=\"k\">begin</span></span>");
+  std::string text = "x";
+  AppendNumberedLine(text, "f-a", 120, "<span class=\"k\">begin</span>");
+  EXPECT_EQ(text, "x<span class=\"line\" id=\"f-a-L120\"><span class=\"ln\" data-n=\"120\">"
+                  "</span><span class=\"k\">begin</span></span>");
   TStyleConfig config;
   SetDefaultStyles(config);
   EXPECT_EQ(LineNumberPrefix(2, 7, 3, config.LineNumber),

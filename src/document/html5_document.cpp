@@ -220,17 +220,18 @@ std::string Html5DocumentEnd() {
   return "</body>\r\n</html>\r\n";
 }
 
-std::string Html5NumberedLine(std::string_view anchor, std::size_t lineNumber,
-                              std::string_view convertedLine) {
+void AppendNumberedLine(std::string& text, std::string_view anchor, std::size_t lineNumber,
+                        std::string_view convertedLine) {
   const std::string number = std::to_string(lineNumber);
-  std::string line;
-  line.reserve(convertedLine.size() + anchor.size() + 64);
-  line += "<span class=\"line\" id=\"";
-  line += anchor;
-  line += "-L" + number + "\"><span class=\"ln\" data-n=\"" + number + "\"></span>";
-  line += convertedLine;
-  line += "</span>";
-  return line;
+  text += "<span class=\"line\" id=\"";
+  text += anchor;
+  text += "-L";
+  text += number;
+  text += "\"><span class=\"ln\" data-n=\"";
+  text += number;
+  text += "\"></span>";
+  text += convertedLine;
+  text += "</span>";
 }
 
 std::string LineNumberPrefix(std::size_t fileNumber, std::size_t lineNumber, std::size_t width,

@@ -14,7 +14,7 @@ namespace lexiform {
 // The pieces of an HTML5 document, in the order they are written:
 //   Html5DocumentStart, Html5Index,
 //   for each file with a section: Html5SectionStart, then for a file that is not empty
-//     kHtml5CodeStart, its converted lines (each through Html5NumberedLine with
+//     kHtml5CodeStart, its converted lines (each through AppendNumberedLine with
 //     "-lines"), kHtml5CodeEnd; then kHtml5SectionEnd;
 //   Html5DocumentEnd.
 // The converter's own "<pre>", "<code>", "</code>" and "</pre>" lines are left out:
@@ -72,12 +72,13 @@ inline constexpr std::string_view kHtml5SectionEnd = "</section>\r\n";
 
 std::string Html5DocumentEnd();
 
-// One converted line (without its line end) with its number in a gutter that is not
-// copied with the code, and the id "<anchor>-L<number>" to link to:
+// Appends one converted line (without its line end) to `text`, with its number in a
+// gutter that is not copied with the code and the id "<anchor>-L<number>" to link to:
 //   <span class="line" id="A-L7"><span class="ln" data-n="7"></span>LINE</span>
 // The number is drawn by the stylesheet from data-n, so it is not text of the page.
-std::string Html5NumberedLine(std::string_view anchor, std::size_t lineNumber,
-                              std::string_view convertedLine);
+// Appends rather than returns: it runs once per line of every source.
+void AppendNumberedLine(std::string& text, std::string_view anchor, std::size_t lineNumber,
+                        std::string_view convertedLine);
 
 // What "-lines" puts before line `lineNumber` of file `fileNumber` in a document that
 // is not HTML5: the anchor "<a name="File_N_L7"></a>", then the number in `style`,

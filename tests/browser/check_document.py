@@ -52,7 +52,8 @@ class Browser:
              "--remote-allow-origins=*", f"--user-data-dir={self.profile}", "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         port = self._devtools_port()
-        self.socket = websocket.create_connection(self._page_socket_url(port), timeout=30)
+        # Large documents (tens of MB) take a while to load and lay out.
+        self.socket = websocket.create_connection(self._page_socket_url(port), timeout=600)
         self.ids = itertools.count(1)
 
     def _devtools_port(self):

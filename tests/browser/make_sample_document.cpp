@@ -94,7 +94,7 @@ int Main(const std::vector<std::string>& arguments) {
     document += kHtml5CodeStart;
     const std::vector<std::string> lines = ConvertedLines(ReadFile(sources[i]));
     for (std::size_t n = 0; n < lines.size(); ++n) {
-      document += Html5NumberedLine(anchors[i], n + 1, lines[n]);
+      AppendNumberedLine(document, anchors[i], n + 1, lines[n]);
       document += "\r\n";
     }
     document += kHtml5CodeEnd;
