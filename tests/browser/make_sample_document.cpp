@@ -3,7 +3,7 @@
 // writes such documents itself:
 //   html5_sample_document OUTPUT SOURCE... [-missing NAME]
 // Each source is read as the program reads one (TextToUtf8 with windows-1252), converted
-// with the HTML5 token styles and fixed as the program fixes converted text.
+// with the HTML5 token styles and its entities fixed as the program fixes them.
 
 #include <fstream>
 #include <iostream>
@@ -16,7 +16,6 @@
 #include "convert/utf8_text.h"
 #include "document/html5_document.h"
 #include "files/file_size.h"
-#include "files/temp_files.h"
 
 namespace lexiform {
 namespace {
@@ -44,6 +43,24 @@ void ApplyHtml5Styles(TPasConversion& c) {
   set(TTokenKind::Symbol, c.SymbolPrefix, c.SymbolSuffix);
 }
 
+// "&" escaped, and the "&lt;" and "&gt;" that the converter made kept, less the
+// marker after them.
+std::string FixEntities(std::string_view line) {
+  std::string fixed;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const std::string_view rest = line.substr(i);
+    const bool made = rest.size() >= 5 && rest[4] == EntityMarker &&
+                      (rest.substr(0, 4) == "&lt;" || rest.substr(0, 4) == "&gt;");
+    if (made) {
+      fixed += rest.substr(0, 4);
+      i += 4;
+    } else {
+      fixed += line[i] == '&' ? "&amp;" : std::string(1, line[i]);
+    }
+  }
+  return fixed;
+}
+
 // The converted lines of a source, fixed, without the converter's <pre> and <code>
 // lines around them.
 std::vector<std::string> ConvertedLines(const std::string& source) {
@@ -57,7 +74,7 @@ std::vector<std::string> ConvertedLines(const std::string& source) {
     if (!line.empty() && line.back() == '\r') {
       line.pop_back();
     }
-    lines.push_back(RestoreMarkedGt(RestoreMarkedLt(EscapeAmpersands(line))));
+    lines.push_back(FixEntities(line));
   }
   const std::vector<std::string> frame = {"<pre>", "<code>", "</code>", "</pre>"};
   if (lines.size() < 4 || lines[0] != frame[0] || lines[1] != frame[1] ||
