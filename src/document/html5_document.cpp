@@ -1,5 +1,6 @@
 #include "document/html5_document.h"
 
+#include <charconv>
 #include <cstdint>
 #include <map>
 
@@ -14,8 +15,8 @@ constexpr std::string_view kCrLf = "\r\n";
 
 // Light theme first; the dark one takes over where the reader's system asks for it.
 // The code scrolls sideways inside its own block, so one long line never widens the
-// page. The line numbers are generated content (::before from data-n), which a
-// selection does not copy; user-select keeps them from looking selected.
+// page. The line numbers are generated content (a CSS counter drawn by .line::before),
+// which a selection does not copy; user-select keeps them from looking selected.
 constexpr std::string_view kBuiltInStyleSheet = R"(:root {
   color-scheme: light dark;
   --bg: #fdfdfb; --fg: #1f2328; --muted: #6e7781; --rule: #d0d7de; --code-bg: #f6f8fa;
@@ -50,8 +51,10 @@ pre {
 }
 :target { scroll-margin-top: 2rem; }
 .line:target { background: var(--target); }
-.ln::before {
-  content: attr(data-n); display: inline-block; min-width: 4ch; margin-right: 2ch;
+pre code { counter-reset: line; }
+.line { counter-increment: line; }
+.line::before {
+  content: counter(line); display: inline-block; min-width: 4ch; margin-right: 2ch;
   text-align: right; color: var(--muted); user-select: none; -webkit-user-select: none;
 }
 .k { color: var(--k); font-weight: bold; }
@@ -96,8 +99,14 @@ std::string Hex8(std::uint32_t value) {
   return hex;
 }
 
+// The slug is made from the path's last component only: the anchor stands in the id of
+// every line of a numbered file, and the hash tells the directories apart.
 std::string Slug(std::string_view path) {
-  constexpr std::size_t kMaxSlug = 48;
+  constexpr std::size_t kMaxSlug = 32;
+  const std::size_t nameStart = path.find_last_of("/\\:");
+  if (nameStart != std::string_view::npos) {
+    path.remove_prefix(nameStart + 1);
+  }
   std::string slug;
   for (const char c : path) {
     const bool digit = c >= '0' && c <= '9';
@@ -111,7 +120,7 @@ std::string Slug(std::string_view path) {
       slug += '-';
     }
   }
-  // The end of a path names the file: keep that when the path is long.
+  // Keep the end, with the extension, when the name is long.
   if (slug.size() > kMaxSlug) {
     slug.erase(0, slug.size() - kMaxSlug);
   }
@@ -222,14 +231,13 @@ std::string Html5DocumentEnd() {
 
 void AppendNumberedLine(std::string& text, std::string_view anchor, std::size_t lineNumber,
                         std::string_view convertedLine) {
-  const std::string number = std::to_string(lineNumber);
+  char digits[24];
+  char* const digitsEnd = std::to_chars(std::begin(digits), std::end(digits), lineNumber).ptr;
   text += "<span class=\"line\" id=\"";
   text += anchor;
   text += "-L";
-  text += number;
-  text += "\"><span class=\"ln\" data-n=\"";
-  text += number;
-  text += "\"></span>";
+  text.append(digits, static_cast<std::size_t>(digitsEnd - digits));
+  text += "\">";
   text += convertedLine;
   text += "</span>";
 }

@@ -34,12 +34,13 @@ std::string_view Html5BuiltInStyleSheet();
 // empty means the built-in stylesheet. The title is the output name.
 std::string Html5DocumentStart(std::string_view outputName, std::string_view styleSheet);
 
-// A file's anchor: "f-", a slug of the path (its ASCII letters in lower case and
-// digits, every other run of bytes as one "-", at most its last 48 characters) and
-// "-" with the eight hex digits of a 32-bit FNV-1a hash of the path's exact bytes. The
-// same path always gives the same anchor; paths that differ in any byte, letter case
-// included, give different ones (short of a hash collision between like slugs). Only
-// "a"-"z", "0"-"9" and "-", so it is an id and a URL fragment as it is.
+// A file's anchor: "f-", a slug of the path's last component (its ASCII letters in
+// lower case and digits, every other run of bytes as one "-", at most its last 32
+// characters) and "-" with the eight hex digits of a 32-bit FNV-1a hash of the path's
+// exact bytes. The same path always gives the same anchor; paths that differ in any
+// byte, letter case or directory included, give different ones (short of a hash
+// collision between like names). Only "a"-"z", "0"-"9" and "-", so it is an id and a
+// URL fragment as it is.
 std::string FileAnchor(std::string_view path);
 
 // The anchors of a file list, by position: FileAnchor of each path, and for a path
@@ -72,11 +73,12 @@ inline constexpr std::string_view kHtml5SectionEnd = "</section>\r\n";
 
 std::string Html5DocumentEnd();
 
-// Appends one converted line (without its line end) to `text`, with its number in a
-// gutter that is not copied with the code and the id "<anchor>-L<number>" to link to:
-//   <span class="line" id="A-L7"><span class="ln" data-n="7"></span>LINE</span>
-// The number is drawn by the stylesheet from data-n, so it is not text of the page.
-// Appends rather than returns: it runs once per line of every source.
+// Appends one converted line (without its line end) to `text`, with the id
+// "<anchor>-L<number>" to link to:
+//   <span class="line" id="A-L7">LINE</span>
+// The stylesheet numbers the lines of a code block with a counter, in a gutter that is
+// not text of the page and so is not copied with the code: number the lines of a file
+// from 1 without gaps. Appends rather than returns: it runs once per line of every source.
 void AppendNumberedLine(std::string& text, std::string_view anchor, std::size_t lineNumber,
                         std::string_view convertedLine);
 
