@@ -88,6 +88,9 @@ TEST_P(GoldenTest, DocumentMatches) {
   CopySources(caseDir, work.Path());
   const test::RunResult result = Run(ReadArguments(caseDir / "args"));
   ASSERT_EQ(result.status, 0) << result.out << result.err;
+  ASSERT_TRUE(test::Exists(bin / "lexiform.ini"))
+      << "no configuration file beside the program: the header would be the built-in one, "
+         "with the account's name in it";
   const std::string document = Document();
   const fs::path expectedFile = caseDir / "expected.html";
   if (UpdateRequested()) {
