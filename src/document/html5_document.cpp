@@ -75,7 +75,7 @@ std::string Span(std::string_view cssClass) {
   return "<span class=\"" + std::string(cssClass) + "\">";
 }
 
-// The path with its directory part dim and its name bold.
+// The path, its name part marked for the stylesheet (bold in the built-in one).
 std::string ShownPath(std::string_view path) {
   const std::string text(path);
   return ShownText(DirectoryPart(text)) + Span("name") + ShownText(NamePart(text)) + "</span>";
