@@ -1,5 +1,5 @@
-// Speed of Convert over real Pascal and over the inputs that would expose a
-// quadratic path. Run from a release build:
+// Speed of Convert (and of the UTF-8 step and the line gutter of HTML5 documents) over real Pascal
+// and over the inputs that would expose a quadratic path. Run from a release build:
 //   build/release/bench/convert_bench
 // The Pascal corpus is read at run time from the Free Pascal sources, when installed.
 
@@ -17,6 +17,8 @@
 
 #include "convert/memory_stream.h"
 #include "convert/pas_conversion.h"
+#include "convert/utf8_text.h"
+#include "document/html5_document.h"
 
 namespace lexiform {
 namespace {
@@ -165,6 +167,51 @@ void BM_ConvertCorpusFiles(benchmark::State& state) {
   state.counters["files"] = static_cast<double>(files.size());
 }
 BENCHMARK(BM_ConvertCorpusFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The UTF-8 step of an HTML5 document over the same files, to set beside
+// BM_ConvertCorpusFiles. The copy of each file is timed with it; the program hands its
+// read buffer over instead.
+void BM_TextToUtf8CorpusFiles(benchmark::State& state) {
+  const std::vector<std::string>& files = CorpusFiles();
+  if (files.empty()) {
+    state.SkipWithError("Pascal corpus not installed");
+    return;
+  }
+  for (auto _ : state) {
+    for (const std::string& file : files) {
+      benchmark::DoNotOptimize(TextToUtf8(file));
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * TotalSize(files));
+}
+BENCHMARK(BM_TextToUtf8CorpusFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The line gutter of an HTML5 document with "-lines": every line of the corpus buffer
+// wrapped, into a buffer that is emptied like a writer's; to set beside
+// BM_ConvertCorpusBuffer.
+void BM_NumberLinesCorpusBuffer(benchmark::State& state) {
+  const std::string& source = CorpusBuffer();
+  if (source.empty()) {
+    state.SkipWithError("Pascal corpus not installed");
+    return;
+  }
+  const std::string anchor = FileAnchor("rtl/objpas/sysutils/sysutils.inc");
+  std::string text;
+  for (auto _ : state) {
+    std::size_t lineNumber = 0;
+    for (std::size_t start = 0, end = 0; start < source.size(); start = end + 1) {
+      end = std::min(source.find('\n', start), source.size());
+      AppendNumberedLine(text, anchor, ++lineNumber,
+                         std::string_view(source).substr(start, end - start));
+      if (text.size() > (std::size_t{1} << 20)) {
+        benchmark::DoNotOptimize(text.data());
+        text.clear();
+      }
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(source.size()));
+}
+BENCHMARK(BM_NumberLinesCorpusBuffer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // One comment line of the given size holding one "<" per 10.5 bytes: 100,000 of them
 // in a megabyte. Time per byte must stay flat as the line grows.

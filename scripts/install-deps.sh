@@ -3,14 +3,35 @@
 # Idempotent: packages already present are not touched, apt runs only when needed.
 #   scripts/install-deps.sh            build and native test tools
 #   scripts/install-deps.sh --windows  also the mingw-w64 cross compiler and Wine
+#   scripts/install-deps.sh --html5    also the HTML5 checkers (html5lib, the Nu HTML
+#                                      Checker with a Java runtime) and headless Chromium
+# The flags may be combined. The Nu HTML Checker comes from npm into build/tools, inside
+# the work tree, never globally, without its install script (which would fetch a Java
+# runtime of its own): scripts/check-html5.sh finds it there and runs it with Debian's.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev)
-if [[ "${1:-}" == "--windows" ]]; then
-  # The 32-bit program is built everywhere; where the machine cannot run 32-bit code,
-  # its tests run on the 64-bit build under the 64-bit Wine.
-  packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64)
-fi
+want_html5=no
+for flag in "$@"; do
+  case "$flag" in
+  --windows)
+    # The 32-bit program is built everywhere; where the machine cannot run 32-bit
+    # code, its tests run on the 64-bit build under the 64-bit Wine.
+    packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64)
+    ;;
+  --html5)
+    packages+=(python3-html5lib python3-websocket default-jre-headless chromium)
+    # A Node.js from elsewhere may bring its own npm and conflict with Debian's.
+    command -v npm >/dev/null || packages+=(nodejs npm)
+    want_html5=yes
+    ;;
+  *)
+    echo "install-deps.sh: unknown flag $flag" >&2
+    exit 2
+    ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,15 +39,22 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
 
 sudo=""
 [[ $(id -u) -ne 0 ]] && sudo="sudo"
-if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+if [[ ${#missing[@]} -gt 0 ]]; then
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      $sudo dpkg --add-architecture i386
+    fi
   fi
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+
+if [[ $want_html5 == yes && ! -f build/tools/node_modules/vnu-jar/build/dist/vnu.jar ]]; then
+  echo "Installing: vnu-jar (npm, into build/tools)"
+  mkdir -p build/tools
+  npm install --prefix build/tools --no-save --no-audit --no-fund --ignore-scripts vnu-jar >/dev/null
+fi

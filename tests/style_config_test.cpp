@@ -196,6 +196,9 @@ TEST(StyleConfigTest, FirstRunWritesTheDefaultFileAndUsesIt) {
   EXPECT_EQ(config.StyleOf(TTokenKind::Comment).Suffix, "</font></i>");
   EXPECT_EQ(config.StyleOf(TTokenKind::Number).Prefix, "<font color=red>");
   EXPECT_EQ(config.StyleOf(TTokenKind::Identifier).Prefix, "");
+  EXPECT_EQ(config.LineNumber.Prefix, "<font color=gray>");
+  EXPECT_EQ(config.LineNumber.Suffix, "</font> ");
+  EXPECT_EQ(config.Html5StyleSheet, "");
 
   // A program without an extension gets ".ini" appended; a second run reads the file.
   const TStyleConfig again = LoadStyleConfig("out.html", dir / "lexiform");
@@ -247,7 +250,9 @@ TEST(StyleConfigTest, BuiltInHeaderEscapesNamesButNotMarkup) {
 TEST(StyleConfigTest, FileSectionsReplaceBuiltInValuesOnlyWhereTheyHaveKeys) {
   test::ScratchDir dir;
   const std::string ini = "[header]\r\n5=five\r\n1=\r\n3=  three\r\n[FOOTER]\r\n"
-                          "[Number]\r\nColour=red\r\n[comment]\r\nsuffix=</em>\r\n";
+                          "[Number]\r\nColour=red\r\n[comment]\r\nsuffix=</em>\r\n"
+                          "[lineNumber]\r\nprefix=<small>\r\n"
+                          "[html5style]\r\n1=pre {}\r\n2=\"  .k {}\"\r\n";
   test::WriteBytes(dir / "p.ini", ini);
   const TStyleConfig config = LoadStyleConfig("out.html", dir / "p");
   EXPECT_EQ(config.HeaderText, "five\r\n\r\nthree\r\n");
@@ -258,6 +263,9 @@ TEST(StyleConfigTest, FileSectionsReplaceBuiltInValuesOnlyWhereTheyHaveKeys) {
   EXPECT_EQ(config.StyleOf(TTokenKind::Comment).Suffix, "</em>");
   EXPECT_EQ(config.StyleOf(TTokenKind::String).Prefix, "<font color=blue>");
   EXPECT_EQ(config.StyleOf(TTokenKind::LineBreak).Prefix, "");
+  EXPECT_EQ(config.LineNumber.Prefix, "<small>");
+  EXPECT_EQ(config.LineNumber.Suffix, "");
+  EXPECT_EQ(config.Html5StyleSheet, "pre {}\r\n  .k {}\r\n");
   // The file is read, never written.
   EXPECT_EQ(test::ReadBytes(dir / "p.ini"), ini);
 }

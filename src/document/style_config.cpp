@@ -189,6 +189,14 @@ std::string SectionLines(const IniFile& ini, std::string_view section) {
   return text;
 }
 
+// A section that exists replaces both texts of `style`; a key missing from it gives an
+// empty text.
+void ReadStyle(const IniFile& ini, const char* section, TStyle& style) {
+  if (ini.SectionExists(section)) {
+    style = {ini.ReadString(section, "Prefix", ""), ini.ReadString(section, "Suffix", "")};
+  }
+}
+
 } // namespace
 
 std::string_view DefaultIniText() {
@@ -207,6 +215,7 @@ void SetDefaultStyles(TStyleConfig& config) {
   StyleOf(config, TTokenKind::String) = {"<font color=blue>", "</font>"};
   StyleOf(config, TTokenKind::Symbol) = {"<font color=maroon>", "</font>"};
   StyleOf(config, TTokenKind::Unknown) = {"", ""};
+  config.LineNumber = {"<font color=gray>", "</font> "};
 }
 
 std::string GetCurrentUserName() {
@@ -242,11 +251,10 @@ TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::strin
     config.FooterText = SectionLines(ini, "footer");
   }
   for (const KindName& styled : kStyledKinds) {
-    if (ini.SectionExists(styled.name)) {
-      StyleOf(config, styled.kind) = {ini.ReadString(styled.name, "Prefix", ""),
-                                      ini.ReadString(styled.name, "Suffix", "")};
-    }
+    ReadStyle(ini, styled.name, StyleOf(config, styled.kind));
   }
+  ReadStyle(ini, "LineNumber", config.LineNumber);
+  config.Html5StyleSheet = SectionLines(ini, "Html5Style");
   return config;
 }
 

@@ -19,6 +19,12 @@ struct TStyleConfig {
   std::string FooterText;
   // Indexed by TTokenKind; the LineBreak entry stays empty.
   std::array<TStyle, kTokenKindCount> Styles;
+  // Markup around the number that "-lines" puts before each line of a document that is
+  // not HTML5: from [LineNumber], else a grey number and a blank.
+  TStyle LineNumber;
+  // The stylesheet of an HTML5 document: the lines of [Html5Style], each ended by
+  // CR LF; empty when the section is absent, and then the built-in stylesheet serves.
+  std::string Html5StyleSheet;
 
   const TStyle& StyleOf(TTokenKind kind) const { return Styles[static_cast<std::size_t>(kind)]; }
 };
@@ -29,6 +35,7 @@ inline constexpr std::string_view kHomePage = "http://lexiform.example.org/";
 // The default configuration file, byte for byte (72 lines, each ended by CR LF).
 std::string_view DefaultIniText();
 
+// Sets the ten token styles and the line-number style to their built-in values.
 void SetDefaultStyles(TStyleConfig& config);
 
 // Name of the account the program runs under, at most 256 bytes; empty when unknown.

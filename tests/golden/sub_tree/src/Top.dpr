@@ -1,0 +1,3 @@
+program Top;
+begin
+end.

@@ -1,0 +1,4 @@
+unit Inner;
+interface
+implementation
+end.

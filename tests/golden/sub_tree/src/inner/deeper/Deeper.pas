@@ -1,0 +1,2 @@
+unit Deeper; { too deep for -sub 1 }
+end.

@@ -1,0 +1,6 @@
+unit A;
+{ a<b & c>d }
+interface
+const S = '<br>';
+implementation
+end.

@@ -1,0 +1,113 @@
+// The golden suite: every folder of tests/golden is one run of the real program. The
+// folder holds the sources, "args" (the arguments, one per line) and "expected.html",
+// the document the run must write as "out.html", byte for byte. A folder that also holds
+// "posix-only" runs only where the program is a POSIX program (its paths show "/").
+//
+// After a reviewed change of the documents, rewrite the expected files with
+//   LEXIFORM_UPDATE_GOLDEN=1 ctest --test-dir build/ci -R Golden
+// and read the difference in version control before committing it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace lexiform {
+namespace {
+
+const fs::path kGoldenDir = fs::path(LEXIFORM_SOURCE_DIR) / "tests" / "golden";
+
+// Files of a case folder that are not copied into the run's folder.
+bool IsCaseDescription(const fs::path& name) {
+  return name == "args" || name == "expected.html" || name == "posix-only";
+}
+
+std::vector<std::string> CaseNames() {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(kGoldenDir, error)) {
+    if (entry.is_directory()) {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// One argument per line; a CR before the LF is not part of it.
+std::vector<std::string> ReadArguments(const fs::path& file) {
+  std::vector<std::string> arguments;
+  const std::string text = test::ReadBytes(file.string());
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) {
+      end = text.size();
+    }
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    arguments.push_back(line);
+    start = end + 1;
+  }
+  return arguments;
+}
+
+void CopySources(const fs::path& caseDir, const std::string& workDir) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(caseDir)) {
+    if (!IsCaseDescription(entry.path().filename())) {
+      fs::copy(entry.path(), fs::path(workDir) / entry.path().filename(),
+               fs::copy_options::recursive);
+    }
+  }
+}
+
+bool UpdateRequested() {
+  const char* value = std::getenv("LEXIFORM_UPDATE_GOLDEN");
+  return value != nullptr && std::string(value) == "1";
+}
+
+class GoldenTest : public test::ProgramTest, public ::testing::WithParamInterface<std::string> {};
+
+// The program is copied afresh for every case, so it writes the default configuration
+// file beside itself and takes the header from that file: the document then holds
+// neither the account's name nor the program's path.
+TEST_P(GoldenTest, DocumentMatches) {
+  const fs::path caseDir = kGoldenDir / GetParam();
+  if (fs::exists(caseDir / "posix-only") && test::IsWindowsProgram()) {
+    GTEST_SKIP() << "its paths are written with the POSIX separator";
+  }
+  CopySources(caseDir, work.Path());
+  const test::RunResult result = Run(ReadArguments(caseDir / "args"));
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  ASSERT_TRUE(test::Exists(bin / "lexiform.ini"))
+      << "no configuration file beside the program: the header would be the built-in one, "
+         "with the account's name in it";
+  const std::string document = Document();
+  const fs::path expectedFile = caseDir / "expected.html";
+  if (UpdateRequested()) {
+    test::WriteBytes(expectedFile.string(), document);
+    return;
+  }
+  ASSERT_TRUE(fs::exists(expectedFile))
+      << "no expected.html: run with LEXIFORM_UPDATE_GOLDEN=1 to write it";
+  EXPECT_EQ(document, test::ReadBytes(expectedFile.string()))
+      << "the document differs from " << expectedFile.string() << "; after a reviewed change "
+      << "rewrite it with LEXIFORM_UPDATE_GOLDEN=1";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenTest, ::testing::ValuesIn(CaseNames()),
+                         [](const ::testing::TestParamInfo<std::string>& param) {
+                           return param.param;
+                         });
+
+} // namespace
+} // namespace lexiform
