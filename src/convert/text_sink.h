@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace lexiform {
 
@@ -22,6 +23,11 @@ public:
 // A sink that keeps what it is given.
 class StringSink : public TextSink {
 public:
+  StringSink() = default;
+  // Writes into `storage`, emptied first but keeping its capacity: a buffer used again
+  // costs no new memory.
+  explicit StringSink(std::string storage) : text_(std::move(storage)) { text_.clear(); }
+
   void Write(std::string_view bytes) override { text_.append(bytes.data(), bytes.size()); }
   const std::string& Text() const { return text_; }
   std::string Take() { return std::move(text_); }

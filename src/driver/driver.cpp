@@ -10,19 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "convert/entity_fixup.h"
 #include "convert/pas_conversion.h"
 #include "document/document_writer.h"
 #include "document/style_config.h"
 #include "document/unfinished_document.h"
 #include "driver/console.h"
+#include "driver/convert_ahead.h"
+#include "driver/entry_conversion.h"
 #include "driver/messages.h"
 #include "driver/options.h"
 #include "driver/output_guard.h"
 #include "files/file_set.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
-#include "files/source_file.h"
 #include "platform/platform.h"
 
 namespace lexiform {
@@ -129,52 +129,9 @@ std::string OutputNameFor(const std::string& argument) {
   return HasExtension(argument) ? argument : argument + ".html";
 }
 
-void ApplyStyles(TPasConversion& converter, const TStyleConfig& config) {
-  auto set = [&config](TTokenKind kind, std::string& prefix, std::string& suffix) {
-    prefix = config.StyleOf(kind).Prefix;
-    suffix = config.StyleOf(kind).Suffix;
-  };
-  set(TTokenKind::Keyword, converter.KeywordPrefix, converter.KeywordSuffix);
-  set(TTokenKind::Comment, converter.CommentPrefix, converter.CommentSuffix);
-  set(TTokenKind::Directive, converter.DirectivePrefix, converter.DirectiveSuffix);
-  set(TTokenKind::Identifier, converter.IdentifierPrefix, converter.IdentifierSuffix);
-  set(TTokenKind::Number, converter.NumberPrefix, converter.NumberSuffix);
-  set(TTokenKind::String, converter.StringPrefix, converter.StringSuffix);
-  set(TTokenKind::Symbol, converter.SymbolPrefix, converter.SymbolSuffix);
-  set(TTokenKind::Space, converter.SpacePrefix, converter.SpaceSuffix);
-  set(TTokenKind::Unknown, converter.UnknownPrefix, converter.UnknownSuffix);
-  set(TTokenKind::Assembler, converter.AssemblerPrefix, converter.AssemblerSuffix);
-}
-
-// Reads the source into the converter: no more than its length when opened.
-void LoadSource(TPasConversion& converter, const std::string& path) {
-  SourceFile source(path);
-  if (source.Size() > std::numeric_limits<std::size_t>::max() - 2 * TMemoryStream::kTailRoom) {
-    throw platform::FileError("File too large to load: " + path);
-  }
-  const auto size = static_cast<std::size_t>(source.Size());
-  ByteBlock block(size + TMemoryStream::kTailRoom);
-  const std::size_t got = source.ReadInto(block.Data(), size);
-  converter.Adopt(std::move(block), got);
-}
-
-// The entry's converted text, fixed, streamed into `document` piece by piece, so that
-// memory stays near the size of the source.
-void WriteConvertedText(const std::string& currentFile, const TStyleConfig& config,
-                        TextSink& document) {
-  if (GetFileSizeBytes(currentFile) == 0) {
-    return; // an empty file: a section without body lines, and no converter
-  }
-  TPasConversion converter;
-  ApplyStyles(converter, config);
-  LoadSource(converter, currentFile);
-  FixedTextWriter fixedText(document);
-  converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
-  fixedText.Finish();
-}
-
 void ProcessEntry(std::size_t number, const std::string& currentFile, bool multiFile,
-                  const TStyleConfig& config, UnfinishedDocument& document) {
+                  const TStyleConfig& config, std::optional<std::string>& convertedAhead,
+                  UnfinishedDocument& document) {
   ShowEntryLine(number, currentFile, FileSizeText(currentFile));
   // The entry's guard: a failure of the source (unreadable, vanished, too large to
   // convert) is reported and the run goes on, and whatever of the entry's section had
@@ -187,7 +144,13 @@ void ProcessEntry(std::size_t number, const std::string& currentFile, bool multi
       return;
     }
     AppendFileSection(document, number, currentFile, FileSizeText(currentFile), multiFile,
-                      [&](TextSink& body) { WriteConvertedText(currentFile, config, body); });
+                      [&](TextSink& body) {
+                        if (convertedAhead) {
+                          body.Write(*convertedAhead);
+                        } else {
+                          ConvertEntry(currentFile, config, body);
+                        }
+                      });
   } catch (const DocumentError&) {
     throw;
   } catch (const std::exception&) {
@@ -211,8 +174,14 @@ int RunConversion(TRunState& state) {
   UnfinishedDocument document(outputFileName);
   WriteDocumentStart(document, config.HeaderText, state.FileList);
   const bool multiFile = state.FileList.size() > 1;
+  // See Note [converting ahead].
+  ConvertAhead ahead(state.FileList, config, WorkerCount());
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
-    ProcessEntry(i + 1, state.FileList[i], multiFile, config, document);
+    std::optional<std::string> convertedAhead = ahead.Take(i);
+    ProcessEntry(i + 1, state.FileList[i], multiFile, config, convertedAhead, document);
+    if (convertedAhead) {
+      ahead.Recycle(std::move(*convertedAhead));
+    }
   }
   WriteDocumentEnd(document, config.FooterText);
   document.Commit();

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "document/style_config.h"
+
+namespace lexiform {
+
+// Note [converting ahead]
+// One thread, the writer, owns the document and the console and takes the entries
+// strictly in list order, so that everything it writes (the document, the console
+// lines, their colours, the exit status) is what a run on one thread writes. Worker
+// threads meanwhile read and convert the entries after the writer's into memory, in
+// list order, and hand each finished body over through the slots below; the writer
+// only copies it into the document. What the workers hold at once is bounded
+// (kInFlightBytes); an entry whose source is large (kMaxAheadSource) is left to the
+// writer, which converts it streaming as on one thread, and so is any entry a worker
+// could not convert: the writer then meets the failure itself, at the entry's turn,
+// and reports it as it always does. Workers touch no shared state but the slots, and
+// the configuration, which nobody changes during a run.
+class ConvertAhead {
+public:
+  // At most about this much memory holds converted text that waits for the writer: a
+  // few entries' worth keeps the writer busy, and more only costs memory.
+  static constexpr std::size_t kInFlightBytes = std::size_t{8} << 20;
+  // Sources larger than this are converted by the writer, streaming.
+  static constexpr std::uint64_t kMaxAheadSource = std::uint64_t{512} << 10;
+  // Written bodies up to this size are kept for their memory, a few per worker: fresh
+  // memory costs a page fault per page, which is much of the cost of a conversion.
+  static constexpr std::size_t kMaxRecycled = std::size_t{1} << 20;
+
+  // Starts `workers` threads over `fileList` (none: the writer does everything).
+  ConvertAhead(const std::vector<std::string>& fileList, const TStyleConfig& config,
+               unsigned workers);
+  // Stops the workers (each finishes the entry in hand) and waits for them.
+  ~ConvertAhead();
+  ConvertAhead(const ConvertAhead&) = delete;
+  ConvertAhead& operator=(const ConvertAhead&) = delete;
+
+  // The fixed body of entry `index` (from 0), converted ahead; empty when the writer
+  // is to convert the entry itself. Call for each entry in order, once.
+  std::optional<std::string> Take(std::size_t index);
+  // Gives a body back once it is written, so that its memory serves again.
+  void Recycle(std::string body);
+
+private:
+  struct Slot {
+    bool done = false;
+    std::optional<std::string> body;
+  };
+
+  void Work();
+  std::optional<std::string> Prepare(const std::string& path, std::string storage) const;
+
+  const std::vector<std::string>& fileList_;
+  const TStyleConfig& config_;
+  std::vector<Slot> slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t nextToClaim_ = 0;
+  std::size_t inFlight_ = 0;
+  std::vector<std::string> spare_; // written bodies, for their memory
+  std::size_t maxSpare_ = 0;
+  bool stopping_ = false;
+  std::vector<std::thread> workers_;
+};
+
+// How many worker threads a run starts: LEXIFORM_THREADS names the threads in all
+// (1: the writer alone, the reference that every other count must match byte for
+// byte); otherwise one per hardware thread.
+unsigned WorkerCount();
+
+} // namespace lexiform
