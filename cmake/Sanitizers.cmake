@@ -1,3 +1,9 @@
+option(LEXIFORM_SANITIZE_THREAD "Build with ThreadSanitizer" OFF)
+if(LEXIFORM_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(LEXIFORM_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)

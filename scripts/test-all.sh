@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Lexiform and runs every test: g++ and clang with warnings as errors, then the
-# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then every
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer and under
+# ThreadSanitizer, then every
 # fuzz target for a minute, and last the 32-bit Windows program (mingw-w64) with its
 # tests under Wine, whose documents and console text are then compared with those of
 # the Linux program.
@@ -12,7 +13,7 @@ scripts/install-deps.sh --windows
 echo "=== format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
-for preset in ci ci-clang asan; do
+for preset in ci ci-clang asan tsan; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
 done

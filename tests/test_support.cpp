@@ -521,12 +521,15 @@ RunResult RunProgramThroughPipe(const std::string& program,
 
 namespace {
 
-// Whether the process is blocked in a write() call (Linux: its current system call).
-bool IsBlockedInWrite(pid_t pid) {
+// Whether the process is in a write() to its standard output (Linux: its current system
+// call and that call's first argument), which the full pipe holds up. A write to any
+// other file (its configuration, its document) passes and does not count.
+bool IsBlockedInConsoleWrite(pid_t pid) {
   std::ifstream syscall("/proc/" + std::to_string(pid) + "/syscall");
   std::string number;
-  syscall >> number;
-  return number == std::to_string(SYS_write);
+  std::string descriptor;
+  syscall >> number >> descriptor;
+  return number == std::to_string(SYS_write) && descriptor == "0x1";
 }
 
 } // namespace
@@ -537,7 +540,7 @@ RunResult RunProgramWithConsoleStalled(const std::string& program,
                                        const std::vector<std::string>& environment,
                                        const std::function<void(int pid)>& whileStalled) {
   using Clock = std::chrono::steady_clock;
-  constexpr auto kPatience = std::chrono::seconds(20);
+  constexpr auto kPatience = std::chrono::seconds(60);
   int fds[2];
   if (::pipe(fds) != 0) {
     throw std::runtime_error("no pipe");
@@ -579,7 +582,7 @@ RunResult RunProgramWithConsoleStalled(const std::string& program,
   }
   ::close(fds[1]);
   const auto deadline = Clock::now() + kPatience;
-  while (!IsBlockedInWrite(pid) && Clock::now() < deadline) {
+  while (!IsBlockedInConsoleWrite(pid) && Clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   whileStalled(static_cast<int>(pid));

@@ -104,7 +104,7 @@ RunResult RunProgramThroughPipe(const std::string& program,
 // full before it starts, so that the program stops where it first flushes its console
 // text (the first entry line, when the document has been started); then runs
 // `whileStalled` with the program's process id and reads the console text after it.
-// A program that never gets there, or never ends, is given 20 seconds each.
+// A program that never gets there, or never ends, is given 60 seconds each.
 RunResult RunProgramWithConsoleStalled(const std::string& program,
                                        const std::vector<std::string>& arguments,
                                        const std::string& workDir,

@@ -1,0 +1,95 @@
+// Converting ahead on worker threads changes no byte: a run with any number of threads
+// writes the document and the console text that a run on one thread writes, with
+// missing, empty, unreadable and large entries among the others.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace lexiform {
+namespace {
+
+using test::RunResult;
+
+// Pascal-like text of about `size` bytes, with what the fix-up and the line rules care
+// about, and line ends of every kind.
+std::string SourceText(std::mt19937& random, std::size_t size) {
+  static const char* const kLines[] = {
+      "begin x := a < b; end;", "{ Tom & Jerry <tag> }", "s := 'it''s & <b>';",
+      "asm mov eax, 1 end;",    "(* multi\rline *)",     "// note & more",
+      "y := $FF + 12.5e3;",     "property P: Integer read FP write FP;"};
+  static const char* const kEnds[] = {"\r\n", "\n", "\r"};
+  std::string text;
+  while (text.size() < size) {
+    text += kLines[random() % std::size(kLines)];
+    text += kEnds[random() % 20 == 0 ? 1 + random() % 2 : 0];
+  }
+  return text;
+}
+
+class ThreadsTest : public test::ProgramTest {
+protected:
+  void SetUp() override { LEXIFORM_SKIP_ON_OTHER_PLATFORM(); }
+
+  // The document and the console text of a run with `threads` threads, less the
+  // elapsed time, which no two runs share.
+  std::pair<std::string, std::string> RunWith(const std::string& threads,
+                                              const std::vector<std::string>& arguments) {
+    const test::ScopedEnvironment environment({"LEXIFORM_THREADS=" + threads});
+    const RunResult result = asNobody_ ? RunAsNobody(arguments) : Run(arguments);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    std::string console = result.out;
+    console.erase(console.find("      Execution time: "));
+    return {Document(), console};
+  }
+
+  bool asNobody_ = false;
+};
+
+TEST_F(ThreadsTest, AnyNumberOfThreadsWritesWhatOneThreadWrites_PosixOnly) {
+  std::mt19937 random(2024);
+  asNobody_ = CanRunAsNobody();
+  for (int i = 0; i < 240; ++i) {
+    const std::string name = (i % 3 == 0 ? "src/sub/" : "src/") + std::to_string(i) + ".pas";
+    std::size_t size = random() % 30000;
+    if (i % 40 == 7) {
+      size = (600u << 10) + random() % (900u << 10); // more than a worker takes
+    } else if (i % 25 == 3) {
+      size = 0;
+    }
+    Write(name, SourceText(random, size));
+    if (asNobody_ && (i == 50 || i == 127)) {
+      fs::permissions(work / name, fs::perms::none); // 127 is one of the large ones
+    }
+  }
+  if (asNobody_) {
+    for (const char* directory : {"src", "src/sub"}) {
+      fs::permissions(work / directory, fs::perms::all);
+    }
+  }
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"src/*.pas,missing.pas,src/sub/*.pas,,gone.pas", "out"},
+        std::vector<std::string>{"*.pas", "out", "-sub"}}) {
+    const auto reference = RunWith("1", arguments);
+    ASSERT_NE(reference.first.find("<a name=\"File_200\"></a>"), std::string::npos);
+    if (asNobody_) {
+      ASSERT_NE(reference.second.find("  Could not open file: "), std::string::npos);
+    }
+    for (const char* threads : {"2", "5", ""}) {
+      const auto other = RunWith(threads, arguments);
+      EXPECT_TRUE(other.first == reference.first) << "threads: " << threads;
+      EXPECT_EQ(other.second, reference.second) << "threads: " << threads;
+    }
+  }
+}
+
+} // namespace
+} // namespace lexiform
