@@ -89,3 +89,35 @@ TEST(ParseOptionsTest, LastOccurrenceWins) {
 
 } // namespace
 } // namespace lexiform
+
+namespace lexiform {
+namespace {
+
+using Args = std::vector<std::string>;
+
+// The new switches may stand anywhere and are no positional arguments; "-sub" and its
+// depth stay positional, so every run without the new switches reads as it always did.
+TEST(ParseOptionsTest, SwitchesAnywherePositionalArgumentsAsBefore) {
+  TOptions options = ParseOptions({"-HTML5", "a.pas", "-cp", "1250", "out", "-Lines", "-q"});
+  EXPECT_EQ(options.Positional, (Args{"a.pas", "out"}));
+  EXPECT_TRUE(options.Html5 && options.Lines && options.Quiet && !options.Strict);
+  EXPECT_EQ(options.CodePage, "1250");
+  EXPECT_TRUE(options.Unexpected.empty() && options.Unrecognised.empty());
+
+  options = ParseOptions({"-sub", "2", "a.pas", "out"});
+  EXPECT_EQ(options.Positional, (Args{"-sub", "2", "a.pas", "out"}));
+  EXPECT_TRUE(options.RecurseSubdirs);
+  EXPECT_EQ(options.SubdirDepth, 2);
+  EXPECT_EQ(options.Unexpected, (Args{"a.pas", "out"}));
+
+  options = ParseOptions({"a.pas", "out", "-strict", "-SUB", "-lines", "3", "-sub", "-x", "b.pas"});
+  EXPECT_EQ(options.Positional, (Args{"a.pas", "out", "-SUB", "3", "-sub", "-x", "b.pas"}));
+  EXPECT_EQ(options.SubdirDepth, 30); // the last "-sub" wins, and "-x" is no number
+  EXPECT_EQ(options.Unrecognised, Args{});
+  EXPECT_EQ(options.Unexpected, Args{"b.pas"});
+  EXPECT_TRUE(ParseOptions({"a.pas", "out", "-nope"}).Unrecognised == Args{"-nope"});
+  EXPECT_EQ(ParseOptions({"a.pas", "out", "-cp"}).CodePage, "");
+}
+
+} // namespace
+} // namespace lexiform

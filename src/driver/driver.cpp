@@ -41,7 +41,8 @@ struct TRunState {
 
 // Positional argument `position` (from 1), empty when missing.
 std::string Argument(const TRunState& state, std::size_t position) {
-  return position <= state.Arguments.size() ? state.Arguments[position - 1] : std::string();
+  const std::vector<std::string>& positional = state.Options.Positional;
+  return position <= positional.size() ? positional[position - 1] : std::string();
 }
 
 bool IsWwwCommand(const std::string& text) {
@@ -160,7 +161,7 @@ void ProcessEntry(std::size_t number, const std::string& currentFile, bool multi
 }
 
 int RunConversion(TRunState& state) {
-  RefuseShellExpandedList(state.Arguments);
+  RefuseShellExpandedList(state.Options);
   state.FileList = BuildFileList(Argument(state, 1), state.Options);
   const std::string outputFileName = OutputNameFor(Argument(state, 2));
   CheckOutputIsNoInput(outputFileName, state.FileList,

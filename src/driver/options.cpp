@@ -1,6 +1,7 @@
 #include "driver/options.h"
 
 #include <limits>
+#include <string>
 
 namespace lexiform {
 
@@ -16,6 +17,38 @@ int DigitValue(char c, int base) {
     value = c - 'A' + 10;
   }
   return value < base ? value : -1;
+}
+
+// `argument` in lower case, for comparing switches.
+std::string Lowered(const std::string& argument) {
+  std::string lowered = argument;
+  for (char& c : lowered) {
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return lowered;
+}
+
+// Sets the switch that `argument` names and returns true; false for anything else.
+// `value` is the argument after it, which a switch that takes one consumes.
+bool TakeSwitch(const std::string& argument, const std::string* value, TOptions& options,
+                bool& consumedValue) {
+  const std::string name = Lowered(argument);
+  consumedValue = false;
+  if (name == "-html5") {
+    options.Html5 = true;
+  } else if (name == "-lines") {
+    options.Lines = true;
+  } else if (name == "-q") {
+    options.Quiet = true;
+  } else if (name == "-strict") {
+    options.Strict = true;
+  } else if (name == "-cp") {
+    options.CodePage = value != nullptr ? *value : std::string();
+    consumedValue = value != nullptr;
+  } else {
+    return false;
+  }
+  return true;
 }
 
 } // namespace
@@ -77,13 +110,30 @@ std::optional<std::int32_t> ParseInteger(std::string_view text) {
 TOptions ParseOptions(const std::vector<std::string>& arguments) {
   TOptions options;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    if (!IsSubOption(arguments[i])) {
+    const std::string* value = i + 1 < arguments.size() ? &arguments[i + 1] : nullptr;
+    bool consumedValue = false;
+    if (TakeSwitch(arguments[i], value, options, consumedValue)) {
+      i += consumedValue ? 1 : 0;
+      continue;
+    }
+    const bool afterSub = !options.Positional.empty() && IsSubOption(options.Positional.back());
+    if (options.Positional.size() >= 2 && !IsSubOption(arguments[i]) && !afterSub) {
+      (arguments[i].size() > 1 && arguments[i][0] == '-' ? options.Unrecognised
+                                                         : options.Unexpected)
+          .push_back(arguments[i]);
+    }
+    options.Positional.push_back(arguments[i]);
+  }
+  // The depth: every "-sub" among the positional arguments, the last one winning.
+  const std::vector<std::string>& positional = options.Positional;
+  for (std::size_t i = 0; i < positional.size(); ++i) {
+    if (!IsSubOption(positional[i])) {
       continue;
     }
     options.RecurseSubdirs = true;
     std::optional<std::int32_t> depth;
-    if (i + 1 < arguments.size()) {
-      depth = ParseInteger(arguments[i + 1]);
+    if (i + 1 < positional.size()) {
+      depth = ParseInteger(positional[i + 1]);
     }
     options.SubdirDepth = depth.value_or(kDefaultSubdirDepth);
   }

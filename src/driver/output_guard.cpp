@@ -62,18 +62,13 @@ void CheckOutputIsNoInput(const std::string& outputFileName,
   }
 }
 
-void RefuseShellExpandedList(const std::vector<std::string>& arguments) {
-  if (!platform::ShellExpandsWildcards()) {
+void RefuseShellExpandedList(const TOptions& options) {
+  if (!platform::ShellExpandsWildcards() || options.Unexpected.empty()) {
     return;
   }
-  for (std::size_t i = 2; i < arguments.size(); ++i) {
-    if (IsSubOption(arguments[i]) || IsSubOption(arguments[i - 1])) {
-      continue;
-    }
-    throw RefusedRun("Unexpected argument \"" + arguments[i] +
-                     "\"; nothing was written. A list of files expanded by the shell? "
-                     "Quote it: lexiform \"*.pas\" doc.html");
-  }
+  throw RefusedRun("Unexpected argument \"" + options.Unexpected.front() +
+                   "\"; nothing was written. A list of files expanded by the shell? "
+                   "Quote it: lexiform \"*.pas\" doc.html");
 }
 
 } // namespace lexiform

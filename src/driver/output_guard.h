@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/options.h"
+
 namespace lexiform {
 
 // A run that the program refuses before writing anything; the message says why.
@@ -19,9 +21,10 @@ public:
 void CheckOutputIsNoInput(const std::string& outputFileName,
                           const std::vector<std::string>& fileList, const std::string& iniFileName);
 
-// Where shells expand wildcards, an unquoted "*.pas" arrives as one argument per file and
-// the second file would be taken for the output. Throws RefusedRun for any argument after
-// the two positional ones that is neither "-sub" nor the depth right after one.
-void RefuseShellExpandedList(const std::vector<std::string>& arguments);
+// Where shells expand wildcards, an unquoted "*.pas" arrives as one argument per file
+// and the second file would be taken for the output. Throws RefusedRun when the
+// arguments hold more than the two positional ones, "-sub" with its depth, and
+// switches.
+void RefuseShellExpandedList(const TOptions& options);
 
 } // namespace lexiform
