@@ -1,8 +1,8 @@
-// The text-line reader and the entity fix-up pass where the text reaches past the
-// reader's first buffer: the input is put behind a padding of nearly the buffer's
-// size, so its line ends are split between two reads and its lines make the buffer
-// grow. Apart from that as the fixup target (see fixup_check.h). A run costs a
-// megabyte of text, so this target has one of its own instead of slowing the other.
+// The entity fix-up of a text that arrives in pieces, as the converter hands its
+// output on: wherever the pieces are cut (inside a CR LF, inside an entity, right
+// after a Ctrl-Z), the result is that of fixing the text whole. The first bytes of
+// the input choose the cuts; the rest is the text, which also goes through the checks
+// of the fixup target (see fixup_check.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -11,32 +11,28 @@
 
 #include "fixup_check.h"
 
-namespace {
-
-// The reader's buffer size (files/text_io.cpp).
-constexpr std::size_t kReaderBuffer = std::size_t{1} << 20;
-
-// The first byte chooses where the rest starts, up to 63 bytes before the end of the
-// first buffer, and whether the padding is one long line or lines of 100 bytes (which
-// fill the buffer without making it grow).
-std::string PaddedInput(std::string_view data) {
-  const auto tag = data.empty() ? 0u : static_cast<unsigned char>(data[0]);
-  std::string padded(kReaderBuffer - tag % 64, 'p');
-  if (tag & 0x80) {
-    for (std::size_t i = 99; i < padded.size(); i += 100) {
-      padded[i] = '\n';
-    }
-  }
-  if (!data.empty()) {
-    padded.append(data.substr(1));
-  }
-  return padded;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  lexiform::fuzz::CheckFixup(
-      PaddedInput(std::string_view(reinterpret_cast<const char*>(data), size)));
+  using namespace lexiform;
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  const std::size_t cutBytes = input.empty() ? 0 : static_cast<unsigned char>(input[0]) % 8;
+  if (input.size() < 1 + cutBytes) {
+    return 0;
+  }
+  const std::string_view cuts = input.substr(1, cutBytes);
+  const std::string text(input.substr(1 + cutBytes));
+  fuzz::CheckFixup(text);
+
+  StringSink sink;
+  FixedTextWriter writer(sink);
+  std::size_t done = 0;
+  for (const char cut : cuts) {
+    const std::size_t length = static_cast<unsigned char>(cut) % 17;
+    const std::size_t take = length < text.size() - done ? length : text.size() - done;
+    writer.Write(std::string_view(text).substr(done, take));
+    done += take;
+  }
+  writer.Write(std::string_view(text).substr(done));
+  writer.Finish();
+  FUZZ_CHECK(sink.Text() == fuzz::FixedWhole(text), "pieces give another text than the whole");
   return 0;
 }
