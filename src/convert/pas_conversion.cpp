@@ -376,7 +376,7 @@ private:
   }
 
   void ScanWord() {
-    cursor_ = SkipWhile<kWordByte>(cursor_ + 1);
+    cursor_ = SkipWordBytes(cursor_ + 1); // See Note [eight word bytes at a time].
     // Words stand in the source, which has tail room: see Note [read-ahead copies].
     static_assert(kWordReadAhead <= kTailRoom);
     const TWordClass word = ClassifyWordReadAhead(
