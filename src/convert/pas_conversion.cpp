@@ -265,9 +265,9 @@ void TPasConversion::HandOverOutput() {
 // field, this took the conversion of the FPC corpus (convert_bench, ConvertTo, best
 // of five runs) from 427 to 499 MB/s; the scanner as an object of its own gave 449
 // MB/s of that, inlining it into one local the rest.
-class TPasConversion::TScanner {
+class TPasConversion::Scanner {
 public:
-  TScanner(TPasConversion& owner, const char* source)
+  Scanner(TPasConversion& owner, const char* source)
       : owner_(owner), cursor_(source), tokenStart_(source) {
     for (std::size_t kind = 0; kind < kTokenKindCount; ++kind) {
       styles_[kind] = {owner.Prefixes[kind], owner.Suffixes[kind]};
@@ -503,7 +503,7 @@ std::uint64_t TPasConversion::Scan(std::size_t expectedOutput) {
 // fields are reached through a pointer again.
 [[gnu::flatten]] void TPasConversion::ScanTokens() {
   // The stream keeps a zero byte after its content; it ends the scan.
-  TScanner scanner(*this, Memory());
+  Scanner scanner(*this, Memory());
   scanner.Run();
 }
 

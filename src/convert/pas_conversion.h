@@ -70,7 +70,7 @@ private:
   };
   // The scan itself, with its cursor and the output's write position; see
   // Note [scan state in locals].
-  class TScanner;
+  class Scanner;
 
   // The scan shared by Convert and ConvertTo: leaves the fragment, or its last piece,
   // in Output.
