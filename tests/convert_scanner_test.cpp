@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/byte_classes.h"
 #include "convert_test_support.h"
 
 namespace lexiform {
@@ -19,6 +20,25 @@ const std::string kGt = std::string("&gt;") + EntityMarker;
 
 TEST(ScanSpaceTest, BlanksTabsAndControlBytesMakeOneSpaceRun) {
   EXPECT_EQ(Scan(" \t\f\v\x01\x1f x"), (Tokens{"Space  \t\f\v\x01\x1f ", "Identifier x"}));
+}
+
+// The eight-bytes-at-a-time word scan must stop where the byte classes say: every
+// byte value, at every position of a first and a second block of eight.
+TEST(ScanWordTest, BlockScanStopsWhereTheByteClassesSay) {
+  for (int value = 0; value < 256; ++value) {
+    for (std::size_t position = 0; position < 17; ++position) {
+      std::string word(position, position % 2 == 0 ? 'z' : '_');
+      word += static_cast<char>(value);
+      word += std::string(16, 'A');
+      std::size_t expected = 0;
+      while (HasClass(word[expected], kWordByte)) {
+        ++expected;
+      }
+      word.append(16, '\0'); // the tail room
+      EXPECT_EQ(SkipWordBytes(word.data()) - word.data(), static_cast<std::ptrdiff_t>(expected))
+          << "byte " << value << " after " << position << " word bytes";
+    }
+  }
 }
 
 TEST(ScanLineBreakTest, CrLfLoneLfAndLoneCrAreEachOneBareLineBreak) {

@@ -64,44 +64,29 @@ public:
   static constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 
 private:
-  enum class Escape { No, Yes };
   struct TTokenStyle {
     std::string_view Prefix;
     std::string_view Suffix;
   };
+  // The scan itself, with its cursor and the output's write position; see
+  // Note [scan state in locals].
+  class Scanner;
 
   // The scan shared by Convert and ConvertTo: leaves the fragment, or its last piece,
   // in Output.
   std::uint64_t Scan(std::size_t expectedOutput);
+  // Cuts the source into tokens and writes them to Output.
+  void ScanTokens();
   void HandPieceOn();
   void LoadStyleTables();
-  // The markup of the token being written, by Kind; resets Kind to Unknown.
-  TTokenStyle SelectStyle();
   // `text` with "<" and ">" escaped: `text` itself when it holds neither, else a view
   // into the escape buffer, valid until the next call.
   std::string_view EscapeToken(std::string_view text);
   void GrowEscapeBuffer(std::size_t needed);
   void PrepareOutput(std::size_t sourceSize);
   void AppendOutput(std::string_view text);
-  void AppendToken(const TTokenStyle& style, std::string_view text);
   void GrowOutput(std::size_t needed);
   void HandOverOutput();
-  void WriteToken(Escape escape);
-
-  void ScanSpaces();
-  void ScanCharacterCode();
-  void ScanHexNumber();
-  void ScanDecimalNumber();
-  void ScanWord();
-  void ScanSymbols();
-  void ScanSingleByte();
-  void ScanLineBreak();
-  void ScanString();
-  void ScanBraceComment();
-  void ScanParenComment();
-  void ScanLineComment();
-  void ScanAssembler();
-  void FlushLine(TTokenKind kind);
 
   // The markup by kind, as views into padded copies of the style fields (writing a
   // token allocates nothing and copies the markup in fixed-size blocks).
@@ -112,13 +97,8 @@ private:
 
   const PieceSink* Sink = nullptr; // set while ConvertTo runs
   ByteBlock Output;
-  std::size_t OutputLength = 0;
+  std::size_t OutputLength = 0; // while the scan runs, the scanner keeps it
   ByteBlock EscapeBuffer;
-
-  const char* Source = nullptr;
-  const char* Cursor = nullptr;
-  const char* TokenStart = nullptr;
-  TTokenKind Kind = TTokenKind::Unknown;
 };
 
 } // namespace lexiform

@@ -236,6 +236,54 @@ constexpr bool Contains(const KeyedTable<N>& table, std::string_view word) {
   return Find(table, word) != kNotFound;
 }
 
+// Note [reserved word slots]: the scan classifies every word it meets, and the binary
+// search above costs seven dependent loads and their mispredicted branches per word
+// (a fifth of the whole conversion of the FPC sources). So the scan finds a word's one
+// candidate by a multiplicative hash of the high half of its key instead: a multiplier
+// that sends the 99 reserved words to 99 distinct slots of 512 (found by trying random
+// odd multipliers; checked below), and a slot table of one byte per slot. The candidate
+// is then compared whole, as after the search. It took the conversion of the FPC corpus
+// (convert_bench, ConvertTo) from 361 to 410 MB/s. The binary search stays the plain reference
+// (IsReservedWord, ClassifyWord), and the tests hold the two to the same answers.
+constexpr unsigned kSlotBits = 9;
+constexpr std::uint64_t kSlotMultiplier = 0x216e0f05070b946fu;
+
+constexpr std::size_t SlotOf(std::uint64_t high) {
+  return static_cast<std::size_t>((high * kSlotMultiplier) >> (64 - kSlotBits));
+}
+
+// The index of the reserved word in each slot; an empty slot holds the index of the
+// first padding key, which no word's key equals.
+struct ReservedSlots {
+  std::array<std::uint8_t, std::size_t{1} << kSlotBits> Index{};
+  bool Perfect = true; // no two reserved words share a slot
+};
+
+constexpr ReservedSlots MakeReservedSlots() {
+  constexpr std::size_t kEmpty = kReservedWords.size();
+  static_assert(kEmpty < decltype(kReservedKeys)::kSlots && kEmpty <= 0xFF);
+  ReservedSlots slots;
+  for (auto& index : slots.Index) {
+    index = static_cast<std::uint8_t>(kEmpty);
+  }
+  for (std::size_t i = 0; i < kReservedWords.size(); ++i) {
+    std::uint8_t& index = slots.Index[SlotOf(kReservedKeys.Highs[i])];
+    slots.Perfect = slots.Perfect && index == kEmpty;
+    index = static_cast<std::uint8_t>(i);
+  }
+  return slots;
+}
+
+constexpr ReservedSlots kReservedSlots = MakeReservedSlots();
+static_assert(kReservedSlots.Perfect, "the multiplier must give every reserved word a slot");
+
+// Find(kReservedKeys, key, length), by slot (see Note [reserved word slots]).
+constexpr std::ptrdiff_t FindReserved(WordKey key, std::size_t length) {
+  const std::size_t index = kReservedSlots.Index[SlotOf(key.High)];
+  const bool found = kReservedKeys.Keys[index] == key && kReservedKeys.Lengths[index] == length;
+  return found ? static_cast<std::ptrdiff_t>(index) : kNotFound;
+}
+
 static_assert(UpperCase8(0x61627A7B40607EFFu) == 0x41425A7B40607EFFu);
 static_assert(Contains(kReservedKeys, "asm") && Contains(kReservedKeys, "Xor"));
 static_assert(Contains(kReservedKeys, "ABSOLUTE") && Contains(kDirectiveKeys, "writeonly"));
@@ -323,7 +371,7 @@ TWordClass ClassifyWordReadAhead(TPasConversion& converter, std::string_view wor
     return {};
   }
   const WordKey key = MakeKeyReadAhead(word.data(), word.size());
-  return ClassifyReservedWord(converter, Find(kReservedKeys, key, word.size()));
+  return ClassifyReservedWord(converter, FindReserved(key, word.size()));
 }
 
 } // namespace lexiform
