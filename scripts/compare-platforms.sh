@@ -109,13 +109,19 @@ compare() {
   [[ $(cat "$linux/status") == 0 ]] || fail "$label: Linux program ended with $(cat "$linux/status")"
   [[ $(cat "$windows/status") == 0 ]] || fail "$label: Windows program ended with $(cat "$windows/status")"
 
-  # Console: one text, but for the separators, the time and ".exe" (which Wine's
-  # launcher puts between quotes in the command line). Absolute paths name each
-  # program's own copy of the tree: the Linux path, or Wine's Z: for it.
+  # Console: one text, but for the separators, the time, ".exe" (which Wine's launcher
+  # puts between quotes in the command line) and the line ends: CR LF on Windows, LF
+  # on Linux, where the rule of 80 "-" also ends its own line (the Windows console
+  # wraps after it). Absolute paths name each program's own copy of the tree: the
+  # Linux path, or Wine's Z: for it. awk ends the last line, which on Windows is the
+  # usage screen's closing rule without a line end.
   normalise_console() {
-    sed -e 's/\\/\//g' -e "s|Z:$2|WORK|g; s|$2|WORK|g" -e 's/lexiform\.exe"\{0,1\}/lexiform/g' \
-      -e 's/Execution time: [0-9]*[^0-9][0-9][0-9][^0-9][0-9][0-9]/Execution time: T/' "$1"
+    sed -e 's/\r$//' -e 's/^\(-\{80\}\)\(..*\)$/\1\n\2/' -e 's/\\/\//g' \
+      -e "s|Z:$2|WORK|g; s|$2|WORK|g" -e 's/lexiform\.exe"\{0,1\}/lexiform/g' \
+      -e 's/Execution time: [0-9]*[^0-9][0-9][0-9][^0-9][0-9][0-9]/Execution time: T/' "$1" |
+      awk 1
   }
+  ! grep -q $'\r' "$linux/console" || fail "$label: the Linux console text holds a CR"
   if ! cmp -s <(normalise_console "$linux/console" "$linux") \
     <(normalise_console "$windows/console" "$windows"); then
     fail "$label: console text differs"

@@ -520,19 +520,47 @@ std::size_t CountTempFiles(const std::string& directory) {
   return count;
 }
 
-std::vector<std::string> SplitCrLfLines(const std::string& text) {
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& lineEnd) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
+    const std::size_t end = text.find(lineEnd, start);
     if (end == std::string::npos) {
       lines.push_back(text.substr(start));
       break;
     }
     lines.push_back(text.substr(start, end - start));
-    start = end + 2;
+    start = end + lineEnd.size();
   }
   return lines;
+}
+
+} // namespace
+
+std::vector<std::string> SplitCrLfLines(const std::string& text) {
+  return SplitLines(text, "\r\n");
+}
+
+std::string ConsoleLineEnd() {
+  return IsWindowsProgram() ? "\r\n" : "\n";
+}
+
+std::string ConsoleText(const std::string& text) {
+  std::string console;
+  for (const char c : text) {
+    console += c == '\n' ? ConsoleLineEnd() : std::string(1, c);
+  }
+  return console;
+}
+
+std::string ConsoleRule() {
+  return std::string(80, '-') + (IsWindowsProgram() ? "" : "\n");
+}
+
+std::vector<std::string> SplitConsoleLines(const std::string& text) {
+  return SplitLines(text, ConsoleLineEnd());
 }
 
 ProgramTest::ProgramTest() : program(InstallProgram(bin)) {

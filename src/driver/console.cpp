@@ -34,7 +34,7 @@ void Write(std::string_view text) {
 
 void WriteLine(std::string_view text) {
   Write(text);
-  Write("\r\n");
+  Write(platform::ConsoleLineEnd());
 }
 
 void WriteColoredLine(TColor color, std::string_view text) {

@@ -23,9 +23,9 @@ void SetTextColor(TColor color);
 
 // Console text, to standard output.
 void Write(std::string_view text);
-// `text` followed by CR LF, on every platform.
+// `text` followed by the platform's console line end (CR LF on Windows, LF on POSIX).
 void WriteLine(std::string_view text = {});
-// `text` in `color` and CR LF, then back to the normal colour.
+// `text` in `color` and a line end, then back to the normal colour.
 void WriteColoredLine(TColor color, std::string_view text);
 void FlushConsole();
 

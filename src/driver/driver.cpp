@@ -243,7 +243,7 @@ const char* ErrorKind(const std::exception& error) {
 
 void ReportFatalError(const char* kind, const char* message) {
   FlushConsole();
-  std::fprintf(stderr, "%s: %s\r\n", kind, message);
+  std::fprintf(stderr, "%s: %s%s", kind, message, platform::ConsoleLineEnd());
   std::fflush(stderr);
 }
 

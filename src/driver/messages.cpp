@@ -16,10 +16,17 @@ std::string ProgramBaseName() {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+std::string RuleText() {
+  return std::string(80, '-');
+}
+
 } // namespace
 
 void ShowRule() {
-  Write(std::string(80, '-'));
+  Write(RuleText());
+  if (platform::RuleNeedsLineEnd()) {
+    WriteLine();
+  }
 }
 
 void ShowUsage() {
@@ -27,8 +34,7 @@ void ShowUsage() {
   const std::string program = base + platform::ExecutableSuffix();
   platform::SetConsoleTitle(base);
 
-  ShowRule();
-  WriteLine();
+  WriteLine(RuleText());
   WriteLine("  " + base + "    Version 2.0");
   WriteLine("  Converts Pascal sources into one syntax-highlighted HTML document");
   WriteLine();

@@ -16,7 +16,8 @@ void ShowError(const std::string& message, const std::string& commandLine);
 // The line of one entry of the run: its number, its path in green and its size text.
 void ShowEntryLine(std::size_t number, const std::string& path, const std::string& sizeText);
 
-// A line of 80 "-" without a line end of its own.
+// The rule of 80 "-". It ends its line only where the console does not wrap after it
+// by itself (see platform::RuleNeedsLineEnd), so the next text starts a new line.
 void ShowRule();
 
 } // namespace lexiform

@@ -22,12 +22,20 @@ public:
 // ---------------------------------------------------------------------------------
 // Console
 
-// Puts standard output into binary mode (we write CR LF ourselves), switches file
+// Puts standard output into binary mode (we write the line ends ourselves), switches file
 // names to the console code page where the platform has one, and drops keys typed
 // ahead at a console. Safe to call when there is no console.
 void PrepareConsole();
 
 bool StdoutIsTerminal();
+
+// The line end of console text: CR LF on Windows, as its console programs write it;
+// LF on POSIX, where a CR would stand as a stray byte in logs and pipes.
+const char* ConsoleLineEnd();
+
+// Whether the rule of 80 "-" needs a line end of its own. The Windows console of 80
+// columns wraps after it by itself; POSIX terminals are often wider, and logs never wrap.
+bool RuleNeedsLineEnd();
 
 // Makes `attribute` (console colours: low four bits foreground, next four background;
 // 1 blue, 2 green, 4 red, 8 intensity) the colour of the text written after it.

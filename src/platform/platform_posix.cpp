@@ -55,6 +55,14 @@ bool StdoutIsTerminal() {
   return ::isatty(STDOUT_FILENO) == 1;
 }
 
+const char* ConsoleLineEnd() {
+  return "\n";
+}
+
+bool RuleNeedsLineEnd() {
+  return true;
+}
+
 void ApplyTextAttribute(std::uint16_t attribute) {
   if (!StdoutIsTerminal()) {
     return;

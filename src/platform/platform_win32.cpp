@@ -115,6 +115,14 @@ bool StdoutIsTerminal() {
   return IsConsole(StdOutput());
 }
 
+const char* ConsoleLineEnd() {
+  return "\r\n";
+}
+
+bool RuleNeedsLineEnd() {
+  return false;
+}
+
 void ApplyTextAttribute(std::uint16_t attribute) {
   // Fails harmlessly when standard output is a file or a pipe: no bytes reach it.
   ::SetConsoleTextAttribute(StdOutput(), attribute);
