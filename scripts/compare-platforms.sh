@@ -22,7 +22,8 @@ trap 'rm -rf "$scratch"' EXIT
 
 # The tree: every token kind, "<", ">" and "&" where they must and must not become
 # entities, backslashes in the source text, LF, CR LF and lone CR line ends, bytes
-# above 127, a Ctrl-Z, an empty file and a file of some size.
+# above 127, a Ctrl-Z, an empty file and a file of some size; beside it names whose
+# order depends on the case folding.
 make_tree() {
   local root=$1
   mkdir -p "$root/src/lib/deep" "$root/src/util"
@@ -61,6 +62,13 @@ make_tree() {
   printf '%b' 'begin\r\n  x := 1;\x1a skipped\r\n  y := 2;\r\n\x1aend.\r\n' \
     >"$root/src/lib/deep/ctrlz.pas"
   : >"$root/src/empty.pas"
+  # Names that tell the two case foldings apart: folded to upper case (as NTFS orders
+  # them) "[" and "_" sort after the letters, folded to lower case before them.
+  mkdir -p "$root/order/a_b" "$root/order/ab"
+  local name
+  for name in a_b.pas ab.pas aZ.pas 'a[.pas' a_b/x.pas ab/x.pas; do
+    printf 'unit %s;\r\n' "${name%%.*}" >"$root/order/$name"
+  done
   for _ in $(seq 300); do cat "$root/src/a.pas"; done >"$root/src/util/big.pas"
 }
 
@@ -164,6 +172,8 @@ compare wildcard 'src/*.pas,src/lib/*.dpr' doc.htm -- 'src\*.pas,src\lib\*.dpr' 
 compare recursive 'src/*.pas' doc -sub -- 'src\*.pas' doc -sub
 # A bare mask with -sub searches the current directory, named by its absolute path.
 compare absolute 'a.pas,big.pas' doc -sub 2 -- 'a.pas,big.pas' doc -sub 2
+compare order 'order/*.pas' doc -- 'order\*.pas' doc
+compare order-sub 'order/*.pas' doc -sub -- 'order\*.pas' doc -sub
 compare nothing 'src/*.none' doc -- 'src\*.none' doc
 compare usage --
 

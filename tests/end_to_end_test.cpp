@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "test_support.h"
 
@@ -89,6 +91,45 @@ TEST_F(EndToEndTest, NoArgumentsShowUsage) {
   EXPECT_EQ(LeftoverTempFiles(), 0u);
 }
 
+// The version that CMakeLists.txt declares in project(... VERSION x ...).
+std::string DeclaredVersion() {
+  const std::string cmake = ReadBytes(std::string(LEXIFORM_SOURCE_DIR) + "/CMakeLists.txt");
+  std::smatch match;
+  EXPECT_TRUE(std::regex_search(cmake, match, std::regex("project\\([^)]*VERSION ([0-9.]+)")));
+  return match[1];
+}
+
+TEST_F(EndToEndTest, HelpSwitchesShowTheUsageScreenAndVersionItsOneLine) {
+  const RunResult usage = Run({});
+  std::vector<std::string> helpSwitches = {"--help", "-h", "-?"};
+  if (test::IsWindowsProgram()) {
+    helpSwitches.push_back("/?");
+  }
+  for (const std::string& help : helpSwitches) {
+    // Whatever follows: the request is answered and nothing is converted.
+    const RunResult result = Run({help, "out"});
+    EXPECT_EQ(result.status, 0) << help;
+    EXPECT_EQ(result.err, "") << help;
+    EXPECT_EQ(result.out, usage.out) << help;
+  }
+  const RunResult version = Run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.err, "");
+  EXPECT_EQ(version.out, "lexiform " + DeclaredVersion() + test::ConsoleLineEnd());
+  EXPECT_NE(usage.out.find("    Version " + DeclaredVersion() + test::ConsoleLineEnd()),
+            std::string::npos);
+
+  EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
+  EXPECT_FALSE(test::Exists(work / "out.html"));
+  EXPECT_EQ(LeftoverTempFiles(), 0u);
+}
+
+TEST_F(EndToEndTest, SlashQuestionIsAPathNotASwitch_PosixOnly) {
+  const RunResult result = Run({"/?"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find(" Error: Not enough parameters."), std::string::npos) << result.out;
+}
+
 TEST_F(EndToEndTest, UsageShowsTheProgramsOwnName) {
   const std::string renamed = test::InstallProgram(bin, "pas2html");
   const RunResult result = test::RunProgram(renamed, {}, work.Path());
@@ -97,21 +138,45 @@ TEST_F(EndToEndTest, UsageShowsTheProgramsOwnName) {
             std::string::npos);
 }
 
-TEST_F(EndToEndTest, WwwOpensTheHomePageSilently_PosixOnly) {
-  Write("fakebin/xdg-open", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/opened\"\n");
+// Waits up to `seconds` for `path` to hold a whole line, and returns what it holds.
+std::string AwaitLine(const std::string& path, int seconds) {
+  for (int tenth = 0; tenth < seconds * 10; ++tenth) {
+    const std::string text = test::Exists(path) ? ReadBytes(path) : std::string();
+    if (!text.empty() && text.back() == '\n') {
+      return text;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return {};
+}
+
+TEST_F(EndToEndTest, WwwStartsTheOpenerWithoutWaitingForIt_PosixOnly) {
+  // An opener that stays (as one may until the browser ends): the program must not
+  // wait for it.
+  Write("fakebin/xdg-open", "#!/bin/sh\necho $$ > \"$(dirname \"$0\")/pid\"\n"
+                            "echo \"$@\" > \"$(dirname \"$0\")/opened\"\nexec sleep 60\n");
   fs::permissions(work / "fakebin/xdg-open", fs::perms::owner_all);
   const std::string path = "PATH=" + (work / "fakebin") + ":/usr/bin:/bin";
   for (const char* word : {"www", "WwW"}) {
     fs::remove(work / "fakebin/opened");
+    fs::remove(work / "fakebin/pid");
+    const auto start = std::chrono::steady_clock::now();
     const RunResult result = test::RunProgram(program, {word}, work.Path(), {path});
+    const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(ReadBytes(work / "fakebin/opened"), "http://lexiform.example.org/\n");
+    EXPECT_LT(took, std::chrono::seconds(30));
+    EXPECT_EQ(AwaitLine(work / "fakebin/opened", 20), "http://lexiform.example.org/\n");
+    const std::string pid = AwaitLine(work / "fakebin/pid", 20);
+    ASSERT_FALSE(pid.empty());
+    test::RunShell("kill " + pid, work.Path());
   }
-  // Without any xdg-open it stays silent as well.
+}
+
+TEST_F(EndToEndTest, WwwWithoutAnOpenerShowsTheAddress_PosixOnly) {
   const RunResult missing = test::RunProgram(program, {"www"}, work.Path(), {"PATH=/nonexistent"});
   EXPECT_EQ(missing.status, 0);
-  EXPECT_EQ(missing.out, "");
+  EXPECT_EQ(missing.out, "http://lexiform.example.org/\n");
 }
 
 TEST_F(EndToEndTest, OneArgumentIsNotEnough) {
@@ -243,6 +308,31 @@ TEST_F(EndToEndTest, RecursiveSearchHonoursDepth) {
   EXPECT_EQ(filesOf(Run({"d.pas,top.pas", "out", "-sub"})),
             (std::vector<std::string>{cwd + test::NativePath("/src/lib/deep/d.pas"),
                                       cwd + test::NativePath("/top.pas")}));
+}
+
+// Names that tell the two foldings apart: with letters folded to upper case (as NTFS
+// orders a directory) "[" and "_" sort after every letter; folded to lower case they
+// would sort before them.
+TEST_F(EndToEndTest, EntriesAndDirectoriesInTheOrderOfUpperCaseFolding) {
+  for (const char* name : {"a_b.pas", "a[.pas", "aZ.pas", "ab.pas", "a_b/x.pas", "ab/x.pas"}) {
+    Write(name, "x\r\n");
+  }
+  const RunResult plain = Run({"*.pas", "out"});
+  EXPECT_NE(plain.out.find(ConsoleText("  1: ab.pas ( 3 bytes)\n  2: aZ.pas ( 3 bytes)\n"
+                                       "  3: a[.pas ( 3 bytes)\n  4: a_b.pas ( 3 bytes)\n")),
+            std::string::npos)
+      << plain.out;
+
+  const RunResult recursive = Run({"*.pas", "out", "-sub"});
+  const std::string cwd = fs::canonical(work.Path()).string();
+  std::string expected;
+  int number = 0;
+  for (const char* name :
+       {"/ab.pas", "/aZ.pas", "/a[.pas", "/a_b.pas", "/ab/x.pas", "/a_b/x.pas"}) {
+    expected +=
+        "  " + std::to_string(++number) + ": " + cwd + test::NativePath(name) + " ( 3 bytes)\n";
+  }
+  EXPECT_NE(recursive.out.find(ConsoleText(expected)), std::string::npos) << recursive.out;
 }
 
 TEST_F(EndToEndTest, SubInFirstOrSecondPositionIsAlsoAnArgument) {

@@ -210,15 +210,40 @@ int RunConversion(TRunState& state) {
   return FinishRun(state);
 }
 
+// Without any opener the address at least reaches the user.
+void OpenHomePage() {
+  if (!platform::OpenUrl(std::string(kHomePage))) {
+    WriteLine(kHomePage);
+    FlushConsole();
+  }
+}
+
+// "--help" (and its short forms) and "--version" in first position answer and end the
+// program before anything else; returns whether the argument was such a request.
+bool AnswerInformationRequest(const std::string& first) {
+  if (IsHelpSwitch(first)) {
+    ShowUsage();
+    return true;
+  }
+  if (IsVersionSwitch(first)) {
+    ShowVersion();
+    return true;
+  }
+  return false;
+}
+
 int Dispatch(TRunState& state) {
   const std::string first = Argument(state, 1);
   const std::string second = Argument(state, 2);
+  if (AnswerInformationRequest(first)) {
+    return 0;
+  }
   if (first.empty()) {
     ShowUsage();
     return 0;
   }
   if (IsWwwCommand(first) && second.empty()) {
-    platform::OpenUrl(std::string(kHomePage));
+    OpenHomePage();
     return 0;
   }
   if (second.empty()) {

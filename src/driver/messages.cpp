@@ -35,7 +35,7 @@ void ShowUsage() {
   platform::SetConsoleTitle(base);
 
   WriteLine(RuleText());
-  WriteLine("  " + base + "    Version 2.0");
+  WriteLine("  " + base + "    Version " LEXIFORM_VERSION);
   WriteLine("  Converts Pascal sources into one syntax-highlighted HTML document");
   WriteLine();
   WriteColoredLine(TColor::LightBlue, "  " + std::string(kHomePage));
@@ -50,6 +50,11 @@ void ShowUsage() {
   WriteLine("    -sub = recurse subdirectories (to x-dir)");
   WriteLine();
   ShowRule();
+  FlushConsole();
+}
+
+void ShowVersion() {
+  WriteLine("lexiform " LEXIFORM_VERSION);
   FlushConsole();
 }
 

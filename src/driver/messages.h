@@ -9,6 +9,9 @@ inline constexpr const char* kProgramTitle = "Lexiform";
 // The usage screen; also makes the program's base name the console title.
 void ShowUsage();
 
+// The one line of "--version": "lexiform" and the version the build declares.
+void ShowVersion();
+
 // The error block: banner, the whole command line as the platform passed it, and
 // " Error: " with `message` in red.
 void ShowError(const std::string& message, const std::string& commandLine);

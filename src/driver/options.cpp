@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "platform/platform.h"
+
 namespace lexiform {
 
 namespace {
@@ -36,6 +38,15 @@ int DigitValue(char c, int base) {
 }
 
 } // namespace
+
+bool IsHelpSwitch(std::string_view argument) {
+  return argument == "--help" || argument == "-h" || argument == "-?" ||
+         (argument == "/?" && platform::SlashStartsSwitches());
+}
+
+bool IsVersionSwitch(std::string_view argument) {
+  return argument == "--version";
+}
 
 std::optional<std::int32_t> ParseInteger(std::string_view text) {
   std::size_t i = 0;

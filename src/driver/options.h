@@ -20,6 +20,13 @@ struct TOptions {
 // are not removed: "-sub" and its number still count as positional arguments.
 TOptions ParseOptions(const std::vector<std::string>& arguments);
 
+// Whether `argument` asks for the usage screen: "--help", "-h", "-?", and "/?" where
+// "/" starts switches.
+bool IsHelpSwitch(std::string_view argument);
+
+// Whether `argument` asks for the program's version: "--version".
+bool IsVersionSwitch(std::string_view argument);
+
 // Reads a whole text as a 32-bit signed integer: leading blanks, an optional sign,
 // then decimal digits or hexadecimal digits after "$", "x" or "0x" (either case),
 // nothing after the digits. Empty when the text is not such a number or out of range.

@@ -114,7 +114,7 @@ void CollectFiles(const std::string& mask, const std::string& startDirectory, TS
   }
 
   std::sort(directories.begin(), directories.end(), [](const std::string& a, const std::string& b) {
-    return platform::CompareNoCase(a, b) < 0;
+    return platform::ComparePathsNoCase(a, b) < 0;
   });
   for (const std::string& directory : directories) {
     TStringList files = FindFilesInDirectory(mask, directory);

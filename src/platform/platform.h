@@ -64,8 +64,12 @@ std::string ProgramPath();
 // ".exe" on Windows, empty elsewhere.
 std::string ExecutableSuffix();
 
-// Asks the desktop to open `url`; returns at once, reports nothing.
-void OpenUrl(const std::string& url);
+// Whether "/" can start a switch ("/?"), as on Windows; on POSIX it starts a path.
+bool SlashStartsSwitches();
+
+// Starts the desktop's opener for `url` and returns at once, without waiting for it.
+// Returns false when no opener could be started.
+bool OpenUrl(const std::string& url);
 
 // Name of the account the program runs under; empty when there is none.
 std::string UserName();
@@ -177,8 +181,14 @@ private:
 // byte itself, letter case significant.
 bool MatchesWildcard(const std::string& mask, const std::string& name);
 
-// Case-insensitive byte comparison with ASCII letters folded to lower case, ties
-// broken by byte order: < 0, 0 or > 0.
+// Case-insensitive byte comparison with ASCII letters folded to upper case, as NTFS
+// orders names, ties broken by byte order: < 0, 0 or > 0. The order of a directory's
+// entries on POSIX, so that a tree is listed alike on both platforms.
 int CompareNoCase(const std::string& a, const std::string& b);
+
+// CompareNoCase for whole paths, with a path separator ("/", or the platform's own)
+// before every other byte: each directory is followed by its own subtree, on both
+// platforms alike.
+int ComparePathsNoCase(const std::string& a, const std::string& b);
 
 } // namespace lexiform::platform

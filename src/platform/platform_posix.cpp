@@ -12,7 +12,6 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -119,9 +118,12 @@ std::string ExecutableSuffix() {
   return {};
 }
 
-void OpenUrl(const std::string& url) {
-  // Detached from us and silent: its output goes nowhere, and a missing xdg-open is
-  // not our problem to report.
+bool SlashStartsSwitches() {
+  return false;
+}
+
+bool OpenUrl(const std::string& url) {
+  // Detached from us and silent: in a session of its own, its output going nowhere.
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -134,13 +136,13 @@ void OpenUrl(const std::string& url) {
   std::string argument = url;
   char* const arguments[] = {program.data(), argument.data(), nullptr};
   pid_t child = 0;
-  if (posix_spawnp(&child, "xdg-open", &actions, &attributes, arguments, environ) == 0) {
-    // xdg-open hands the URL on and returns quickly; waiting keeps no zombie behind.
-    int status = 0;
-    ::waitpid(child, &status, 0);
-  }
+  // Not waited for: an opener may stay until the browser ends. The program exits right
+  // after this, and the system reaps the orphaned opener.
+  const bool started =
+      posix_spawnp(&child, "xdg-open", &actions, &attributes, arguments, environ) == 0;
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
+  return started;
 }
 
 std::string UserName() {
@@ -256,8 +258,8 @@ std::vector<DirEntry> FindEntries(const std::string& pattern) {
     ClassifyEntry(*item, prefix + entry.name, entry);
     entries.push_back(std::move(entry));
   }
-  // readdir's order is not stable on Linux; this is close to what users of the
-  // original platform see.
+  // readdir's order is not stable on Linux: the order NTFS gives on Windows instead,
+  // so that a tree is listed alike on both platforms.
   std::sort(entries.begin(), entries.end(),
             [](const DirEntry& a, const DirEntry& b) { return CompareNoCase(a.name, b.name) < 0; });
   return entries;

@@ -161,8 +161,15 @@ std::string ExecutableSuffix() {
   return ".exe";
 }
 
-void OpenUrl(const std::string& url) {
-  ::ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW);
+bool SlashStartsSwitches() {
+  return true;
+}
+
+bool OpenUrl(const std::string& url) {
+  // Values above 32 mean success; anything else is an error code.
+  const auto result =
+      reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW));
+  return result > 32;
 }
 
 std::string UserName() {
