@@ -14,6 +14,9 @@
 namespace lexiform {
 namespace {
 
+// No user configuration directory: the file beside the program alone.
+const std::string kNoConfigHome;
+
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
@@ -153,7 +156,7 @@ TEST(DocumentWriterTest, ConvertedFragmentBecomesACompleteDocument) {
   const std::string source = dir / "unit1.pas";
   test::WriteBytes(source, "{ a<b & c }\r'&lt;'\r\n");
   const std::string out = dir / "unit1.html";
-  const TStyleConfig config = LoadStyleConfig(out, dir / "lexiform");
+  const TStyleConfig config = LoadStyleConfig(out, dir / "lexiform", kNoConfigHome);
   WriteDocumentStart(out, config.HeaderText, {source});
   {
     TempFile temp(kTempFilePrefix);

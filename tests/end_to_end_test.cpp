@@ -106,11 +106,18 @@ TEST_F(EndToEndTest, HelpSwitchesShowTheUsageScreenAndVersionItsOneLine) {
     helpSwitches.push_back("/?");
   }
   for (const std::string& help : helpSwitches) {
-    // Whatever follows: the request is answered and nothing is converted.
+    // Whatever follows: the request is answered and nothing is converted. After the
+    // usage screen, on a line of its own, the configuration file in use.
     const RunResult result = Run({help, "out"});
     EXPECT_EQ(result.status, 0) << help;
     EXPECT_EQ(result.err, "") << help;
-    EXPECT_EQ(result.out, usage.out) << help;
+    EXPECT_EQ(result.out.rfind(usage.out, 0), 0u) << help;
+    const std::string rest = result.out.substr(std::min(usage.out.size(), result.out.size()));
+    EXPECT_TRUE(std::regex_match(rest, std::regex((test::IsWindowsProgram() ? "\r\n" : "") +
+                                                  std::string("  Configuration file: .*[/\\\\]"
+                                                              "lexiform\\.ini") +
+                                                  test::ConsoleLineEnd())))
+        << result.out;
   }
   const RunResult version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -378,18 +385,75 @@ TEST_F(EndToEndTest, ConfigurationIsWrittenOnceAndHonouredNextRun) {
   EXPECT_EQ(ReadBytes(bin / "lexiform.ini"), mine);
 }
 
-TEST_F(EndToEndTest, UnwritableProgramDirectoryUsesBuiltInStyles_PosixOnly) {
+TEST_F(EndToEndTest, NowhereToWriteTheConfigurationUsesBuiltInStyles_PosixOnly) {
   if (!CanRunAsNobody()) {
     GTEST_SKIP() << "setpriv is needed to run as another user";
   }
   Write("a.pas", "{ note }\r\n");
-  const RunResult result = RunAsNobody({"a.pas", "out"});
+  // Neither the program's directory nor the configuration home can be written.
+  const RunResult result = RunAsNobody({"a.pas", "out"}, {"XDG_CONFIG_HOME=/proc/none"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
   const std::string document = Document();
   EXPECT_NE(document.find("<title>out.html - created by lexiform</title>"), std::string::npos);
   EXPECT_NE(document.find("<meta name=\"author\" content=\"nobody\">"), std::string::npos);
   EXPECT_NE(document.find("<i><font color=navy>{ note }</i></font>"), std::string::npos);
+}
+
+// Installed where its user cannot write, the program keeps its configuration in the
+// user's configuration directory.
+class ConfigurationHomeTest : public test::ProgramTest {
+protected:
+  void SetUp() override {
+    LEXIFORM_SKIP_ON_OTHER_PLATFORM();
+    if (!CanRunAsNobody()) {
+      GTEST_SKIP() << "setpriv is needed to run as another user";
+    }
+    Write("a.pas", "begin end.\r\n");
+    fs::create_directories(work / "home");
+    fs::permissions(work / "home", fs::perms::all);
+  }
+
+  // Runs as "nobody" with the home directory in `work`.
+  RunResult RunAtHome(const std::vector<std::string>& arguments, const std::string& configHome) {
+    return RunAsNobody(arguments, {"HOME=" + (work / "home"), "XDG_CONFIG_HOME=" + configHome});
+  }
+};
+
+TEST_F(ConfigurationHomeTest, DefaultFileIsWrittenAndReadThere_PosixOnly) {
+  const std::string ini = work / "home/.config/lexiform/lexiform.ini";
+  ASSERT_EQ(RunAtHome({"a.pas", "out"}, "").status, 0);
+  EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
+  EXPECT_EQ(Count(ReadBytes(ini), "\r\n"), 72u);
+  EXPECT_NE(Document().find("<title>Created with Lexiform</title>"), std::string::npos);
+
+  // The user's own file is read and kept; --help names it.
+  WriteBytes(ini, "[Header]\r\n0=<title>Mine</title>\r\n");
+  ASSERT_EQ(RunAtHome({"a.pas", "out"}, "").status, 0);
+  EXPECT_EQ(Document().rfind("<title>Mine</title>\r\n", 0), 0u) << Document();
+  EXPECT_EQ(ReadBytes(ini), "[Header]\r\n0=<title>Mine</title>\r\n");
+  const RunResult help = RunAtHome({"--help"}, "");
+  EXPECT_NE(help.out.find("\n  Configuration file: " + ini + "\n"), std::string::npos) << help.out;
+}
+
+TEST_F(ConfigurationHomeTest, XdgConfigHomeIsHonoured_PosixOnly) {
+  fs::create_directories(work / "xdg");
+  fs::permissions(work / "xdg", fs::perms::all);
+  ASSERT_EQ(RunAtHome({"a.pas", "out"}, work / "xdg").status, 0);
+  EXPECT_EQ(Count(ReadBytes(work / "xdg/lexiform/lexiform.ini"), "\r\n"), 72u);
+  EXPECT_FALSE(test::Exists(work / "home/.config"));
+  // A relative XDG_CONFIG_HOME is not taken: the default place serves.
+  ASSERT_EQ(RunAtHome({"a.pas", "out"}, "xdg").status, 0);
+  EXPECT_TRUE(test::Exists(work / "home/.config/lexiform/lexiform.ini"));
+}
+
+TEST_F(ConfigurationHomeTest, AFileBesideTheProgramWins_PosixOnly) {
+  WriteBytes(bin / "lexiform.ini", "[Header]\r\n0=<title>Beside</title>\r\n");
+  ASSERT_EQ(RunAtHome({"a.pas", "out"}, "").status, 0);
+  EXPECT_EQ(Document().rfind("<title>Beside</title>\r\n", 0), 0u) << Document();
+  EXPECT_FALSE(test::Exists(work / "home/.config"));
+  EXPECT_NE(RunAtHome({"-h"}, "").out.find("  Configuration file: " + (bin / "lexiform.ini")),
+            std::string::npos);
 }
 
 TEST_F(EndToEndTest, OutputInMissingDirectoryFailsWithStatusOne) {

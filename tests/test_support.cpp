@@ -576,7 +576,8 @@ bool ProgramTest::CanRunAsNobody() {
   return std::system("command -v setpriv >/dev/null 2>&1") == 0;
 }
 
-RunResult ProgramTest::RunAsNobody(const std::vector<std::string>& arguments) {
+RunResult ProgramTest::RunAsNobody(const std::vector<std::string>& arguments,
+                                   const std::vector<std::string>& environment) {
   for (const fs::path& path : {fs::path(work.Path()), fs::path(work / "tmp")}) {
     fs::permissions(path, fs::perms::all);
   }
@@ -586,7 +587,9 @@ RunResult ProgramTest::RunAsNobody(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
     command += " " + ShellQuote(argument);
   }
-  return RunShell(command, work.Path(), Environment());
+  std::vector<std::string> assignments = Environment();
+  assignments.insert(assignments.end(), environment.begin(), environment.end());
+  return RunShell(command, work.Path(), assignments);
 }
 
 } // namespace lexiform::test

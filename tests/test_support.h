@@ -137,8 +137,10 @@ protected:
   // Whether the program can be run as the unprivileged user "nobody" (POSIX, setpriv).
   static bool CanRunAsNobody();
   // Runs the program as "nobody" (the tests run as root, who may read anything): the
-  // scratch directories are opened to everyone first.
-  RunResult RunAsNobody(const std::vector<std::string>& arguments);
+  // scratch directories are opened to everyone first, the program's own directory
+  // only for reading. `environment` adds assignments to Environment().
+  RunResult RunAsNobody(const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& environment = {});
 
   ScratchDir bin;
   ScratchDir work;

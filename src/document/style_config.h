@@ -34,12 +34,29 @@ void SetDefaultStyles(TStyleConfig& config);
 // Name of the account the program runs under, at most 256 bytes; empty when unknown.
 std::string GetCurrentUserName();
 
-// Loads the configuration of a run from the INI file beside `programPath` (writing
-// the default file there first when none exists; a failure to write it is silent).
-// `outputFileName` goes into the built-in header.
-TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath);
+// See Note [where the configuration lives].
+//
+// The configuration file a run uses, settled and made when missing: the file beside
+// `programPath` (named after it, with ".ini") when it exists or the default file can be
+// written there; otherwise "lexiform/lexiform.ini" in `configHome` (the user's
+// configuration directory; empty for none), its directories made and the default
+// file written there when missing. Failures to write are silent. Empty when the
+// program's path is unknown.
+std::string SettleIniFile(const std::string& programPath, const std::string& configHome);
 
-// The same for the running program.
+// The file SettleIniFile would settle on, found without writing anything.
+std::string IniFileInUse(const std::string& programPath, const std::string& configHome);
+
+// The same two for the running program and the user's configuration directory.
+std::string SettleIniFile();
+std::string IniFileInUse();
+
+// Loads the configuration of a run from the INI file that SettleIniFile settles on.
+// `outputFileName` goes into the built-in header.
+TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath,
+                             const std::string& configHome);
+
+// The same for the running program and the user's configuration directory.
 TStyleConfig LoadStyleConfig(const std::string& outputFileName);
 
 } // namespace lexiform

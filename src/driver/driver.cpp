@@ -223,6 +223,7 @@ void OpenHomePage() {
 bool AnswerInformationRequest(const std::string& first) {
   if (IsHelpSwitch(first)) {
     ShowUsage();
+    ShowConfigurationFile(IniFileInUse());
     return true;
   }
   if (IsVersionSwitch(first)) {

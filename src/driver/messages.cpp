@@ -53,6 +53,15 @@ void ShowUsage() {
   FlushConsole();
 }
 
+void ShowConfigurationFile(const std::string& iniFileName) {
+  if (!platform::RuleNeedsLineEnd()) {
+    // The rule above ended without a line end: a log must not get both on one line.
+    WriteLine();
+  }
+  WriteLine("  Configuration file: " + (iniFileName.empty() ? "none" : iniFileName));
+  FlushConsole();
+}
+
 void ShowVersion() {
   WriteLine("lexiform " LEXIFORM_VERSION);
   FlushConsole();

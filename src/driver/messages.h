@@ -9,6 +9,9 @@ inline constexpr const char* kProgramTitle = "Lexiform";
 // The usage screen; also makes the program's base name the console title.
 void ShowUsage();
 
+// The line that follows the usage screen for "--help": the configuration file in use.
+void ShowConfigurationFile(const std::string& iniFileName);
+
 // The one line of "--version": "lexiform" and the version the build declares.
 void ShowVersion();
 

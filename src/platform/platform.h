@@ -71,6 +71,11 @@ bool SlashStartsSwitches();
 // Returns false when no opener could be started.
 bool OpenUrl(const std::string& url);
 
+// The directory for the user's configuration files: on POSIX $XDG_CONFIG_HOME when it
+// is an absolute path, else ~/.config; empty on Windows, where the configuration
+// lives beside the program alone, and when there is no home directory.
+std::string UserConfigHome();
+
 // Name of the account the program runs under; empty when there is none.
 std::string UserName();
 
@@ -89,6 +94,13 @@ char PathSeparator();
 bool EndsDirectoryPart(char c);
 
 std::string CurrentDirectory();
+
+// Whether the program may create files in `directory`.
+bool CanWriteInDirectory(const std::string& directory);
+
+// Creates `directory` and the directories above it that are missing. Returns whether
+// it exists as a directory afterwards.
+bool CreateDirectories(const std::string& directory);
 
 // The platform's directory for temporary files, as the platform gives it (it may end
 // in a separator); empty when the platform names none.

@@ -145,6 +145,20 @@ bool OpenUrl(const std::string& url) {
   return started;
 }
 
+std::string UserConfigHome() {
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  if (configHome && configHome[0] == '/') {
+    return configHome;
+  }
+  std::string home;
+  if (const char* fromEnvironment = std::getenv("HOME"); fromEnvironment && *fromEnvironment) {
+    home = fromEnvironment;
+  } else if (const struct passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_dir) {
+    home = entry->pw_dir;
+  }
+  return home.empty() ? std::string() : home + "/.config";
+}
+
 std::string UserName() {
   const struct passwd* entry = ::getpwuid(::geteuid());
   return (entry && entry->pw_name) ? std::string(entry->pw_name) : std::string();
@@ -178,6 +192,20 @@ std::string CurrentDirectory() {
     buffer.resize(buffer.size() * 2);
   }
   return buffer.data();
+}
+
+bool CanWriteInDirectory(const std::string& directory) {
+  return ::access(directory.empty() ? "." : directory.c_str(), W_OK | X_OK) == 0;
+}
+
+bool CreateDirectories(const std::string& directory) {
+  // Each level from the top down; one that exists already is fine.
+  for (std::size_t slash = directory.find('/', 1); slash != std::string::npos;
+       slash = directory.find('/', slash + 1)) {
+    ::mkdir(directory.substr(0, slash).c_str(), 0777);
+  }
+  ::mkdir(directory.c_str(), 0777);
+  return IsDirectoryPath(directory);
 }
 
 std::string TempPath() {

@@ -172,6 +172,10 @@ bool OpenUrl(const std::string& url) {
   return result > 32;
 }
 
+std::string UserConfigHome() {
+  return {};
+}
+
 std::string UserName() {
   // Not checked: on failure the cleared buffer gives the empty name.
   char buffer[256] = {};
@@ -204,6 +208,22 @@ std::string CurrentDirectory() {
   const std::string directory = FetchText(
       MAX_PATH, [](char* buffer, DWORD size) { return ::GetCurrentDirectoryA(size, buffer); });
   return directory.empty() ? std::string(".") : directory;
+}
+
+bool CanWriteInDirectory(const std::string& directory) {
+  const DWORD attributes = ::GetFileAttributesA(directory.empty() ? "." : directory.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CreateDirectories(const std::string& directory) {
+  for (std::size_t at = 0; at < directory.size(); ++at) {
+    if ((directory[at] == '\\' || directory[at] == '/') && at > 0 && directory[at - 1] != ':') {
+      ::CreateDirectoryA(directory.substr(0, at).c_str(), nullptr);
+    }
+  }
+  ::CreateDirectoryA(directory.c_str(), nullptr);
+  const DWORD attributes = ::GetFileAttributesA(directory.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::string TempPath() {
