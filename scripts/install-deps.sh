@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test Lexiform.
 # Idempotent: packages already present are not touched, apt runs only when needed.
-#   scripts/install-deps.sh            build and native test tools
+#   scripts/install-deps.sh            build and native test tools, and the packaging tools
 #   scripts/install-deps.sh --windows  also the mingw-w64 cross compiler and Wine
+#   scripts/install-deps.sh --program  only what building the program needs
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev)
-if [[ "${1:-}" == "--windows" ]]; then
+packages=(cmake ninja-build g++)
+case "${1:-}" in
+--program) ;;
+--windows)
+  packages+=(clang clang-format libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev)
   packages+=(g++-mingw-w64-i686 wine wine32:i386)
-fi
+  ;;
+*) packages+=(clang clang-format libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev) ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

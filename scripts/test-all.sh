@@ -3,7 +3,7 @@
 # whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then every
 # fuzz target for a minute, and last the 32-bit Windows program (mingw-w64) with its
 # tests under Wine, whose documents and console text are then compared with those of
-# the Linux program.
+# the Linux program. The packages (.deb and .zip) are made and checked at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,3 +36,6 @@ echo "Wine ready after $((SECONDS - start)) s"
 cmake --workflow --preset mingw32
 scripts/compare-platforms.sh build/ci/lexiform build/mingw32/lexiform.exe
 echo "Windows stage took $((SECONDS - start)) s"
+
+echo "=== packages"
+scripts/test-package.sh build/ci build/mingw32
