@@ -17,6 +17,16 @@ enum class TColor : std::uint8_t {
 // attribute starts at light grey on black whatever the console really shows.
 void InitConsole();
 
+// Gives the console back the colours it had before InitConsole, when it goes out of
+// scope: one per run of the program.
+class TConsoleSession {
+public:
+  TConsoleSession() = default;
+  ~TConsoleSession();
+  TConsoleSession(const TConsoleSession&) = delete;
+  TConsoleSession& operator=(const TConsoleSession&) = delete;
+};
+
 // Makes `color` the foreground of all text written after it. Text written before is
 // flushed first, so a colour covers exactly what follows.
 void SetTextColor(TColor color);

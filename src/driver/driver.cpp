@@ -97,6 +97,7 @@ TStringList CollectRecursively(const std::string& argument, std::int32_t depth) 
       searchDir = platform::CurrentDirectory();
       searchMask = entry;
     }
+    searchDir = platform::ResolveSearchDirectory(searchDir);
     TStringList searchResults;
     CollectFiles(searchMask, searchDir, searchResults, depth);
     collectedFiles.insert(collectedFiles.end(), std::make_move_iterator(searchResults.begin()),
@@ -278,6 +279,7 @@ void ReportFatalError(const char* kind, const char* message) {
 int RunProgram(int argc, char* argv[]) {
   try {
     InitConsole();
+    const TConsoleSession consoleSession;
     platform::PrepareProcess();
     TRunState state;
     state.StartTime = Clock::now();

@@ -11,7 +11,7 @@ bool IsDotName(const std::string& name) {
 }
 
 bool HasWildcard(const std::string& piece) {
-  return piece.find_first_of("*?") != std::string::npos;
+  return piece.find_first_of("*?", platform::VerbatimPrefixLength(piece)) != std::string::npos;
 }
 
 // A directory joined to a name the way the walk does it: always one separator, so

@@ -22,10 +22,19 @@ public:
 // ---------------------------------------------------------------------------------
 // Console
 
-// Puts standard output into binary mode (we write the line ends ourselves), switches file
-// names to the console code page where the platform has one, and drops keys typed
-// ahead at a console. Safe to call when there is no console.
+// Puts standard output into binary mode (we write the line ends ourselves), remembers
+// the console's colours for RestoreConsole, and drops keys typed ahead at a console.
+// Safe to call when there is no console.
 void PrepareConsole();
+
+// Gives the console back the colours it had when PrepareConsole ran.
+void RestoreConsole();
+
+// `text`, in the code page of the program's file names and documents (ANSI on
+// Windows), as the console shows it: converted to the console's own (OEM) code page
+// when standard output is a Windows console; unchanged for a pipe or a file, and on
+// POSIX.
+std::string ToConsoleCodePage(const std::string& text);
 
 bool StdoutIsTerminal();
 
@@ -94,6 +103,15 @@ char PathSeparator();
 bool EndsDirectoryPart(char c);
 
 std::string CurrentDirectory();
+
+// A directory to search, as the platform resolves it: a drive letter alone ("C:")
+// names that drive's current folder, which comes back as a full path ("C:\work").
+// Anything else, and everything on POSIX, comes back unchanged.
+std::string ResolveSearchDirectory(const std::string& directory);
+
+// The length of a prefix that hands a path to the system as it stands ("\\?\" and
+// "\\.\" on Windows), whose "?" is no wildcard; 0 for other paths and on POSIX.
+std::size_t VerbatimPrefixLength(const std::string& path);
 
 // Whether the program may create files in `directory`.
 bool CanWriteInDirectory(const std::string& directory);

@@ -50,6 +50,14 @@ void PrepareConsole() {
   // input belongs to the shell.
 }
 
+void RestoreConsole() {
+  // Every coloured piece already ends with the terminal's own colour.
+}
+
+std::string ToConsoleCodePage(const std::string& text) {
+  return text;
+}
+
 bool StdoutIsTerminal() {
   return ::isatty(STDOUT_FILENO) == 1;
 }
@@ -192,6 +200,14 @@ std::string CurrentDirectory() {
     buffer.resize(buffer.size() * 2);
   }
   return buffer.data();
+}
+
+std::string ResolveSearchDirectory(const std::string& directory) {
+  return directory;
+}
+
+std::size_t VerbatimPrefixLength(const std::string& /*path*/) {
+  return 0;
 }
 
 bool CanWriteInDirectory(const std::string& directory) {

@@ -14,6 +14,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -98,17 +99,55 @@ std::string LocaleText(LCTYPE item) {
 // ---------------------------------------------------------------------------------
 // Console
 
+namespace {
+// The console's colours when the program started; none when standard output is no
+// console.
+WORD startAttributes = 0;
+bool haveStartAttributes = false;
+} // namespace
+
 void PrepareConsole() {
   // Binary mode: text mode would turn every LF we write into CR LF, and we write the
   // CR LF line ends ourselves.
   std::fflush(stdout);
   ::_setmode(::_fileno(stdout), _O_BINARY);
-  // File names typed at the console arrive in its (OEM) code page.
-  ::SetFileApisToOEM();
+  // The file functions stay in the ANSI code page, the one the command line arrives in:
+  // see ToConsoleCodePage for the console's side.
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  haveStartAttributes = ::GetConsoleScreenBufferInfo(StdOutput(), &info) != 0;
+  startAttributes = info.wAttributes;
   const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
   if (IsConsole(input)) {
     ::FlushConsoleInputBuffer(input);
   }
+}
+
+void RestoreConsole() {
+  if (haveStartAttributes) {
+    std::fflush(stdout);
+    ::SetConsoleTextAttribute(StdOutput(), startAttributes);
+  }
+}
+
+std::string ToConsoleCodePage(const std::string& text) {
+  const UINT consolePage = StdoutIsTerminal() ? ::GetConsoleOutputCP() : 0;
+  const bool plainAscii = std::all_of(text.begin(), text.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (consolePage == 0 || consolePage == ::GetACP() || plainAscii) {
+    return text;
+  }
+  // ANSI to UTF-16 to the console's page; a character the console page lacks becomes
+  // the page's default character.
+  const int size = static_cast<int>(text.size());
+  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wideLength);
+  const int length =
+      ::WideCharToMultiByte(consolePage, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string converted(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(consolePage, 0, wide.data(), wideLength, converted.data(), length, nullptr,
+                        nullptr);
+  return converted;
 }
 
 bool StdoutIsTerminal() {
@@ -208,6 +247,24 @@ std::string CurrentDirectory() {
   const std::string directory = FetchText(
       MAX_PATH, [](char* buffer, DWORD size) { return ::GetCurrentDirectoryA(size, buffer); });
   return directory.empty() ? std::string(".") : directory;
+}
+
+std::string ResolveSearchDirectory(const std::string& directory) {
+  const bool bareDrive = directory.size() == 2 && directory[1] == ':' &&
+                         std::isalpha(static_cast<unsigned char>(directory[0]));
+  if (!bareDrive) {
+    return directory;
+  }
+  const std::string full = FetchText(MAX_PATH, [&directory](char* buffer, DWORD size) {
+    return ::GetFullPathNameA(directory.c_str(), size, buffer, nullptr);
+  });
+  return full.empty() ? directory : full;
+}
+
+std::size_t VerbatimPrefixLength(const std::string& path) {
+  const bool verbatim = path.size() >= 4 && path[0] == '\\' && path[1] == '\\' &&
+                        (path[2] == '?' || path[2] == '.') && path[3] == '\\';
+  return verbatim ? 4 : 0;
 }
 
 bool CanWriteInDirectory(const std::string& directory) {
