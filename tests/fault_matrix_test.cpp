@@ -254,6 +254,9 @@ TEST_F(FaultMatrixTest, UnreadableDirectoryDuringSub_PosixOnly) {
   const auto lines = SplitConsoleLines(result.out);
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[1], "     Processing 2 files ...");
+  // What lies below the locked directory is left out, and said so, once.
+  EXPECT_EQ(lines[2], "  Could not search: src/locked");
+  EXPECT_EQ(Count(result.out, "Could not search"), 1u);
   EXPECT_EQ(Count(result.out, "  1: src/a.pas ("), 1u);
   EXPECT_EQ(Count(result.out, "  2: src/z/z.pas ("), 1u);
   EXPECT_EQ(result.out.find("hidden"), std::string::npos);

@@ -300,6 +300,63 @@ TEST_F(Win32EndToEndTest, VerbatimPrefixIsNoWildcard) {
   EXPECT_TRUE(Contains(Document(), "<a name=\"File_1\"></a>"));
 }
 
+// A chain of directories whose path passes 260 characters, with one file at its end,
+// made and removed through the wide functions that take "\\\\?\\" paths of any length.
+class LongPathTree {
+public:
+  // `relative`: a directory under `root` (ASCII) from which the chain descends.
+  LongPathTree(const std::string& root, const std::string& relative) {
+    std::wstring wide = L"\\\\?\\" + Widen(root + "\\" + relative);
+    std::string path = relative;
+    while (path.size() < 300) {
+      path += "\\" + std::string(40, 'd');
+      wide += L"\\" + std::wstring(40, L'd');
+      directories_.push_back(wide);
+      ::CreateDirectoryW(wide.c_str(), nullptr);
+    }
+    file_ = wide + L"\\deep.pas";
+    const HANDLE file = ::CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    made_ = file != INVALID_HANDLE_VALUE;
+    if (made_) {
+      DWORD written = 0;
+      ::WriteFile(file, "x\r\n", 3, &written, nullptr);
+      ::CloseHandle(file);
+    }
+  }
+  ~LongPathTree() {
+    ::DeleteFileW(file_.c_str());
+    for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) {
+      ::RemoveDirectoryW(it->c_str());
+    }
+  }
+  LongPathTree(const LongPathTree&) = delete;
+  LongPathTree& operator=(const LongPathTree&) = delete;
+
+  bool IsMade() const { return made_; }
+
+private:
+  static std::wstring Widen(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
+  std::vector<std::wstring> directories_;
+  std::wstring file_;
+  bool made_ = false;
+};
+
+// Where the system cannot search a long path, the walk says so: a file there is
+// either found or its directory reported, never dropped without a word.
+TEST_F(Win32EndToEndTest, FilesUnderLongPathsAreFoundOrTheirDirectoryReported) {
+  Touch("deep/a.pas");
+  const LongPathTree tree(work.Path(), "deep");
+  ASSERT_TRUE(tree.IsMade());
+  const RunResult result = Run({"deep\\*.pas", "out", "-sub"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(Contains(result.out, "  1: deep\\a.pas ( 3 bytes)"));
+  EXPECT_TRUE(Contains(result.out, "\\deep.pas ( 3 bytes)") ||
+              Contains(result.out, "  Could not search: deep\\" + std::string(40, 'd')))
+      << result.out;
+}
+
 // The program declares in its manifest that it may use paths beyond 260 characters.
 TEST_F(Win32EndToEndTest, ManifestDeclaresLongPathAwareness) {
   const HMODULE module = ::LoadLibraryExA(

@@ -81,6 +81,7 @@ int FinishRun(const TRunState& state) {
 TStringList CollectRecursively(const std::string& argument, std::int32_t depth) {
   WriteLine("     Please wait ...");
   TStringList collectedFiles;
+  TStringList unsearchable;
   std::size_t start = 0;
   for (;;) {
     const std::size_t comma = argument.find(',', start);
@@ -99,7 +100,7 @@ TStringList CollectRecursively(const std::string& argument, std::int32_t depth) 
     }
     searchDir = platform::ResolveSearchDirectory(searchDir);
     TStringList searchResults;
-    CollectFiles(searchMask, searchDir, searchResults, depth);
+    CollectFiles(searchMask, searchDir, searchResults, depth, &unsearchable);
     collectedFiles.insert(collectedFiles.end(), std::make_move_iterator(searchResults.begin()),
                           std::make_move_iterator(searchResults.end()));
 
@@ -109,6 +110,10 @@ TStringList CollectRecursively(const std::string& argument, std::int32_t depth) 
     start = comma + 1;
   }
   WriteLine("     Processing " + std::to_string(collectedFiles.size()) + " files ...");
+  // What lies below such a directory is left out: say so rather than drop it silently.
+  for (const std::string& directory : unsearchable) {
+    WriteColoredLine(TColor::LightRed, "  Could not search: " + directory);
+  }
   return collectedFiles;
 }
 

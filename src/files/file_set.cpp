@@ -20,6 +20,20 @@ std::string InDirectory(const std::string& directory, const std::string& name) {
   return directory + platform::PathSeparator() + name;
 }
 
+// The entries `pattern` finds; `directory` is noted in `unsearchable` (when given, and
+// once) when it exists but cannot be read.
+std::vector<platform::DirEntry> FindEntriesNoting(const std::string& pattern,
+                                                  const std::string& directory,
+                                                  TStringList* unsearchable) {
+  platform::SearchOutcome outcome = platform::SearchOutcome::Searched;
+  std::vector<platform::DirEntry> entries = platform::FindEntries(pattern, outcome);
+  if (outcome == platform::SearchOutcome::Failed && unsearchable &&
+      std::find(unsearchable->begin(), unsearchable->end(), directory) == unsearchable->end()) {
+    unsearchable->push_back(directory);
+  }
+  return entries;
+}
+
 void HandlePiece(const std::string& piece, TStringList& fileList) {
   if (HasWildcard(piece)) {
     AddMatchingFiles(piece, fileList);
@@ -67,9 +81,10 @@ bool IsSubdirectory(const platform::DirEntry& entry) {
   return entry.isDirectory && !entry.isLink && !IsDotName(entry.name);
 }
 
-TStringList ListSubdirectories(const std::string& directory) {
+TStringList ListSubdirectories(const std::string& directory, TStringList* unsearchable) {
   TStringList subdirectories;
-  for (const platform::DirEntry& entry : platform::FindEntries(InDirectory(directory, "*"))) {
+  for (const platform::DirEntry& entry :
+       FindEntriesNoting(InDirectory(directory, "*"), directory, unsearchable)) {
     if (IsSubdirectory(entry)) {
       subdirectories.push_back(InDirectory(directory, entry.name));
     }
@@ -77,9 +92,11 @@ TStringList ListSubdirectories(const std::string& directory) {
   return subdirectories;
 }
 
-TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory) {
+TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory,
+                                 TStringList* unsearchable) {
   TStringList files;
-  for (const platform::DirEntry& entry : platform::FindEntries(InDirectory(directory, mask))) {
+  for (const platform::DirEntry& entry :
+       FindEntriesNoting(InDirectory(directory, mask), directory, unsearchable)) {
     if (IsPlainFile(entry)) {
       files.push_back(InDirectory(directory, entry.name));
     }
@@ -88,7 +105,7 @@ TStringList FindFilesInDirectory(const std::string& mask, const std::string& dir
 }
 
 void CollectFiles(const std::string& mask, const std::string& startDirectory, TStringList& result,
-                  std::int32_t depth) {
+                  std::int32_t depth, TStringList* unsearchable) {
   std::string start = startDirectory;
   if (!start.empty() && platform::EndsDirectoryPart(start.back()) && start.back() != ':') {
     start.pop_back();
@@ -97,7 +114,7 @@ void CollectFiles(const std::string& mask, const std::string& startDirectory, TS
   TStringList directories{start};
   TStringList currentLevel;
   if (depth > 0) {
-    currentLevel = ListSubdirectories(start);
+    currentLevel = ListSubdirectories(start, unsearchable);
     directories.insert(directories.end(), currentLevel.begin(), currentLevel.end());
   }
   // Level by level with lists, never through the call stack: the depth alone bounds
@@ -105,7 +122,7 @@ void CollectFiles(const std::string& mask, const std::string& startDirectory, TS
   for (std::int32_t level = 1; level < depth && !currentLevel.empty(); ++level) {
     TStringList nextLevel;
     for (const std::string& directory : currentLevel) {
-      TStringList below = ListSubdirectories(directory);
+      TStringList below = ListSubdirectories(directory, unsearchable);
       directories.insert(directories.end(), below.begin(), below.end());
       nextLevel.insert(nextLevel.end(), std::make_move_iterator(below.begin()),
                        std::make_move_iterator(below.end()));
@@ -117,7 +134,7 @@ void CollectFiles(const std::string& mask, const std::string& startDirectory, TS
     return platform::ComparePathsNoCase(a, b) < 0;
   });
   for (const std::string& directory : directories) {
-    TStringList files = FindFilesInDirectory(mask, directory);
+    TStringList files = FindFilesInDirectory(mask, directory, unsearchable);
     result.insert(result.end(), std::make_move_iterator(files.begin()),
                   std::make_move_iterator(files.end()));
   }

@@ -30,16 +30,21 @@ bool IsPlainFile(const platform::DirEntry& entry);
 bool IsSubdirectory(const platform::DirEntry& entry);
 
 // The immediate subdirectories of `directory`, each as directory + separator + name.
-TStringList ListSubdirectories(const std::string& directory);
+// A directory that exists but cannot be read is appended to `unsearchable`, when given.
+TStringList ListSubdirectories(const std::string& directory, TStringList* unsearchable = nullptr);
 
 // The files of `directory` that match `mask`, each as directory + separator + name.
-TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory);
+// A directory that exists but cannot be read is appended to `unsearchable`, when given.
+TStringList FindFilesInDirectory(const std::string& mask, const std::string& directory,
+                                 TStringList* unsearchable = nullptr);
 
 // Appends to `result` the files matching `mask` in `startDirectory` and in its
 // subdirectories down to `depth` levels (0 or less: the start directory alone). All
 // directories are gathered level by level first, then sorted case-insensitively by
-// their full text, then searched for files.
+// their full text, then searched for files. The directories of the walk that exist
+// but cannot be read (no access, a path too long) are appended to `unsearchable`, once
+// each, when it is given: they are the caller's to report.
 void CollectFiles(const std::string& mask, const std::string& startDirectory, TStringList& result,
-                  std::int32_t depth);
+                  std::int32_t depth, TStringList* unsearchable = nullptr);
 
 } // namespace lexiform

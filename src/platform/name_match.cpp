@@ -31,6 +31,11 @@ bool MatchesWildcard(const std::string& mask, const std::string& name) {
   return m == mask.size();
 }
 
+std::vector<DirEntry> FindEntries(const std::string& pattern) {
+  SearchOutcome ignored = SearchOutcome::Searched;
+  return FindEntries(pattern, ignored);
+}
+
 namespace {
 
 // Letters folded to upper case, as NTFS orders the names of a directory: "_" and the

@@ -133,9 +133,20 @@ struct DirEntry {
   bool isLink = false;      // a symbolic link or other reparse point
 };
 
+// How a directory search went.
+enum class SearchOutcome {
+  Searched, // the directory was read; its entries may match nothing
+  Missing,  // there is no such directory
+  Failed,   // it exists, or may, but could not be read: no access, a path too long
+};
+
 // The entries of the directory named by the directory part of `pattern` whose names
 // match its name part ("*" any run, "?" any one character), in the platform's order.
-// "." and ".." may be among them. Empty when the directory cannot be searched.
+// "." and ".." may be among them. Empty when the directory cannot be searched;
+// `outcome` tells why.
+std::vector<DirEntry> FindEntries(const std::string& pattern, SearchOutcome& outcome);
+
+// The same when the reason does not matter.
 std::vector<DirEntry> FindEntries(const std::string& pattern);
 
 // ---------------------------------------------------------------------------------

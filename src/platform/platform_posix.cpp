@@ -280,7 +280,7 @@ void ClassifyEntry(const dirent& item, const std::string& fullPath, DirEntry& en
 
 } // namespace
 
-std::vector<DirEntry> FindEntries(const std::string& pattern) {
+std::vector<DirEntry> FindEntries(const std::string& pattern, SearchOutcome& outcome) {
   const std::size_t slash = pattern.find_last_of('/');
   const std::string directory =
       slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
@@ -289,8 +289,11 @@ std::vector<DirEntry> FindEntries(const std::string& pattern) {
   std::vector<DirEntry> entries;
   DirectoryHandle handle(directory);
   if (!handle.get()) {
+    outcome =
+        (errno == ENOENT || errno == ENOTDIR) ? SearchOutcome::Missing : SearchOutcome::Failed;
     return entries;
   }
+  outcome = SearchOutcome::Searched;
   const std::string prefix = directory.empty() ? std::string("./") : directory;
   while (const dirent* item = ::readdir(handle.get())) {
     std::string name = item->d_name;

@@ -296,6 +296,24 @@ std::string TempPath() {
 
 namespace {
 
+// Why FindFirstFileA found nothing: no match in a directory that was read, no such
+// directory, or a directory that could not be read (no access, a path too long).
+SearchOutcome SearchOutcomeOf(DWORD error) {
+  switch (error) {
+  case ERROR_FILE_NOT_FOUND:
+  case ERROR_NO_MORE_FILES:
+    return SearchOutcome::Searched;
+  case ERROR_PATH_NOT_FOUND:
+  case ERROR_INVALID_NAME:
+  case ERROR_DIRECTORY:
+  case ERROR_NOT_READY:
+  case ERROR_BAD_NETPATH:
+    return SearchOutcome::Missing;
+  default:
+    return SearchOutcome::Failed;
+  }
+}
+
 class FindHandle {
 public:
   FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
@@ -317,15 +335,17 @@ private:
 
 } // namespace
 
-std::vector<DirEntry> FindEntries(const std::string& pattern) {
+std::vector<DirEntry> FindEntries(const std::string& pattern, SearchOutcome& outcome) {
   // The system matches the pattern and gives the order (name order on NTFS); both are
   // what users of this platform expect, so neither is redone here.
   std::vector<DirEntry> entries;
   WIN32_FIND_DATAA data{};
   FindHandle search(pattern, data);
   if (!search.IsOpen()) {
+    outcome = SearchOutcomeOf(::GetLastError());
     return entries;
   }
+  outcome = SearchOutcome::Searched;
   do {
     DirEntry entry;
     entry.name = std::string(data.cFileName, strnlen(data.cFileName, sizeof data.cFileName));
