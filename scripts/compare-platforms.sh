@@ -23,7 +23,8 @@ trap 'rm -rf "$scratch"' EXIT
 
 # The tree: every token kind, "<", ">" and "&" where they must and must not become
 # entities, backslashes in the source text, LF, CR LF and lone CR line ends, bytes
-# above 127, a Ctrl-Z, an empty file and a file of some size.
+# above 127, a Ctrl-Z, an empty file and a file of some size; beside it names whose
+# order depends on the case folding.
 make_tree() {
   local root=$1
   mkdir -p "$root/src/lib/deep" "$root/src/util"
@@ -62,6 +63,13 @@ make_tree() {
   printf '%b' 'begin\r\n  x := 1;\x1a skipped\r\n  y := 2;\r\n\x1aend.\r\n' \
     >"$root/src/lib/deep/ctrlz.pas"
   : >"$root/src/empty.pas"
+  # Names that tell the two case foldings apart: folded to upper case (as NTFS orders
+  # them) "[" and "_" sort after the letters, folded to lower case before them.
+  mkdir -p "$root/order/a_b" "$root/order/ab"
+  local name
+  for name in a_b.pas ab.pas aZ.pas 'a[.pas' a_b/x.pas ab/x.pas; do
+    printf 'unit %s;\r\n' "${name%%.*}" >"$root/order/$name"
+  done
   for _ in $(seq 300); do cat "$root/src/a.pas"; done >"$root/src/util/big.pas"
 }
 
@@ -110,13 +118,19 @@ compare() {
   [[ $(cat "$linux/status") == 0 ]] || fail "$label: Linux program ended with $(cat "$linux/status")"
   [[ $(cat "$windows/status") == 0 ]] || fail "$label: Windows program ended with $(cat "$windows/status")"
 
-  # Console: one text, but for the separators, the time and ".exe" (which Wine's
-  # launcher puts between quotes in the command line). Absolute paths name each
-  # program's own copy of the tree: the Linux path, or Wine's Z: for it.
+  # Console: one text, but for the separators, the time, ".exe" (which Wine's launcher
+  # puts between quotes in the command line) and the line ends: CR LF on Windows, LF
+  # on Linux, where the rule of 80 "-" also ends its own line (the Windows console
+  # wraps after it). Absolute paths name each program's own copy of the tree: the
+  # Linux path, or Wine's Z: for it. awk ends the last line, which on Windows is the
+  # usage screen's closing rule without a line end.
   normalise_console() {
-    sed -e 's/\\/\//g' -e "s|Z:$2|WORK|g; s|$2|WORK|g" -e 's/lexiform\.exe"\{0,1\}/lexiform/g' \
-      -e 's/Execution time: [0-9]*[^0-9][0-9][0-9][^0-9][0-9][0-9]/Execution time: T/' "$1"
+    sed -e 's/\r$//' -e 's/^\(-\{80\}\)\(..*\)$/\1\n\2/' -e 's/\\/\//g' \
+      -e "s|Z:$2|WORK|g; s|$2|WORK|g" -e 's/lexiform\.exe"\{0,1\}/lexiform/g' \
+      -e 's/Execution time: [0-9]*[^0-9][0-9][0-9][^0-9][0-9][0-9]/Execution time: T/' "$1" |
+      awk 1
   }
+  ! grep -q $'\r' "$linux/console" || fail "$label: the Linux console text holds a CR"
   if ! cmp -s <(normalise_console "$linux/console" "$linux") \
     <(normalise_console "$windows/console" "$windows"); then
     fail "$label: console text differs"
@@ -159,6 +173,8 @@ compare wildcard 'src/*.pas,src/lib/*.dpr' doc.htm -- 'src\*.pas,src\lib\*.dpr' 
 compare recursive 'src/*.pas' doc -sub -- 'src\*.pas' doc -sub
 # A bare mask with -sub searches the current directory, named by its absolute path.
 compare absolute 'a.pas,big.pas' doc -sub 2 -- 'a.pas,big.pas' doc -sub 2
+compare order 'order/*.pas' doc -- 'order\*.pas' doc
+compare order-sub 'order/*.pas' doc -sub -- 'order\*.pas' doc -sub
 compare nothing 'src/*.none' doc -- 'src\*.none' doc
 compare usage --
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test Lexiform.
 # Idempotent: packages already present are not touched, apt runs only when needed.
-#   scripts/install-deps.sh            build and native test tools
+#   scripts/install-deps.sh            build and native test tools, and the packaging tools
 #   scripts/install-deps.sh --windows  also the mingw-w64 cross compiler and Wine
+#   scripts/install-deps.sh --program  only what building the program needs
 #   scripts/install-deps.sh --html5    also the HTML5 checkers (html5lib, the Nu HTML
 #                                      Checker with a Java runtime) and headless Chromium
 # The flags may be combined. The Nu HTML Checker comes from npm into build/tools, inside
@@ -11,10 +12,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake ninja-build g++)
+testing=(clang clang-format libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev)
 want_html5=no
+[[ "${1:-}" == "--program" ]] || packages+=("${testing[@]}")
 for flag in "$@"; do
   case "$flag" in
+  --program) ;;
   --windows)
     # The 32-bit program is built everywhere; where the machine cannot run 32-bit
     # code, its tests run on the 64-bit build under the 64-bit Wine.

@@ -4,7 +4,7 @@
 # ThreadSanitizer, then every
 # fuzz target for a minute, and last the 32-bit Windows program (mingw-w64) with its
 # tests under Wine, whose documents and console text are then compared with those of
-# the Linux program.
+# the Linux program. The packages (.deb and .zip) are made and checked at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,3 +49,6 @@ else
   WINE=/usr/lib/wine/wine64 scripts/compare-platforms.sh build/ci/lexiform build/mingw64/lexiform.exe
 fi
 echo "Windows stage took $((SECONDS - start)) s"
+
+echo "=== packages"
+scripts/test-package.sh build/ci build/mingw32

@@ -16,6 +16,9 @@
 namespace lexiform {
 namespace {
 
+// No user configuration directory: the file beside the program alone.
+const std::string kNoConfigHome;
+
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
@@ -133,7 +136,7 @@ TEST(DocumentWriterTest, ConvertedFragmentBecomesACompleteDocument) {
   const std::string source = dir / "unit1.pas";
   test::WriteBytes(source, "{ a<b & c }\r'&lt;'\r\n");
   const std::string out = dir / "unit1.html";
-  const TStyleConfig config = LoadStyleConfig(out, dir / "lexiform");
+  const TStyleConfig config = LoadStyleConfig(out, dir / "lexiform", kNoConfigHome);
   const std::string fragment = "<pre>\r\n<code><font color=navy><i>{ a&lt;" + m +
                                "b &amp; c }</font></i>\r<font color=blue>'&lt;'</font>\n"
                                "</code>\r\n</pre>\r\n";

@@ -24,12 +24,28 @@ TEST(WildcardTest, ManyStarsStayFast) {
   EXPECT_FALSE(MatchesWildcard(std::string(50, '*') + "b", name));
 }
 
-TEST(CompareNoCaseTest, FoldsAsciiLettersThenBytes) {
+TEST(CompareNoCaseTest, FoldsAsciiLettersToUpperCaseThenBytes) {
   EXPECT_LT(CompareNoCase("Alpha", "beta"), 0);
   EXPECT_GT(CompareNoCase("b", "A"), 0);
   EXPECT_LT(CompareNoCase("ABC", "abc"), 0); // tie broken by byte order
   EXPECT_EQ(CompareNoCase("same", "same"), 0);
   EXPECT_LT(CompareNoCase("src", "src/lib"), 0);
+  // The bytes between "Z" and "a" sort after every letter, as on NTFS.
+  EXPECT_LT(CompareNoCase("ab.pas", "a_b.pas"), 0);
+  EXPECT_LT(CompareNoCase("aZ.pas", "a[.pas"), 0);
+  EXPECT_LT(CompareNoCase("a[.pas", "a_b.pas"), 0);
+  EXPECT_LT(CompareNoCase("a.pas", "ab.pas"), 0);
+}
+
+TEST(CompareNoCaseTest, PathsKeepEachSubtreeBehindItsDirectory) {
+  const std::string lib = "src" + std::string(1, PathSeparator()) + "lib";
+  EXPECT_LT(ComparePathsNoCase("src", lib), 0);
+  // Whatever the sibling's bytes (below "/", digits, letters, between "Z" and "a"), the
+  // subtree of "src" comes before it.
+  for (const std::string sibling : {"src-x", "src1", "srcA", "src_x", "srcz"}) {
+    EXPECT_LT(ComparePathsNoCase(lib, sibling), 0) << sibling;
+  }
+  EXPECT_LT(ComparePathsNoCase("a/ab", "a/a_b"), 0);
 }
 
 TEST(PlatformFileTest, WritesTruncatesReadsAndRefusesMissingFiles) {

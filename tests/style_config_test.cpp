@@ -10,6 +10,9 @@
 namespace lexiform {
 namespace {
 
+// No user configuration directory: the file beside the program alone.
+const std::string kNoConfigHome;
+
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
@@ -186,7 +189,7 @@ TEST(DefaultIniTextTest, ExactBytes) {
 
 TEST(StyleConfigTest, FirstRunWritesTheDefaultFileAndUsesIt) {
   test::ScratchDir dir;
-  const TStyleConfig config = LoadStyleConfig("out.html", dir / "tool.bin");
+  const TStyleConfig config = LoadStyleConfig("out.html", dir / "tool.bin", kNoConfigHome);
   EXPECT_EQ(config.IniFileName, dir / "tool.ini");
   EXPECT_EQ(test::ReadBytes(dir / "tool.ini"), kExpectedIni);
   EXPECT_EQ(config.HeaderText, JoinCrLf(kFileHeader));
@@ -201,7 +204,7 @@ TEST(StyleConfigTest, FirstRunWritesTheDefaultFileAndUsesIt) {
   EXPECT_EQ(config.Html5StyleSheet, "");
 
   // A program without an extension gets ".ini" appended; a second run reads the file.
-  const TStyleConfig again = LoadStyleConfig("out.html", dir / "lexiform");
+  const TStyleConfig again = LoadStyleConfig("out.html", dir / "lexiform", kNoConfigHome);
   EXPECT_EQ(again.IniFileName, dir / "lexiform.ini");
   EXPECT_EQ(again.HeaderText, config.HeaderText);
 }
@@ -209,7 +212,7 @@ TEST(StyleConfigTest, FirstRunWritesTheDefaultFileAndUsesIt) {
 // A run whose configuration file cannot be written beside `program`.
 void ExpectBuiltInValuesWhenUnwritable(const std::string& program) {
   TStyleConfig config;
-  ASSERT_NO_THROW(config = LoadStyleConfig("docs/<x>\".html", program));
+  ASSERT_NO_THROW(config = LoadStyleConfig("docs/<x>\".html", program, kNoConfigHome));
   EXPECT_FALSE(test::Exists(ReplaceExtension(program, ".ini")));
   EXPECT_EQ(config.HeaderText,
             BuiltInHeader("my&amp;tool.exe", EscapedUserName(), "docs/&lt;x&gt;&quot;.html"));
@@ -239,7 +242,7 @@ TEST(StyleConfigTest, BuiltInHeaderEscapesNamesButNotMarkup) {
   test::ScratchDir dir;
   // A file without [Header] and [Footer]: the built-in texts stay.
   test::WriteBytes(dir / "a&b.ini", "[Keyword]\r\nPrefix=<u>&nbsp;\r\n");
-  const TStyleConfig config = LoadStyleConfig("x<y>\"&z.html", dir / "a&b.exe");
+  const TStyleConfig config = LoadStyleConfig("x<y>\"&z.html", dir / "a&b.exe", kNoConfigHome);
   EXPECT_EQ(config.HeaderText,
             BuiltInHeader("a&amp;b.exe", EscapedUserName(), "x&lt;y&gt;&quot;&amp;z.html"));
   EXPECT_EQ(config.FooterText, kBuiltInFooter);
@@ -254,7 +257,7 @@ TEST(StyleConfigTest, FileSectionsReplaceBuiltInValuesOnlyWhereTheyHaveKeys) {
                           "[lineNumber]\r\nprefix=<small>\r\n"
                           "[html5style]\r\n1=pre {}\r\n2=\"  .k {}\"\r\n";
   test::WriteBytes(dir / "p.ini", ini);
-  const TStyleConfig config = LoadStyleConfig("out.html", dir / "p");
+  const TStyleConfig config = LoadStyleConfig("out.html", dir / "p", kNoConfigHome);
   EXPECT_EQ(config.HeaderText, "five\r\n\r\nthree\r\n");
   EXPECT_EQ(config.FooterText, kBuiltInFooter);
   EXPECT_EQ(config.StyleOf(TTokenKind::Number).Prefix, "");
@@ -274,7 +277,7 @@ TEST(StyleConfigTest, UnreadableConfigurationGivesBuiltInValues) {
   test::ScratchDir dir;
   fs::create_directory(dir / "p.ini"); // exists, but cannot be read as a file
   TStyleConfig config;
-  ASSERT_NO_THROW(config = LoadStyleConfig("out.html", dir / "p.exe"));
+  ASSERT_NO_THROW(config = LoadStyleConfig("out.html", dir / "p.exe", kNoConfigHome));
   EXPECT_EQ(config.FooterText, kBuiltInFooter);
   EXPECT_EQ(config.StyleOf(TTokenKind::Symbol).Prefix, "<font color=maroon>");
 }
@@ -283,7 +286,7 @@ TEST(StyleConfigTest, UnknownProgramPathWritesNothing) {
   test::ScratchDir dir;
   const std::string saved = fs::current_path().string();
   fs::current_path(dir.Path());
-  const TStyleConfig config = LoadStyleConfig("out.html", "");
+  const TStyleConfig config = LoadStyleConfig("out.html", "", kNoConfigHome);
   fs::current_path(saved);
   EXPECT_TRUE(fs::is_empty(dir.Path()));
   EXPECT_EQ(config.FooterText, kBuiltInFooter);

@@ -635,19 +635,47 @@ std::size_t CountTempFiles(const std::string& directory) {
   return count;
 }
 
-std::vector<std::string> SplitCrLfLines(const std::string& text) {
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& lineEnd) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {
-    const std::size_t end = text.find("\r\n", start);
+    const std::size_t end = text.find(lineEnd, start);
     if (end == std::string::npos) {
       lines.push_back(text.substr(start));
       break;
     }
     lines.push_back(text.substr(start, end - start));
-    start = end + 2;
+    start = end + lineEnd.size();
   }
   return lines;
+}
+
+} // namespace
+
+std::vector<std::string> SplitCrLfLines(const std::string& text) {
+  return SplitLines(text, "\r\n");
+}
+
+std::string ConsoleLineEnd() {
+  return IsWindowsProgram() ? "\r\n" : "\n";
+}
+
+std::string ConsoleText(const std::string& text) {
+  std::string console;
+  for (const char c : text) {
+    console += c == '\n' ? ConsoleLineEnd() : std::string(1, c);
+  }
+  return console;
+}
+
+std::string ConsoleRule() {
+  return std::string(80, '-') + (IsWindowsProgram() ? "" : "\n");
+}
+
+std::vector<std::string> SplitConsoleLines(const std::string& text) {
+  return SplitLines(text, ConsoleLineEnd());
 }
 
 ProgramTest::ProgramTest() : program(InstallProgram(bin)) {
@@ -663,7 +691,8 @@ bool ProgramTest::CanRunAsNobody() {
   return std::system("command -v setpriv >/dev/null 2>&1") == 0;
 }
 
-RunResult ProgramTest::RunAsNobody(const std::vector<std::string>& arguments) {
+RunResult ProgramTest::RunAsNobody(const std::vector<std::string>& arguments,
+                                   const std::vector<std::string>& environment) {
   for (const fs::path& path : {fs::path(work.Path()), fs::path(work / "tmp")}) {
     fs::permissions(path, fs::perms::all);
   }
@@ -673,7 +702,9 @@ RunResult ProgramTest::RunAsNobody(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
     command += " " + ShellQuote(argument);
   }
-  return RunShell(command, work.Path(), Environment());
+  std::vector<std::string> assignments = Environment();
+  assignments.insert(assignments.end(), environment.begin(), environment.end());
+  return RunShell(command, work.Path(), assignments);
 }
 
 } // namespace lexiform::test

@@ -122,6 +122,17 @@ std::size_t CountTempFiles(const std::string& directory);
 // Splits text at CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> SplitCrLfLines(const std::string& text);
 
+// The line end of the program's console text: CR LF for a Windows program, LF on POSIX.
+std::string ConsoleLineEnd();
+// `text`, written with "\n" line ends, as the program's console text has it here.
+std::string ConsoleText(const std::string& text);
+// The rule of 80 "-" as the console gets it: with a line end of its own on POSIX, none
+// on Windows (whose console wraps after it).
+std::string ConsoleRule();
+// Splits console text at the program's line ends; a final line end gives no empty last
+// element.
+std::vector<std::string> SplitConsoleLines(const std::string& text);
+
 // The real program copied into a scratch directory of its own (it writes its
 // configuration file beside itself), run in another scratch directory `work` whose
 // "tmp" folder is its temporary directory.
@@ -143,8 +154,10 @@ protected:
   // Whether the program can be run as the unprivileged user "nobody" (POSIX, setpriv).
   static bool CanRunAsNobody();
   // Runs the program as "nobody" (the tests run as root, who may read anything): the
-  // scratch directories are opened to everyone first.
-  RunResult RunAsNobody(const std::vector<std::string>& arguments);
+  // scratch directories are opened to everyone first, the program's own directory
+  // only for reading. `environment` adds assignments to Environment().
+  RunResult RunAsNobody(const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& environment = {});
 
   ScratchDir bin;
   ScratchDir work;

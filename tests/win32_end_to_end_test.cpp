@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cctype>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -61,6 +62,13 @@ Names EntryPaths(const RunResult& result) {
 Names Sorted(Names names) {
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return text;
 }
 
 bool Contains(const std::string& text, const std::string& piece) {
@@ -319,6 +327,120 @@ TEST_F(Win32EndToEndTest, OutputHeldByAnotherProgramIsWaitedForOrReported) {
   for (const auto& entry : fs::directory_iterator(work.Path())) {
     EXPECT_FALSE(Contains(entry.path().filename().string(), ".lexiform-")) << entry.path();
   }
+}
+
+// Names outside ASCII, in the ANSI code page as the command line brings them: found,
+// and written into the document and the output name unchanged.
+TEST_F(Win32EndToEndTest, AnsiNamesStayAnsiEndToEnd) {
+  const std::string cafe = "caf\xe9";
+  // Paths joined by hand: std::filesystem would pass the name through another code page.
+  const std::string folder = work.Path() + "\\";
+  WriteBytes(folder + cafe + ".pas", "x\r\n");
+  const RunResult result = Run({cafe + ".pas", cafe});
+  ASSERT_EQ(result.status, 0) << result.err;
+  // Piped: the console text gets the bytes unchanged.
+  EXPECT_TRUE(Contains(result.out, "  1: " + cafe + ".pas ( 3 bytes)\r\n")) << result.out;
+  EXPECT_FALSE(Contains(result.out, "File not exists"));
+  std::string document;
+  ASSERT_NO_THROW(document = ReadBytes(folder + cafe + ".html"));
+  EXPECT_TRUE(Contains(document, "<pre>"));
+  EXPECT_TRUE(Contains(document, ">" + cafe + ".pas</b>"));
+}
+
+// "C:*.pas" names the current folder of drive C:, not its root.
+TEST_F(Win32EndToEndTest, DriveWithoutDirectorySearchesItsCurrentFolder) {
+  Touch("a.pas");
+  Touch("sub/b.pas");
+  ASSERT_EQ(work.Path().substr(1, 2), ":\\") << "the scratch directory lies on a drive";
+  const std::string drive = work.Path().substr(0, 2);
+  const Names paths = EntryPaths(Run({drive + "*.pas", "out", "-sub", "1"}));
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_EQ(Lower(paths[0]), Lower(work.Path() + "\\a.pas"));
+  EXPECT_EQ(Lower(paths[1]), Lower(work.Path() + "\\sub\\b.pas"));
+}
+
+// The "?" of "\\?\" is part of the prefix, not a wildcard: the name is taken as it is.
+TEST_F(Win32EndToEndTest, VerbatimPrefixIsNoWildcard) {
+  Touch("a.pas");
+  const std::string verbatim = "\\\\?\\" + work.Path() + "\\a.pas";
+  const std::string missing = "\\\\?\\" + work.Path() + "\\gone.pas";
+  const RunResult result = Run({verbatim + "," + missing, "out"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(EntryPaths(result), (Names{verbatim, missing}));
+  EXPECT_TRUE(Contains(result.out, "  File not exists: " + missing + "\r\n"));
+  EXPECT_TRUE(Contains(Document(), "<a name=\"File_1\"></a>"));
+}
+
+// A chain of directories whose path passes 260 characters, with one file at its end,
+// made and removed through the wide functions that take "\\\\?\\" paths of any length.
+class LongPathTree {
+public:
+  // `relative`: a directory under `root` (ASCII) from which the chain descends.
+  LongPathTree(const std::string& root, const std::string& relative) {
+    std::wstring wide = L"\\\\?\\" + Widen(root + "\\" + relative);
+    std::string path = relative;
+    while (path.size() < 300) {
+      path += "\\" + std::string(40, 'd');
+      wide += L"\\" + std::wstring(40, L'd');
+      directories_.push_back(wide);
+      ::CreateDirectoryW(wide.c_str(), nullptr);
+    }
+    file_ = wide + L"\\deep.pas";
+    const HANDLE file = ::CreateFileW(file_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    made_ = file != INVALID_HANDLE_VALUE;
+    if (made_) {
+      DWORD written = 0;
+      ::WriteFile(file, "x\r\n", 3, &written, nullptr);
+      ::CloseHandle(file);
+    }
+  }
+  ~LongPathTree() {
+    ::DeleteFileW(file_.c_str());
+    for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) {
+      ::RemoveDirectoryW(it->c_str());
+    }
+  }
+  LongPathTree(const LongPathTree&) = delete;
+  LongPathTree& operator=(const LongPathTree&) = delete;
+
+  bool IsMade() const { return made_; }
+
+private:
+  static std::wstring Widen(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
+  std::vector<std::wstring> directories_;
+  std::wstring file_;
+  bool made_ = false;
+};
+
+// Where the system cannot search a long path, the walk says so: a file there is
+// either found or its directory reported, never dropped without a word.
+TEST_F(Win32EndToEndTest, FilesUnderLongPathsAreFoundOrTheirDirectoryReported) {
+  Touch("deep/a.pas");
+  const LongPathTree tree(work.Path(), "deep");
+  ASSERT_TRUE(tree.IsMade());
+  const RunResult result = Run({"deep\\*.pas", "out", "-sub"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(Contains(result.out, "  1: deep\\a.pas ( 3 bytes)"));
+  EXPECT_TRUE(Contains(result.out, "\\deep.pas ( 3 bytes)") ||
+              Contains(result.out, "  Cannot search directory: deep\\" + std::string(40, 'd')))
+      << result.out;
+}
+
+// The program declares in its manifest that it may use paths beyond 260 characters.
+TEST_F(Win32EndToEndTest, ManifestDeclaresLongPathAwareness) {
+  const HMODULE module = ::LoadLibraryExA(
+      program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(module, nullptr);
+  const HRSRC resource = ::FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+  ASSERT_NE(resource, nullptr);
+  const HGLOBAL loaded = ::LoadResource(module, resource);
+  const std::string manifest(static_cast<const char*>(::LockResource(loaded)),
+                             ::SizeofResource(module, resource));
+  ::FreeLibrary(module);
+  EXPECT_TRUE(Contains(manifest, "<longPathAware"));
+  EXPECT_TRUE(std::regex_search(manifest, std::regex(">\\s*true\\s*</longPathAware>")));
 }
 
 TEST_F(Win32EndToEndTest, UsageShowsExeWhateverTheFileIsCalled) {

@@ -80,9 +80,10 @@ TEST_F(Win32FileSetTest, CollectFilesJoinsWithBackslashAndSortsByThatText) {
   Touch("src/Lib2/m.pas");
   const std::string src = dir.Path() + "\\src";
 
-  // "\" sorts after "2", so "src\Lib2" comes before "src\lib\x".
-  const TStringList expected{src + "\\a.pas", src + "\\lib\\l.pas", src + "\\Lib2\\m.pas",
-                             src + "\\lib\\x\\deep.pas"};
+  // "\" sorts before every other byte, so the subtree of "src\lib" comes before its
+  // sibling "src\Lib2", as "/" puts it on POSIX.
+  const TStringList expected{src + "\\a.pas", src + "\\lib\\l.pas", src + "\\lib\\x\\deep.pas",
+                             src + "\\Lib2\\m.pas"};
   for (const std::string& start : {src, src + "\\", src + "/"}) {
     TStringList all;
     CollectFiles("*.pas", start, all, 30);

@@ -14,6 +14,15 @@
 
 #include "test_support.h"
 
+// Only to give the test a console of its own.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 namespace fs = std::filesystem;
 
 namespace lexiform::platform {
@@ -226,6 +235,72 @@ TEST(Win32ConsoleTest, UserTimeAndColoursNeedNoConsole) {
   ApplyTextAttribute(7);
   SetConsoleTitle("lexiform_tests");
   PrepareProcess();
+}
+
+// Standard output turned to a console of the test's own for one scope.
+class ConsoleAsStdout {
+public:
+  ConsoleAsStdout() {
+    madeConsole_ = ::AllocConsole() != 0;
+    console_ =
+        ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (IsOpen()) {
+      ::SetStdHandle(STD_OUTPUT_HANDLE, console_);
+    }
+  }
+  ~ConsoleAsStdout() {
+    ::SetStdHandle(STD_OUTPUT_HANDLE, saved_);
+    if (IsOpen()) {
+      ::CloseHandle(console_);
+    }
+    if (madeConsole_) {
+      ::FreeConsole();
+    }
+  }
+  ConsoleAsStdout(const ConsoleAsStdout&) = delete;
+  ConsoleAsStdout& operator=(const ConsoleAsStdout&) = delete;
+
+  bool IsOpen() const { return console_ != INVALID_HANDLE_VALUE; }
+  HANDLE Handle() const { return console_; }
+
+private:
+  HANDLE saved_ = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE console_ = INVALID_HANDLE_VALUE;
+  bool madeConsole_ = false;
+};
+
+TEST(Win32ConsoleTest, ColoursOfTheStartAreRestored) {
+  const ConsoleAsStdout console;
+  if (!console.IsOpen()) {
+    GTEST_SKIP() << "no console to be had here";
+  }
+  constexpr WORD kYellowOnBlue = 0x1E;
+  ASSERT_TRUE(::SetConsoleTextAttribute(console.Handle(), kYellowOnBlue));
+  PrepareConsole();
+  ApplyTextAttribute(12);
+  RestoreConsole();
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  ASSERT_TRUE(::GetConsoleScreenBufferInfo(console.Handle(), &info));
+  EXPECT_EQ(info.wAttributes, kYellowOnBlue);
+}
+
+TEST(Win32ConsoleTest, OnlyAConsoleGetsItsOwnCodePage) {
+  if (::GetACP() != 1252) {
+    GTEST_SKIP() << "the expected bytes are those of ANSI code page 1252";
+  }
+  const std::string cafe = "caf\xe9";
+  // A pipe or a file (the test's standard output) gets the bytes unchanged.
+  EXPECT_EQ(ToConsoleCodePage(cafe), cafe);
+  const ConsoleAsStdout console;
+  if (!console.IsOpen()) {
+    GTEST_SKIP() << "no console to be had here";
+  }
+  const UINT page = ::GetConsoleOutputCP();
+  ASSERT_TRUE(::SetConsoleOutputCP(850));
+  EXPECT_EQ(ToConsoleCodePage(cafe), "caf\x82"); // é in code page 850
+  EXPECT_EQ(ToConsoleCodePage("plain"), "plain");
+  ::SetConsoleOutputCP(page);
 }
 
 } // namespace

@@ -178,6 +178,17 @@ void WriteDefaultIniFile(const std::string& path) {
   }
 }
 
+// The file beside the program, named after it.
+std::string IniFileBeside(const std::string& programPath) {
+  return ReplaceExtension(programPath, ".ini");
+}
+
+// The file in the user's configuration directory: "lexiform/lexiform.ini" there.
+std::string UserIniFileName(const std::string& configHome) {
+  const std::string separator(1, platform::PathSeparator());
+  return configHome + separator + "lexiform" + separator + "lexiform.ini";
+}
+
 // The values of a section's keys in file order, each as one line; empty when the
 // section is absent.
 std::string SectionLines(const IniFile& ini, std::string_view section) {
@@ -224,21 +235,66 @@ std::string GetCurrentUserName() {
   return name.substr(0, std::min(name.find('\0'), kUserNameBuffer));
 }
 
-TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath) {
+// Note [where the configuration lives]
+// The configuration file stands beside the program, named after it: a program copied
+// somewhere with its file is configured there, and a renamed copy has a file of its
+// own. Installed into a folder that its users cannot write (/usr/local/bin), the
+// program could neither write nor find a file there that a user may edit, so on POSIX
+// the user's configuration directory serves instead, under the fixed name
+// lexiform/lexiform.ini. A file beside the program still wins wherever it exists, so
+// an administrator can configure all users at once.
+
+std::string IniFileInUse(const std::string& programPath, const std::string& configHome) {
+  if (programPath.empty()) {
+    return {};
+  }
+  const std::string beside = IniFileBeside(programPath);
+  if (configHome.empty() || platform::IsExistingFile(beside) ||
+      platform::CanWriteInDirectory(DirectoryPart(programPath))) {
+    return beside;
+  }
+  return UserIniFileName(configHome);
+}
+
+std::string SettleIniFile(const std::string& programPath, const std::string& configHome) {
+  if (programPath.empty()) {
+    // The program cannot find itself: no configuration file rather than ".ini" in
+    // whatever the current directory is.
+    return {};
+  }
+  const std::string beside = IniFileBeside(programPath);
+  if (!platform::IsExistingFile(beside)) {
+    WriteDefaultIniFile(beside);
+  }
+  if (configHome.empty() || platform::IsExistingFile(beside)) {
+    return beside;
+  }
+  const std::string user = UserIniFileName(configHome);
+  if (!platform::IsExistingFile(user) && platform::CreateDirectories(DirectoryPart(user))) {
+    WriteDefaultIniFile(user);
+  }
+  return user;
+}
+
+std::string IniFileInUse() {
+  return IniFileInUse(platform::ProgramPath(), platform::UserConfigHome());
+}
+
+std::string SettleIniFile() {
+  return SettleIniFile(platform::ProgramPath(), platform::UserConfigHome());
+}
+
+TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath,
+                             const std::string& configHome) {
   TStyleConfig config;
   SetDefaultStyles(config);
   config.HeaderText = BuiltInHeader(NamePart(programPath), outputFileName);
   config.FooterText = BuiltInFooter();
-  if (programPath.empty()) {
-    // The program cannot find itself: no configuration file rather than ".ini" in
-    // whatever the current directory is.
+  config.IniFileName = SettleIniFile(programPath, configHome);
+  if (config.IniFileName.empty()) {
     return config;
   }
-  config.IniFileName = StyleConfigFileName(programPath);
-  const platform::PathKind kind = platform::KindOf(config.IniFileName);
-  if (kind == platform::PathKind::Missing) {
-    WriteDefaultIniFile(config.IniFileName);
-  } else if (kind != platform::PathKind::Regular) {
+  if (platform::KindOf(config.IniFileName) != platform::PathKind::Regular) {
     // A pipe or a device there would block the run or never end: built-in values.
     return config;
   }
@@ -258,12 +314,8 @@ TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::strin
   return config;
 }
 
-std::string StyleConfigFileName(const std::string& programPath) {
-  return programPath.empty() ? std::string() : ReplaceExtension(programPath, ".ini");
-}
-
 TStyleConfig LoadStyleConfig(const std::string& outputFileName) {
-  return LoadStyleConfig(outputFileName, platform::ProgramPath());
+  return LoadStyleConfig(outputFileName, platform::ProgramPath(), platform::UserConfigHome());
 }
 
 } // namespace lexiform

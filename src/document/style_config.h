@@ -41,17 +41,30 @@ void SetDefaultStyles(TStyleConfig& config);
 // Name of the account the program runs under, at most 256 bytes; empty when unknown.
 std::string GetCurrentUserName();
 
-// The configuration file of the program at `programPath`: its name with ".ini"; empty
-// when the program's path is unknown.
-std::string StyleConfigFileName(const std::string& programPath);
+// See Note [where the configuration lives].
+//
+// The configuration file a run uses, settled and made when missing: the file beside
+// `programPath` (named after it, with ".ini") when it exists or the default file can be
+// written there; otherwise "lexiform/lexiform.ini" in `configHome` (the user's
+// configuration directory; empty for none), its directories made and the default
+// file written there when missing. Failures to write are silent. Empty when the
+// program's path is unknown.
+std::string SettleIniFile(const std::string& programPath, const std::string& configHome);
 
-// Loads the configuration of a run from the INI file beside `programPath` (writing
-// the default file there first when nothing stands there; a failure to write it is
-// silent). Only a regular file is read: anything else gives the built-in values.
+// The file SettleIniFile would settle on, found without writing anything.
+std::string IniFileInUse(const std::string& programPath, const std::string& configHome);
+
+// The same two for the running program and the user's configuration directory.
+std::string SettleIniFile();
+std::string IniFileInUse();
+
+// Loads the configuration of a run from the INI file that SettleIniFile settles on;
+// only a regular file is read, anything else (a pipe, a device) gives the built-in values.
 // `outputFileName` goes into the built-in header.
-TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath);
+TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::string& programPath,
+                             const std::string& configHome);
 
-// The same for the running program.
+// The same for the running program and the user's configuration directory.
 TStyleConfig LoadStyleConfig(const std::string& outputFileName);
 
 } // namespace lexiform

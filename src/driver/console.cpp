@@ -1,6 +1,7 @@
 #include "driver/console.h"
 
 #include <cstdio>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -16,6 +17,11 @@ void InitConsole() {
   rememberedAttribute = 7;
 }
 
+TConsoleSession::~TConsoleSession() {
+  FlushConsole();
+  platform::RestoreConsole();
+}
+
 void SetTextColor(TColor color) {
   const auto attribute = static_cast<std::uint16_t>((static_cast<unsigned>(color) & 0x0Fu) |
                                                     (rememberedAttribute & 0xF0u));
@@ -28,13 +34,14 @@ void Write(std::string_view text) {
   // An empty view may hold a null pointer, which fwrite must not be given even for
   // zero bytes.
   if (!text.empty()) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    const std::string shown = platform::ToConsoleCodePage(std::string(text));
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
   }
 }
 
 void WriteLine(std::string_view text) {
   Write(text);
-  Write("\r\n");
+  Write(platform::ConsoleLineEnd());
 }
 
 void WriteColoredLine(TColor color, std::string_view text) {

@@ -18,15 +18,25 @@ enum class TColor : std::uint8_t {
 // attribute starts at light grey on black whatever the console really shows.
 void InitConsole();
 
+// Gives the console back the colours it had before InitConsole, when it goes out of
+// scope: one per run of the program.
+class TConsoleSession {
+public:
+  TConsoleSession() = default;
+  ~TConsoleSession();
+  TConsoleSession(const TConsoleSession&) = delete;
+  TConsoleSession& operator=(const TConsoleSession&) = delete;
+};
+
 // Makes `color` the foreground of all text written after it. Text written before is
 // flushed first, so a colour covers exactly what follows.
 void SetTextColor(TColor color);
 
 // Console text, to standard output.
 void Write(std::string_view text);
-// `text` followed by CR LF, on every platform.
+// `text` followed by the platform's console line end (CR LF on Windows, LF on POSIX).
 void WriteLine(std::string_view text = {});
-// `text` in `color` and CR LF, then back to the normal colour.
+// `text` in `color` and a line end, then back to the normal colour.
 void WriteColoredLine(TColor color, std::string_view text);
 void FlushConsole();
 

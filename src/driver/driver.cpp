@@ -98,6 +98,7 @@ TStringList CollectRecursively(const std::string& argument, std::int32_t depth) 
       searchDir = platform::CurrentDirectory();
       searchMask = entry;
     }
+    searchDir = platform::ResolveSearchDirectory(searchDir);
     TStringList searchResults;
     CollectFiles(searchMask, searchDir, searchResults, depth, ReportUnsearchable);
     collectedFiles.insert(collectedFiles.end(), std::make_move_iterator(searchResults.begin()),
@@ -164,8 +165,7 @@ int RunConversion(TRunState& state) {
   RefuseShellExpandedList(state.Options);
   state.FileList = BuildFileList(Argument(state, 1), state.Options);
   const std::string outputFileName = OutputNameFor(Argument(state, 2));
-  CheckOutputIsNoInput(outputFileName, state.FileList,
-                       StyleConfigFileName(platform::ProgramPath()));
+  CheckOutputIsNoInput(outputFileName, state.FileList, IniFileInUse());
 
   WriteLine();
   WriteLine(" Command line: " + Shown(CommandLineTail(state.CommandLine)));
@@ -189,15 +189,41 @@ int RunConversion(TRunState& state) {
   return FinishRun(state);
 }
 
+// Without any opener the address at least reaches the user.
+void OpenHomePage() {
+  if (!platform::OpenUrl(std::string(kHomePage))) {
+    WriteLine(kHomePage);
+    FlushConsole();
+  }
+}
+
+// "--help" (and its short forms) and "--version" in first position answer and end the
+// program before anything else; returns whether the argument was such a request.
+bool AnswerInformationRequest(const std::string& first) {
+  if (IsHelpSwitch(first)) {
+    ShowUsage();
+    ShowConfigurationFile(IniFileInUse());
+    return true;
+  }
+  if (IsVersionSwitch(first)) {
+    ShowVersion();
+    return true;
+  }
+  return false;
+}
+
 int Dispatch(TRunState& state) {
   const std::string first = Argument(state, 1);
   const std::string second = Argument(state, 2);
+  if (AnswerInformationRequest(first)) {
+    return 0;
+  }
   if (first.empty()) {
     ShowUsage();
     return 0;
   }
   if (IsWwwCommand(first) && second.empty()) {
-    platform::OpenUrl(std::string(kHomePage));
+    OpenHomePage();
     return 0;
   }
   if (second.empty()) {
@@ -228,7 +254,7 @@ const char* ErrorKind(const std::exception& error) {
 
 void ReportFatalError(const char* kind, const char* message) {
   FlushConsole();
-  std::fprintf(stderr, "%s: %s\r\n", kind, message);
+  std::fprintf(stderr, "%s: %s%s", kind, message, platform::ConsoleLineEnd());
   std::fflush(stderr);
 }
 
@@ -237,6 +263,7 @@ void ReportFatalError(const char* kind, const char* message) {
 int RunProgram(int argc, char* argv[]) {
   try {
     InitConsole();
+    const TConsoleSession consoleSession;
     platform::PrepareProcess();
     TRunState state;
     state.StartTime = Clock::now();

@@ -20,6 +20,10 @@ std::string TwoDigits(long long value) {
   return (value < 10 ? "0" : "") + std::to_string(value);
 }
 
+std::string RuleText() {
+  return std::string(80, '-');
+}
+
 } // namespace
 
 std::string ElapsedTimeText(std::chrono::seconds elapsed, const std::string& separator,
@@ -31,7 +35,10 @@ std::string ElapsedTimeText(std::chrono::seconds elapsed, const std::string& sep
 }
 
 void ShowRule() {
-  Write(std::string(80, '-'));
+  Write(RuleText());
+  if (platform::RuleNeedsLineEnd()) {
+    WriteLine();
+  }
 }
 
 void ShowUsage() {
@@ -39,9 +46,8 @@ void ShowUsage() {
   const std::string program = base + platform::ExecutableSuffix();
   platform::SetConsoleTitle(base);
 
-  ShowRule();
-  WriteLine();
-  WriteLine("  " + base + "    Version 2.0");
+  WriteLine(RuleText());
+  WriteLine("  " + base + "    Version " LEXIFORM_VERSION);
   WriteLine("  Converts Pascal sources into one syntax-highlighted HTML document");
   WriteLine();
   WriteColoredLine(TColor::LightBlue, "  " + std::string(kHomePage));
@@ -56,6 +62,20 @@ void ShowUsage() {
   WriteLine("    -sub = recurse subdirectories (to x-dir)");
   WriteLine();
   ShowRule();
+  FlushConsole();
+}
+
+void ShowConfigurationFile(const std::string& iniFileName) {
+  if (!platform::RuleNeedsLineEnd()) {
+    // The rule above ended without a line end: a log must not get both on one line.
+    WriteLine();
+  }
+  WriteLine("  Configuration file: " + (iniFileName.empty() ? "none" : iniFileName));
+  FlushConsole();
+}
+
+void ShowVersion() {
+  WriteLine("lexiform " LEXIFORM_VERSION);
   FlushConsole();
 }
 

@@ -10,6 +10,12 @@ inline constexpr const char* kProgramTitle = "Lexiform";
 // The usage screen; also makes the program's base name the console title.
 void ShowUsage();
 
+// The line that follows the usage screen for "--help": the configuration file in use.
+void ShowConfigurationFile(const std::string& iniFileName);
+
+// The one line of "--version": "lexiform" and the version the build declares.
+void ShowVersion();
+
 // The error block: banner, the whole command line as the platform passed it, and
 // " Error: " with `message` in red.
 void ShowError(const std::string& message, const std::string& commandLine);
@@ -22,7 +28,8 @@ void ShowEntryLine(std::size_t number, const std::string& path, const std::strin
 std::string ElapsedTimeText(std::chrono::seconds elapsed, const std::string& separator,
                             bool hourLeadingZero);
 
-// A line of 80 "-" without a line end of its own.
+// The rule of 80 "-". It ends its line only where the console does not wrap after it
+// by itself (see platform::RuleNeedsLineEnd), so the next text starts a new line.
 void ShowRule();
 
 } // namespace lexiform

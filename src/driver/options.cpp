@@ -3,6 +3,8 @@
 #include <limits>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace lexiform {
 
 namespace {
@@ -68,6 +70,15 @@ bool IsSubOption(const std::string& argument) {
     }
   }
   return true;
+}
+
+bool IsHelpSwitch(std::string_view argument) {
+  return argument == "--help" || argument == "-h" || argument == "-?" ||
+         (argument == "/?" && platform::SlashStartsSwitches());
+}
+
+bool IsVersionSwitch(std::string_view argument) {
+  return argument == "--version";
 }
 
 std::optional<std::int32_t> ParseInteger(std::string_view text) {

@@ -42,6 +42,13 @@ bool IsSubOption(const std::string& argument);
 // switches of TOptions, which are taken out of the positional arguments.
 TOptions ParseOptions(const std::vector<std::string>& arguments);
 
+// Whether `argument` asks for the usage screen: "--help", "-h", "-?", and "/?" where
+// "/" starts switches.
+bool IsHelpSwitch(std::string_view argument);
+
+// Whether `argument` asks for the program's version: "--version".
+bool IsVersionSwitch(std::string_view argument);
+
 // Reads a whole text as a 32-bit signed integer: leading blanks, an optional sign,
 // then decimal digits or hexadecimal digits after "$", "x" or "0x" (either case),
 // nothing after the digits. Empty when the text is not such a number or out of range.

@@ -12,7 +12,7 @@ bool IsDotName(const std::string& name) {
 }
 
 bool HasWildcard(const std::string& piece) {
-  return piece.find_first_of("*?") != std::string::npos;
+  return piece.find_first_of("*?", platform::VerbatimPrefixLength(piece)) != std::string::npos;
 }
 
 // A directory joined to a name the way the walk does it: always one separator, so
@@ -139,7 +139,7 @@ void CollectFiles(const std::string& mask, const std::string& startDirectory, TS
   }
 
   std::sort(directories.begin(), directories.end(), [](const std::string& a, const std::string& b) {
-    return platform::CompareNoCase(a, b) < 0;
+    return platform::ComparePathsNoCase(a, b) < 0;
   });
   for (const std::string& directory : directories) {
     TStringList files = FindFilesInDirectory(mask, directory, reportOnce);

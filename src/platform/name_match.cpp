@@ -32,17 +32,27 @@ bool MatchesWildcard(const std::string& mask, const std::string& name) {
 }
 
 namespace {
-unsigned char FoldCase(char c) {
-  auto byte = static_cast<unsigned char>(c);
-  return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
-}
-} // namespace
 
-int CompareNoCase(const std::string& a, const std::string& b) {
+// Letters folded to upper case, as NTFS orders the names of a directory: "_" and the
+// other bytes between "Z" and "a" then sort after the letters, not before them.
+unsigned FoldToUpper(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return (byte >= 'a' && byte <= 'z') ? byte - ('a' - 'A') : byte;
+}
+
+// A path separator before every other byte, so that a directory's subtree follows it
+// directly whatever the separator's code ("/" sorts before the digits and letters,
+// "\" after the upper-case ones).
+unsigned PathRank(char c) {
+  return (c == '/' || c == PathSeparator()) ? 0 : FoldToUpper(c) + 1;
+}
+
+// Compares by the ranks of the bytes, ties broken by byte order.
+template <typename Rank> int CompareRanked(const std::string& a, const std::string& b, Rank rank) {
   const std::size_t common = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < common; ++i) {
-    const unsigned char x = FoldCase(a[i]);
-    const unsigned char y = FoldCase(b[i]);
+    const unsigned x = rank(a[i]);
+    const unsigned y = rank(b[i]);
     if (x != y) {
       return x < y ? -1 : 1;
     }
@@ -51,6 +61,16 @@ int CompareNoCase(const std::string& a, const std::string& b) {
     return a.size() < b.size() ? -1 : 1;
   }
   return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+}
+
+} // namespace
+
+int CompareNoCase(const std::string& a, const std::string& b) {
+  return CompareRanked(a, b, FoldToUpper);
+}
+
+int ComparePathsNoCase(const std::string& a, const std::string& b) {
+  return CompareRanked(a, b, PathRank);
 }
 
 } // namespace lexiform::platform

@@ -23,12 +23,29 @@ public:
 // ---------------------------------------------------------------------------------
 // Console
 
-// Puts standard output into binary mode (we write CR LF ourselves), switches file
-// names to the console code page where the platform has one, and drops keys typed
-// ahead at a console. Safe to call when there is no console.
+// Puts standard output into binary mode (we write the line ends ourselves), remembers
+// the console's colours for RestoreConsole, and drops keys typed ahead at a console.
+// Safe to call when there is no console.
 void PrepareConsole();
 
+// Gives the console back the colours it had when PrepareConsole ran.
+void RestoreConsole();
+
+// `text`, in the code page of the program's file names and documents (ANSI on
+// Windows), as the console shows it: converted to the console's own (OEM) code page
+// when standard output is a Windows console; unchanged for a pipe or a file, and on
+// POSIX.
+std::string ToConsoleCodePage(const std::string& text);
+
 bool StdoutIsTerminal();
+
+// The line end of console text: CR LF on Windows, as its console programs write it;
+// LF on POSIX, where a CR would stand as a stray byte in logs and pipes.
+const char* ConsoleLineEnd();
+
+// Whether the rule of 80 "-" needs a line end of its own. The Windows console of 80
+// columns wraps after it by itself; POSIX terminals are often wider, and logs never wrap.
+bool RuleNeedsLineEnd();
 
 // Makes `attribute` (console colours: low four bits foreground, next four background;
 // 1 blue, 2 green, 4 red, 8 intensity) the colour of the text written after it.
@@ -61,8 +78,17 @@ std::string ProgramPath();
 // ".exe" on Windows, empty elsewhere.
 std::string ExecutableSuffix();
 
-// Asks the desktop to open `url`; returns at once, reports nothing.
-void OpenUrl(const std::string& url);
+// Whether "/" can start a switch ("/?"), as on Windows; on POSIX it starts a path.
+bool SlashStartsSwitches();
+
+// Starts the desktop's opener for `url` and returns at once, without waiting for it.
+// Returns false when no opener could be started.
+bool OpenUrl(const std::string& url);
+
+// The directory for the user's configuration files: on POSIX $XDG_CONFIG_HOME when it
+// is an absolute path, else ~/.config; empty on Windows, where the configuration
+// lives beside the program alone, and when there is no home directory.
+std::string UserConfigHome();
 
 // Name of the account the program runs under; empty when there is none.
 std::string UserName();
@@ -82,6 +108,22 @@ char PathSeparator();
 bool EndsDirectoryPart(char c);
 
 std::string CurrentDirectory();
+
+// A directory to search, as the platform resolves it: a drive letter alone ("C:")
+// names that drive's current folder, which comes back as a full path ("C:\work").
+// Anything else, and everything on POSIX, comes back unchanged.
+std::string ResolveSearchDirectory(const std::string& directory);
+
+// The length of a prefix that hands a path to the system as it stands ("\\?\" and
+// "\\.\" on Windows), whose "?" is no wildcard; 0 for other paths and on POSIX.
+std::size_t VerbatimPrefixLength(const std::string& path);
+
+// Whether the program may create files in `directory`.
+bool CanWriteInDirectory(const std::string& directory);
+
+// Creates `directory` and the directories above it that are missing. Returns whether
+// it exists as a directory afterwards.
+bool CreateDirectories(const std::string& directory);
 
 // ---------------------------------------------------------------------------------
 // Directory search
@@ -197,8 +239,14 @@ private:
 // byte itself, letter case significant.
 bool MatchesWildcard(const std::string& mask, const std::string& name);
 
-// Case-insensitive byte comparison with ASCII letters folded to lower case, ties
-// broken by byte order: < 0, 0 or > 0.
+// Case-insensitive byte comparison with ASCII letters folded to upper case, as NTFS
+// orders names, ties broken by byte order: < 0, 0 or > 0. The order of a directory's
+// entries on POSIX, so that a tree is listed alike on both platforms.
 int CompareNoCase(const std::string& a, const std::string& b);
+
+// CompareNoCase for whole paths, with a path separator ("/", or the platform's own)
+// before every other byte: each directory is followed by its own subtree, on both
+// platforms alike.
+int ComparePathsNoCase(const std::string& a, const std::string& b);
 
 } // namespace lexiform::platform

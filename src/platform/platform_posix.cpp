@@ -15,7 +15,6 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -54,8 +53,24 @@ void PrepareConsole() {
   // input belongs to the shell.
 }
 
+void RestoreConsole() {
+  // Every coloured piece already ends with the terminal's own colour.
+}
+
+std::string ToConsoleCodePage(const std::string& text) {
+  return text;
+}
+
 bool StdoutIsTerminal() {
   return ::isatty(STDOUT_FILENO) == 1;
+}
+
+const char* ConsoleLineEnd() {
+  return "\n";
+}
+
+bool RuleNeedsLineEnd() {
+  return true;
 }
 
 void ApplyTextAttribute(std::uint16_t attribute) {
@@ -121,9 +136,12 @@ std::string ExecutableSuffix() {
   return {};
 }
 
-void OpenUrl(const std::string& url) {
-  // Detached from us and silent: its output goes nowhere, and a missing xdg-open is
-  // not our problem to report.
+bool SlashStartsSwitches() {
+  return false;
+}
+
+bool OpenUrl(const std::string& url) {
+  // Detached from us and silent: in a session of its own, its output going nowhere.
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -141,13 +159,27 @@ void OpenUrl(const std::string& url) {
   std::string argument = url;
   char* const arguments[] = {program.data(), argument.data(), nullptr};
   pid_t child = 0;
-  if (posix_spawnp(&child, "xdg-open", &actions, &attributes, arguments, environ) == 0) {
-    // xdg-open hands the URL on and returns quickly; waiting keeps no zombie behind.
-    int status = 0;
-    ::waitpid(child, &status, 0);
-  }
+  // Not waited for: an opener may stay until the browser ends. The program exits right
+  // after this, and the system reaps the orphaned opener.
+  const bool started =
+      posix_spawnp(&child, "xdg-open", &actions, &attributes, arguments, environ) == 0;
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
+  return started;
+}
+
+std::string UserConfigHome() {
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  if (configHome && configHome[0] == '/') {
+    return configHome;
+  }
+  std::string home;
+  if (const char* fromEnvironment = std::getenv("HOME"); fromEnvironment && *fromEnvironment) {
+    home = fromEnvironment;
+  } else if (const struct passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_dir) {
+    home = entry->pw_dir;
+  }
+  return home.empty() ? std::string() : home + "/.config";
 }
 
 std::string UserName() {
@@ -183,6 +215,28 @@ std::string CurrentDirectory() {
     buffer.resize(buffer.size() * 2);
   }
   return buffer.data();
+}
+
+std::string ResolveSearchDirectory(const std::string& directory) {
+  return directory;
+}
+
+std::size_t VerbatimPrefixLength(const std::string& /*path*/) {
+  return 0;
+}
+
+bool CanWriteInDirectory(const std::string& directory) {
+  return ::access(directory.empty() ? "." : directory.c_str(), W_OK | X_OK) == 0;
+}
+
+bool CreateDirectories(const std::string& directory) {
+  // Each level from the top down; one that exists already is fine.
+  for (std::size_t slash = directory.find('/', 1); slash != std::string::npos;
+       slash = directory.find('/', slash + 1)) {
+    ::mkdir(directory.substr(0, slash).c_str(), 0777);
+  }
+  ::mkdir(directory.c_str(), 0777);
+  return IsDirectoryPath(directory);
 }
 
 // ---------------------------------------------------------------------------------
@@ -258,8 +312,8 @@ std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failu
     ClassifyEntry(*item, prefix + entry.name, entry);
     entries.push_back(std::move(entry));
   }
-  // readdir's order is not stable on Linux; this is close to what users of the
-  // original platform see.
+  // readdir's order is not stable on Linux: the order NTFS gives on Windows instead,
+  // so that a tree is listed alike on both platforms.
   std::sort(entries.begin(), entries.end(),
             [](const DirEntry& a, const DirEntry& b) { return CompareNoCase(a.name, b.name) < 0; });
   return entries;

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -99,21 +100,67 @@ std::string LocaleText(LCTYPE item) {
 // ---------------------------------------------------------------------------------
 // Console
 
+namespace {
+// The console's colours when the program started; none when standard output is no
+// console.
+WORD startAttributes = 0;
+bool haveStartAttributes = false;
+} // namespace
+
 void PrepareConsole() {
   // Binary mode: text mode would turn every LF we write into CR LF, and we write the
   // CR LF line ends ourselves.
   std::fflush(stdout);
   ::_setmode(::_fileno(stdout), _O_BINARY);
-  // File names typed at the console arrive in its (OEM) code page.
-  ::SetFileApisToOEM();
+  // The file functions stay in the ANSI code page, the one the command line arrives in:
+  // see ToConsoleCodePage for the console's side.
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  haveStartAttributes = ::GetConsoleScreenBufferInfo(StdOutput(), &info) != 0;
+  startAttributes = info.wAttributes;
   const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
   if (IsConsole(input)) {
     ::FlushConsoleInputBuffer(input);
   }
 }
 
+void RestoreConsole() {
+  if (haveStartAttributes) {
+    std::fflush(stdout);
+    ::SetConsoleTextAttribute(StdOutput(), startAttributes);
+  }
+}
+
+std::string ToConsoleCodePage(const std::string& text) {
+  const UINT consolePage = StdoutIsTerminal() ? ::GetConsoleOutputCP() : 0;
+  const bool plainAscii = std::all_of(text.begin(), text.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (consolePage == 0 || consolePage == ::GetACP() || plainAscii) {
+    return text;
+  }
+  // ANSI to UTF-16 to the console's page; a character the console page lacks becomes
+  // the page's default character.
+  const int size = static_cast<int>(text.size());
+  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wideLength);
+  const int length =
+      ::WideCharToMultiByte(consolePage, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string converted(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(consolePage, 0, wide.data(), wideLength, converted.data(), length, nullptr,
+                        nullptr);
+  return converted;
+}
+
 bool StdoutIsTerminal() {
   return IsConsole(StdOutput());
+}
+
+const char* ConsoleLineEnd() {
+  return "\r\n";
+}
+
+bool RuleNeedsLineEnd() {
+  return false;
 }
 
 void ApplyTextAttribute(std::uint16_t attribute) {
@@ -158,8 +205,19 @@ std::string ExecutableSuffix() {
   return ".exe";
 }
 
-void OpenUrl(const std::string& url) {
-  ::ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW);
+bool SlashStartsSwitches() {
+  return true;
+}
+
+bool OpenUrl(const std::string& url) {
+  // Values above 32 mean success; anything else is an error code.
+  const auto result =
+      reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW));
+  return result > 32;
+}
+
+std::string UserConfigHome() {
+  return {};
 }
 
 std::string UserName() {
@@ -196,10 +254,64 @@ std::string CurrentDirectory() {
   return directory.empty() ? std::string(".") : directory;
 }
 
+std::string ResolveSearchDirectory(const std::string& directory) {
+  const bool bareDrive = directory.size() == 2 && directory[1] == ':' &&
+                         std::isalpha(static_cast<unsigned char>(directory[0]));
+  if (!bareDrive) {
+    return directory;
+  }
+  const std::string full = FetchText(MAX_PATH, [&directory](char* buffer, DWORD size) {
+    return ::GetFullPathNameA(directory.c_str(), size, buffer, nullptr);
+  });
+  return full.empty() ? directory : full;
+}
+
+std::size_t VerbatimPrefixLength(const std::string& path) {
+  const bool verbatim = path.size() >= 4 && path[0] == '\\' && path[1] == '\\' &&
+                        (path[2] == '?' || path[2] == '.') && path[3] == '\\';
+  return verbatim ? 4 : 0;
+}
+
+bool CanWriteInDirectory(const std::string& directory) {
+  const DWORD attributes = ::GetFileAttributesA(directory.empty() ? "." : directory.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CreateDirectories(const std::string& directory) {
+  for (std::size_t at = 0; at < directory.size(); ++at) {
+    if ((directory[at] == '\\' || directory[at] == '/') && at > 0 && directory[at - 1] != ':') {
+      ::CreateDirectoryA(directory.substr(0, at).c_str(), nullptr);
+    }
+  }
+  ::CreateDirectoryA(directory.c_str(), nullptr);
+  const DWORD attributes = ::GetFileAttributesA(directory.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 // ---------------------------------------------------------------------------------
 // Directory search
 
 namespace {
+
+// Why FindFirstFileA found nothing: no match in a directory that was read, no such
+// directory, or a directory that could not be read (no access, a path too long).
+enum class SearchOutcome { Searched, Missing, Failed };
+
+SearchOutcome SearchOutcomeOf(DWORD error) {
+  switch (error) {
+  case ERROR_FILE_NOT_FOUND:
+  case ERROR_NO_MORE_FILES:
+    return SearchOutcome::Searched;
+  case ERROR_PATH_NOT_FOUND:
+  case ERROR_INVALID_NAME:
+  case ERROR_DIRECTORY:
+  case ERROR_NOT_READY:
+  case ERROR_BAD_NETPATH:
+    return SearchOutcome::Missing;
+  default:
+    return SearchOutcome::Failed;
+  }
+}
 
 class FindHandle {
 public:
@@ -230,8 +342,7 @@ std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failu
   FindHandle search(pattern, data);
   if (!search.IsOpen()) {
     const DWORD error = ::GetLastError();
-    if (failure != nullptr && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
-        error != ERROR_NO_MORE_FILES) {
+    if (failure != nullptr && SearchOutcomeOf(error) == SearchOutcome::Failed) {
       *failure = ErrorText(error);
     }
     return entries;
