@@ -112,4 +112,18 @@ void UnfinishedDocument::Commit() {
   platform::RemoveOnInterrupt({});
 }
 
+void StandardOutputDocument::CutBackTo(std::uint64_t length) {
+  pending_.resize(static_cast<std::size_t>(length - written_));
+}
+
+void StandardOutputDocument::SectionComplete() {
+  try {
+    platform::WriteStandardOutput(pending_.data(), pending_.size());
+  } catch (const platform::FileError& error) {
+    throw DocumentError("Cannot write the document to standard output: " + ReasonOf(error));
+  }
+  written_ += pending_.size();
+  pending_.clear();
+}
+
 } // namespace lexiform

@@ -17,6 +17,22 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// Where a run writes its document: it can say how much it holds, drop what followed an
+// earlier length (so that a failed section leaves no trace), and is finished by
+// Commit(). Failures are DocumentError.
+class DocumentOutput : public TextSink {
+public:
+  // How many bytes the document holds so far: a place to cut back to.
+  virtual std::uint64_t Length() const = 0;
+  // Drops everything written after `length` (an earlier Length()).
+  virtual void CutBackTo(std::uint64_t length) = 0;
+  // What has been written so far is whole (the start, or a section with it) and may
+  // go out; nothing before this point is cut back any more.
+  virtual void SectionComplete() {}
+  // The document is whole.
+  virtual void Commit() = 0;
+};
+
 // Note [unfinished document]
 // A run never writes into the document it replaces. It writes a new file, created
 // exclusively under a unique name in the output's own folder and held open through one
@@ -27,7 +43,7 @@ public:
 // is what gets replaced, so the link stays a link; the replaced document keeps the
 // permissions of the one it replaces. Two runs on one output each write their own
 // file, and the last to finish wins.
-class UnfinishedDocument : public TextSink {
+class UnfinishedDocument : public DocumentOutput {
 public:
   // Creates the unfinished file for the document `outputFileName`. Throws DocumentError.
   explicit UnfinishedDocument(const std::string& outputFileName);
@@ -38,14 +54,12 @@ public:
 
   void Write(std::string_view bytes) override;
 
-  // How many bytes the document holds so far: a place to cut back to.
-  std::uint64_t Length() const { return flushed_ + buffer_.size(); }
-  // Drops everything written after `length` (an earlier Length()).
-  void CutBackTo(std::uint64_t length);
+  std::uint64_t Length() const override { return flushed_ + buffer_.size(); }
+  void CutBackTo(std::uint64_t length) override;
 
   // Writes what is buffered, closes the file and puts it in the output's place.
   // Throws DocumentError; the unfinished file is then removed and the output untouched.
-  void Commit();
+  void Commit() override;
 
 private:
   void Flush();
@@ -57,6 +71,21 @@ private:
   std::string buffer_;
   std::uint64_t flushed_ = 0;
   bool committed_ = false;
+};
+
+// The document written to standard output ("-" as the output): a section goes out only
+// when it is complete, so a failed one never reaches the reader.
+class StandardOutputDocument : public DocumentOutput {
+public:
+  void Write(std::string_view bytes) override { pending_.append(bytes.data(), bytes.size()); }
+  std::uint64_t Length() const override { return written_ + pending_.size(); }
+  void CutBackTo(std::uint64_t length) override;
+  void SectionComplete() override;
+  void Commit() override { SectionComplete(); }
+
+private:
+  std::string pending_;       // since the last complete section
+  std::uint64_t written_ = 0; // already out
 };
 
 } // namespace lexiform

@@ -10,6 +10,8 @@ namespace lexiform {
 namespace {
 // Low four bits foreground, next four background.
 std::uint16_t rememberedAttribute = 7;
+// A quiet run writes no console text; its problems go to standard error alone.
+bool quiet = false;
 } // namespace
 
 void InitConsole() {
@@ -22,7 +24,14 @@ TConsoleSession::~TConsoleSession() {
   platform::RestoreConsole();
 }
 
+void MakeConsoleQuiet() {
+  quiet = true;
+}
+
 void SetTextColor(TColor color) {
+  if (quiet) {
+    return;
+  }
   const auto attribute = static_cast<std::uint16_t>((static_cast<unsigned>(color) & 0x0Fu) |
                                                     (rememberedAttribute & 0xF0u));
   rememberedAttribute = attribute;
@@ -33,9 +42,9 @@ void SetTextColor(TColor color) {
 void Write(std::string_view text) {
   // An empty view may hold a null pointer, which fwrite must not be given even for
   // zero bytes.
-  if (!text.empty()) {
+  if (!text.empty() && !quiet) {
     const std::string shown = platform::ToConsoleCodePage(std::string(text));
-    std::fwrite(shown.data(), 1, shown.size(), stdout);
+    std::fwrite(shown.data(), 1, shown.size(), platform::ConsoleStream());
   }
 }
 
@@ -50,13 +59,27 @@ void WriteColoredLine(TColor color, std::string_view text) {
   SetTextColor(TColor::LightGray);
 }
 
+void WriteProblemLine(std::string_view text) {
+  if (!quiet) {
+    WriteColoredLine(TColor::LightRed, text);
+    return;
+  }
+  // Without indentation: a line of its own on standard error, for logs and scripts.
+  std::string line(text.substr(text.find_first_not_of(' ') == std::string_view::npos
+                                   ? text.size()
+                                   : text.find_first_not_of(' ')));
+  line += platform::ConsoleLineEnd();
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
 void FlushConsole() {
-  std::fflush(stdout);
+  std::fflush(platform::ConsoleStream());
 }
 
 std::string Shown(std::string_view text) {
   std::string shown(text);
-  if (platform::StdoutIsTerminal()) {
+  if (platform::ConsoleIsTerminal()) {
     for (char& c : shown) {
       if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') {
         c = '?';

@@ -32,13 +32,21 @@ public:
 // flushed first, so a colour covers exactly what follows.
 void SetTextColor(TColor color);
 
-// Console text, to standard output.
+// From now on no console text is written at all; problem lines go to standard error.
+void MakeConsoleQuiet();
+
+// Console text, to standard output (or to standard error where the document goes to
+// standard output).
 void Write(std::string_view text);
 // `text` followed by the platform's console line end (CR LF on Windows, LF on POSIX).
 void WriteLine(std::string_view text = {});
 // `text` in `color` and a line end, then back to the normal colour.
 void WriteColoredLine(TColor color, std::string_view text);
 void FlushConsole();
+// A problem of the run (a missing or unreadable file, a directory that cannot be
+// searched): in red among the console text, or, in a quiet run, as a line of its own
+// on standard error.
+void WriteProblemLine(std::string_view text);
 
 // A name or command line as the console shows it: on a terminal every control byte
 // (0x00-0x1F, 0x7F) becomes "?", so that a file name cannot move the cursor, clear the

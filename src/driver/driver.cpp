@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -37,7 +38,16 @@ struct TRunState {
   std::vector<std::string> Arguments; // without the program name
   TOptions Options;
   TStringList FileList;
+  // Standard input's bytes when the file list is "-": one source named "stdin".
+  std::optional<std::string> StandardInput;
+  // Something the user asked for is not in the document: an entry missing or
+  // unreadable, a directory not searched, a name or mask that matched nothing, a switch
+  // not known. With -strict such a run ends with status 2.
+  bool Troubled = false;
 };
+
+constexpr int kTroubledStatus = 2;
+constexpr const char* kStandardStream = "-";
 
 // Positional argument `position` (from 1), empty when missing.
 std::string Argument(const TRunState& state, std::size_t position) {
@@ -69,17 +79,31 @@ int FinishRun(const TRunState& state) {
   WriteLine("      Execution time: " +
             ElapsedTimeText(elapsed, platform::TimeSeparator(), platform::HourHasLeadingZero()));
   FlushConsole();
-  return 0;
+  return state.Options.Strict && state.Troubled ? kTroubledStatus : 0;
 }
 
-// Under -sub a directory that cannot be searched is said, not silently skipped.
-void ReportUnsearchable(const std::string& directory, const std::string& reason) {
-  WriteColoredLine(TColor::LightRed,
-                   "  Cannot search directory: " + Shown(directory) + " (" + reason + ")");
+// A problem of the run: said, and remembered for -strict.
+void ReportProblem(TRunState& state, const std::string& text) {
+  state.Troubled = true;
+  WriteProblemLine(text);
 }
 
-// With -sub every comma piece is a mask searched in its directory and below.
-TStringList CollectRecursively(const std::string& argument, std::int32_t depth) {
+// A name or mask that matched no file: a problem for -strict, and said only then, so
+// that the console of other runs stays as it always was.
+void NoteUnmatched(TRunState& state, const std::string& piece) {
+  state.Troubled = true;
+  if (state.Options.Strict) {
+    WriteProblemLine("  No file matches: " + Shown(piece));
+  }
+}
+
+// With -sub every comma piece is a mask searched in its directory and below. A
+// directory that cannot be searched is said, not silently skipped.
+TStringList CollectRecursively(TRunState& state, const std::string& argument, std::int32_t depth) {
+  const auto reportUnsearchable = [&state](const std::string& directory,
+                                           const std::string& reason) {
+    ReportProblem(state, "  Cannot search directory: " + Shown(directory) + " (" + reason + ")");
+  };
   WriteLine("     Please wait ...");
   TStringList collectedFiles;
   std::size_t start = 0;
@@ -100,7 +124,10 @@ TStringList CollectRecursively(const std::string& argument, std::int32_t depth) 
     }
     searchDir = platform::ResolveSearchDirectory(searchDir);
     TStringList searchResults;
-    CollectFiles(searchMask, searchDir, searchResults, depth, ReportUnsearchable);
+    CollectFiles(searchMask, searchDir, searchResults, depth, reportUnsearchable);
+    if (searchResults.empty()) {
+      NoteUnmatched(state, entry);
+    }
     collectedFiles.insert(collectedFiles.end(), std::make_move_iterator(searchResults.begin()),
                           std::make_move_iterator(searchResults.end()));
 
@@ -113,12 +140,20 @@ TStringList CollectRecursively(const std::string& argument, std::int32_t depth) 
   return collectedFiles;
 }
 
-TStringList BuildFileList(const std::string& argument, const TOptions& options) {
-  if (options.RecurseSubdirs) {
-    return CollectRecursively(argument, options.SubdirDepth);
+TStringList BuildFileList(TRunState& state, const std::string& argument) {
+  if (argument == kStandardStream) {
+    state.StandardInput = platform::ReadStandardInput();
+    return {"stdin"};
+  }
+  if (state.Options.RecurseSubdirs) {
+    return CollectRecursively(state, argument, state.Options.SubdirDepth);
   }
   TStringList fileList;
-  SplitFileArgument(argument, ",", fileList);
+  TStringList unmatched;
+  SplitFileArgument(argument, ",", fileList, &unmatched);
+  for (const std::string& piece : unmatched) {
+    NoteUnmatched(state, piece);
+  }
   return fileList;
 }
 
@@ -128,27 +163,39 @@ std::string CommandLineTail(const std::string& commandLine) {
 }
 
 std::string OutputNameFor(const std::string& argument) {
+  if (argument == kStandardStream) {
+    return argument;
+  }
   return HasExtension(argument) ? argument : argument + ".html";
 }
 
-void ProcessEntry(std::size_t number, const std::string& currentFile, bool multiFile,
+// The size text of an entry: standard input's is that of the bytes it held.
+std::string EntrySizeText(const TRunState& state, const std::string& currentFile) {
+  return state.StandardInput ? FormatFileSize(state.StandardInput->size())
+                             : FileSizeText(currentFile);
+}
+
+void ProcessEntry(TRunState& state, std::size_t number, const std::string& currentFile,
                   const TStyleConfig& config, std::optional<std::string>& convertedAhead,
-                  UnfinishedDocument& document) {
-  ShowEntryLine(number, currentFile, FileSizeText(currentFile));
+                  DocumentOutput& document) {
+  ShowEntryLine(number, currentFile, EntrySizeText(state, currentFile));
   // The entry's guard: a failure of the source (unreadable, vanished, too large to
   // convert) is reported and the run goes on, and whatever of the entry's section had
   // reached the document is cut off again, so a section is all or nothing. A failure
   // to write the document is no fault of the source: it ends the run.
   const std::uint64_t sectionStart = document.Length();
   try {
-    if (!platform::IsExistingFile(currentFile)) {
-      WriteColoredLine(TColor::LightRed, "  File not exists: " + Shown(currentFile));
+    if (!state.StandardInput && !platform::IsExistingFile(currentFile)) {
+      ReportProblem(state, "  File not exists: " + Shown(currentFile));
       return;
     }
-    AppendFileSection(document, number, currentFile, FileSizeText(currentFile), multiFile,
+    const bool multiFile = state.FileList.size() > 1;
+    AppendFileSection(document, number, currentFile, EntrySizeText(state, currentFile), multiFile,
                       [&](TextSink& body) {
                         if (convertedAhead) {
                           body.Write(*convertedAhead);
+                        } else if (state.StandardInput) {
+                          ConvertEntryText(*state.StandardInput, config, body);
                         } else {
                           ConvertEntry(currentFile, config, body);
                         }
@@ -157,35 +204,56 @@ void ProcessEntry(std::size_t number, const std::string& currentFile, bool multi
     throw;
   } catch (const std::exception&) {
     document.CutBackTo(sectionStart);
-    WriteColoredLine(TColor::LightRed, "  Could not open file: " + Shown(currentFile));
+    ReportProblem(state, "  Could not open file: " + Shown(currentFile));
   }
+}
+
+// The document goes to the output file, replacing it when the run has finished, or to
+// standard output.
+std::unique_ptr<DocumentOutput> OpenDocument(const std::string& outputFileName) {
+  if (outputFileName == kStandardStream) {
+    return std::make_unique<StandardOutputDocument>();
+  }
+  return std::make_unique<UnfinishedDocument>(outputFileName);
 }
 
 int RunConversion(TRunState& state) {
   RefuseShellExpandedList(state.Options);
-  state.FileList = BuildFileList(Argument(state, 1), state.Options);
   const std::string outputFileName = OutputNameFor(Argument(state, 2));
-  CheckOutputIsNoInput(outputFileName, state.FileList, IniFileInUse());
+  if (outputFileName == kStandardStream) {
+    platform::UseStandardErrorForConsole();
+  }
+  for (const std::string& unknown : state.Options.Unrecognised) {
+    state.Troubled = true;
+    if (state.Options.Strict) {
+      WriteProblemLine("  Unknown switch: " + Shown(unknown));
+    }
+  }
+  state.FileList = BuildFileList(state, Argument(state, 1));
+  if (outputFileName != kStandardStream) {
+    CheckOutputIsNoInput(outputFileName, state.FileList, IniFileInUse());
+  }
 
   WriteLine();
   WriteLine(" Command line: " + Shown(CommandLineTail(state.CommandLine)));
   WriteLine(" Files:");
 
   const TStyleConfig config = LoadStyleConfig(outputFileName);
-  UnfinishedDocument document(outputFileName);
-  WriteDocumentStart(document, config.HeaderText, state.FileList);
-  const bool multiFile = state.FileList.size() > 1;
-  // See Note [converting ahead].
-  ConvertAhead ahead(state.FileList, config, WorkerCount());
+  const std::unique_ptr<DocumentOutput> document = OpenDocument(outputFileName);
+  WriteDocumentStart(*document, config.HeaderText, state.FileList);
+  document->SectionComplete();
+  // See Note [converting ahead]. Standard input is the writer's alone.
+  ConvertAhead ahead(state.FileList, config, state.StandardInput ? 0 : WorkerCount());
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
     std::optional<std::string> convertedAhead = ahead.Take(i);
-    ProcessEntry(i + 1, state.FileList[i], multiFile, config, convertedAhead, document);
+    ProcessEntry(state, i + 1, state.FileList[i], config, convertedAhead, *document);
+    document->SectionComplete();
     if (convertedAhead) {
       ahead.Recycle(std::move(*convertedAhead));
     }
   }
-  WriteDocumentEnd(document, config.FooterText);
-  document.Commit();
+  WriteDocumentEnd(*document, config.FooterText);
+  document->Commit();
   return FinishRun(state);
 }
 
@@ -225,6 +293,9 @@ int Dispatch(TRunState& state) {
   if (IsWwwCommand(first) && second.empty()) {
     OpenHomePage();
     return 0;
+  }
+  if (state.Options.Quiet) {
+    MakeConsoleQuiet();
   }
   if (second.empty()) {
     ShowError("Not enough parameters.", state.CommandLine);

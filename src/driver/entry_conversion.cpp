@@ -41,6 +41,13 @@ void LoadSource(TPasConversion& converter, const std::string& path) {
   converter.Adopt(std::move(block), got);
 }
 
+// The loaded source's fragment, fixed, into `body` piece by piece.
+void ConvertLoaded(TPasConversion& converter, TextSink& body) {
+  FixedTextWriter fixedText(body);
+  converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
+  fixedText.Finish();
+}
+
 } // namespace
 
 void ConvertEntry(const std::string& path, const TStyleConfig& config, TextSink& body) {
@@ -50,9 +57,17 @@ void ConvertEntry(const std::string& path, const TStyleConfig& config, TextSink&
   TPasConversion converter;
   ApplyStyles(converter, config);
   LoadSource(converter, path);
-  FixedTextWriter fixedText(body);
-  converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
-  fixedText.Finish();
+  ConvertLoaded(converter, body);
+}
+
+void ConvertEntryText(std::string_view source, const TStyleConfig& config, TextSink& body) {
+  if (source.empty()) {
+    return;
+  }
+  TPasConversion converter;
+  ApplyStyles(converter, config);
+  converter.LoadFromBytes(source);
+  ConvertLoaded(converter, body);
 }
 
 } // namespace lexiform

@@ -83,7 +83,7 @@ void ShowError(const std::string& message, const std::string& commandLine) {
   WriteLine(" Lexiform   Version 1.1");
   WriteLine();
   WriteLine(" Command line: " + Shown(commandLine));
-  WriteColoredLine(TColor::LightRed, " Error: " + message);
+  WriteProblemLine(" Error: " + message);
 }
 
 void ShowEntryLine(std::size_t number, const std::string& path, const std::string& sizeText) {

@@ -34,9 +34,13 @@ std::vector<platform::DirEntry> SearchDirectory(const std::string& directory,
   return entries;
 }
 
-void HandlePiece(const std::string& piece, TStringList& fileList) {
+void HandlePiece(const std::string& piece, TStringList& fileList, TStringList* unmatched) {
   if (HasWildcard(piece)) {
+    const std::size_t before = fileList.size();
     AddMatchingFiles(piece, fileList);
+    if (unmatched != nullptr && fileList.size() == before) {
+      unmatched->push_back(piece);
+    }
   } else {
     fileList.push_back(piece);
   }
@@ -45,7 +49,7 @@ void HandlePiece(const std::string& piece, TStringList& fileList) {
 } // namespace
 
 void SplitFileArgument(const std::string& argument, const std::string& separator,
-                       TStringList& fileList) {
+                       TStringList& fileList, TStringList* unmatched) {
   if (argument.empty()) {
     return;
   }
@@ -53,11 +57,11 @@ void SplitFileArgument(const std::string& argument, const std::string& separator
   if (!separator.empty()) {
     for (std::size_t found = argument.find(separator, start); found != std::string::npos;
          found = argument.find(separator, start)) {
-      HandlePiece(argument.substr(start, found - start), fileList);
+      HandlePiece(argument.substr(start, found - start), fileList, unmatched);
       start = found + separator.size();
     }
   }
-  HandlePiece(argument.substr(start), fileList);
+  HandlePiece(argument.substr(start), fileList, unmatched);
 }
 
 void AddMatchingFiles(const std::string& mask, TStringList& fileList) {

@@ -15,9 +15,10 @@ using TStringList = std::vector<std::string>;
 
 // Plain mode: cuts `argument` at every `separator` and appends each piece to
 // `fileList`; a piece holding "*" or "?" is replaced by the files it matches, any
-// other piece (an empty one included) is appended unchanged.
+// other piece (an empty one included) is appended unchanged. A wildcard piece that
+// matches nothing is appended to `unmatched`, when given.
 void SplitFileArgument(const std::string& argument, const std::string& separator,
-                       TStringList& fileList);
+                       TStringList& fileList, TStringList* unmatched = nullptr);
 
 // Appends the files that one wildcard name matches in its own directory, each as the
 // name's directory part followed by the file's name, in the platform's order.

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -37,7 +38,23 @@ void RestoreConsole();
 // POSIX.
 std::string ToConsoleCodePage(const std::string& text);
 
-bool StdoutIsTerminal();
+// Whether the console text goes to a terminal (a console window on Windows).
+bool ConsoleIsTerminal();
+
+// The console text goes to standard error from now on (colours, title and code page
+// with it), so that standard output is free for the document.
+void UseStandardErrorForConsole();
+
+// The console stream: standard output, or standard error after
+// UseStandardErrorForConsole.
+std::FILE* ConsoleStream();
+
+// Everything standard input holds, byte for byte. Throws FileError when it cannot be read.
+std::string ReadStandardInput();
+
+// Writes `size` bytes to standard output, byte for byte; throws FileError (naming
+// standard output and the system's reason) when they cannot be written.
+void WriteStandardOutput(const void* data, std::size_t size);
 
 // The line end of console text: CR LF on Windows, as its console programs write it;
 // LF on POSIX, where a CR would stand as a stray byte in logs and pipes.

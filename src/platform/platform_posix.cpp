@@ -61,8 +61,51 @@ std::string ToConsoleCodePage(const std::string& text) {
   return text;
 }
 
-bool StdoutIsTerminal() {
-  return ::isatty(STDOUT_FILENO) == 1;
+namespace {
+bool consoleOnStandardError = false;
+} // namespace
+
+bool ConsoleIsTerminal() {
+  return ::isatty(consoleOnStandardError ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
+void UseStandardErrorForConsole() {
+  std::fflush(stdout);
+  consoleOnStandardError = true;
+}
+
+std::FILE* ConsoleStream() {
+  return consoleOnStandardError ? stderr : stdout;
+}
+
+std::string ReadStandardInput() {
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got > 0) {
+      text.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0) {
+      return text;
+    } else if (errno != EINTR) {
+      ThrowFileError("Cannot read", "-", errno);
+    }
+  }
+}
+
+void WriteStandardOutput(const void* data, std::size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t written = ::write(STDOUT_FILENO, bytes, size);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      ThrowFileError("Cannot write", "-", errno);
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
 }
 
 const char* ConsoleLineEnd() {
@@ -74,21 +117,21 @@ bool RuleNeedsLineEnd() {
 }
 
 void ApplyTextAttribute(std::uint16_t attribute) {
-  if (!StdoutIsTerminal()) {
+  if (!ConsoleIsTerminal()) {
     return;
   }
   const std::string sequence = AnsiForeground(attribute & 0x0Fu);
-  std::fwrite(sequence.data(), 1, sequence.size(), stdout);
-  std::fflush(stdout);
+  std::fwrite(sequence.data(), 1, sequence.size(), ConsoleStream());
+  std::fflush(ConsoleStream());
 }
 
 void SetConsoleTitle(const std::string& title) {
-  if (!StdoutIsTerminal()) {
+  if (!ConsoleIsTerminal()) {
     return;
   }
   const std::string sequence = "\x1b]0;" + title + "\x07";
-  std::fwrite(sequence.data(), 1, sequence.size(), stdout);
-  std::fflush(stdout);
+  std::fwrite(sequence.data(), 1, sequence.size(), ConsoleStream());
+  std::fflush(ConsoleStream());
 }
 
 // ---------------------------------------------------------------------------------

@@ -58,8 +58,11 @@ std::intptr_t FromHandle(HANDLE handle) {
   return reinterpret_cast<std::intptr_t>(handle);
 }
 
+bool consoleOnStandardError = false;
+
+// The handle of the console text: standard output, or standard error.
 HANDLE StdOutput() {
-  return ::GetStdHandle(STD_OUTPUT_HANDLE);
+  return ::GetStdHandle(consoleOnStandardError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
 }
 
 bool IsConsole(HANDLE handle) {
@@ -112,6 +115,8 @@ void PrepareConsole() {
   // CR LF line ends ourselves.
   std::fflush(stdout);
   ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
+  ::_setmode(::_fileno(stdin), _O_BINARY);
   // The file functions stay in the ANSI code page, the one the command line arrives in:
   // see ToConsoleCodePage for the console's side.
   CONSOLE_SCREEN_BUFFER_INFO info{};
@@ -125,13 +130,13 @@ void PrepareConsole() {
 
 void RestoreConsole() {
   if (haveStartAttributes) {
-    std::fflush(stdout);
+    std::fflush(ConsoleStream());
     ::SetConsoleTextAttribute(StdOutput(), startAttributes);
   }
 }
 
 std::string ToConsoleCodePage(const std::string& text) {
-  const UINT consolePage = StdoutIsTerminal() ? ::GetConsoleOutputCP() : 0;
+  const UINT consolePage = ConsoleIsTerminal() ? ::GetConsoleOutputCP() : 0;
   const bool plainAscii = std::all_of(text.begin(), text.end(),
                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (consolePage == 0 || consolePage == ::GetACP() || plainAscii) {
@@ -151,8 +156,49 @@ std::string ToConsoleCodePage(const std::string& text) {
   return converted;
 }
 
-bool StdoutIsTerminal() {
+bool ConsoleIsTerminal() {
   return IsConsole(StdOutput());
+}
+
+void UseStandardErrorForConsole() {
+  std::fflush(stdout);
+  consoleOnStandardError = true;
+}
+
+std::FILE* ConsoleStream() {
+  return consoleOnStandardError ? stderr : stdout;
+}
+
+std::string ReadStandardInput() {
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) {
+        return text;
+      }
+      ThrowFileError("Cannot read", "-", error);
+    }
+    if (got == 0) {
+      return text;
+    }
+    text.append(buffer, got);
+  }
+}
+
+void WriteStandardOutput(const void* data, std::size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    DWORD written = 0;
+    if (!::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes, ChunkSize(size), &written,
+                     nullptr)) {
+      ThrowFileError("Cannot write", "-", ::GetLastError());
+    }
+    bytes += written;
+    size -= written;
+  }
 }
 
 const char* ConsoleLineEnd() {
@@ -169,7 +215,7 @@ void ApplyTextAttribute(std::uint16_t attribute) {
 }
 
 void SetConsoleTitle(const std::string& title) {
-  if (!StdoutIsTerminal()) {
+  if (!ConsoleIsTerminal()) {
     return;
   }
   ::SetConsoleTitleA(title.c_str());
