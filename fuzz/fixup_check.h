@@ -181,7 +181,6 @@ inline void CheckFixup(const std::string& input) {
     CheckFixedLine(expectedLines[i], fixedLines[i], i);
   }
   FUZZ_CHECK(fixed == ReferenceFix(expectedLines), "the fixed text differs from the reference");
-
 }
 
 } // namespace lexiform::fuzz

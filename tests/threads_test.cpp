@@ -22,8 +22,9 @@ using test::RunResult;
 // about, and line ends of every kind.
 std::string SourceText(std::mt19937& random, std::size_t size) {
   static const char* const kLines[] = {
-      "begin x := a < b; end;", "{ Tom & Jerry <tag> }", "s := 'it''s & <b>';",
-      "asm mov eax, 1 end;",    "(* multi\rline *)",     "// note & more",
+      "begin x := a < b; end;", "{ Tom & Jerry <tag> }",
+      "s := 'it''s & <b>';",    "asm mov eax, 1 end;",
+      "(* multi\rline *)",      "// note & more",
       "y := $FF + 12.5e3;",     "property P: Integer read FP write FP;"};
   static const char* const kEnds[] = {"\r\n", "\n", "\r"};
   std::string text;
