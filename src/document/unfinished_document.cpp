@@ -9,6 +9,10 @@ namespace {
 // Writes go out in blocks of this size: large enough that the system calls cost
 // nothing next to the copying, small enough to stay in the cache.
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// A text at least this long (a section's body converted ahead) goes to the file
+// straight, after what is buffered: copying it into the buffer first would cost the
+// writing thread more than the one extra system call.
+constexpr std::size_t kDirectWrite = std::size_t{64} << 10;
 
 // A hidden name beside the output that says whose it is.
 std::string UnfinishedPrefix(const std::string& target) {
@@ -70,9 +74,9 @@ void UnfinishedDocument::Flush() {
 }
 
 void UnfinishedDocument::Write(std::string_view bytes) {
-  if (buffer_.size() + bytes.size() > kBufferSize) {
+  if (buffer_.size() + bytes.size() > kBufferSize || bytes.size() >= kDirectWrite) {
     Flush();
-    if (bytes.size() >= kBufferSize) {
+    if (bytes.size() >= kDirectWrite) {
       try {
         file_.Write(bytes.data(), bytes.size());
       } catch (const platform::FileError& error) {
