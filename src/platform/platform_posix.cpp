@@ -458,6 +458,9 @@ char interruptPath[8192];
 volatile std::sig_atomic_t interruptPathSet = 0;
 
 extern "C" void RemoveAndResignal(int signalNumber) {
+  // The interrupted code may still run for a moment (the signal raised again below can
+  // be delivered only once this handler returns): leave errno as it found it.
+  const int savedErrno = errno;
   if (interruptPathSet != 0) {
     ::unlink(interruptPath);
   }
@@ -467,6 +470,7 @@ extern "C" void RemoveAndResignal(int signalNumber) {
         ::write(STDOUT_FILENO, kNormalColour, sizeof kNormalColour - 1);
   }
   ::signal(signalNumber, SIG_DFL);
+  errno = savedErrno;
   ::raise(signalNumber);
 }
 
