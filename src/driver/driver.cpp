@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "convert/code_pages.h"
 #include "convert/pas_conversion.h"
 #include "document/document_writer.h"
+#include "document/html5_document.h"
 #include "document/style_config.h"
 #include "document/unfinished_document.h"
 #include "driver/console.h"
@@ -23,6 +25,7 @@
 #include "files/file_set.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
+#include "files/source_file.h"
 #include "platform/platform.h"
 
 namespace lexiform {
@@ -130,8 +133,86 @@ std::string OutputNameFor(const std::string& argument) {
   return HasExtension(argument) ? argument : argument + ".html";
 }
 
+// The code page that -cp, else CodePage of [Options], names; windows-1252 when neither
+// does. A name the program does not know refuses the run before anything is written:
+// reading the sources in another page would garble every character it does not share.
+CodePage ChosenCodePage(const TOptions& options, const TStyleConfig& config) {
+  const std::optional<std::string>& name =
+      options.CodePage ? options.CodePage : config.Options.CodePage;
+  if (!name) {
+    return kDefaultCodePage;
+  }
+  if (const std::optional<CodePage> page = FindCodePage(*name)) {
+    return *page;
+  }
+  std::string known;
+  for (std::size_t i = 0; i < kCodePageCount; ++i) {
+    const auto page = static_cast<CodePage>(i);
+    known += (i == 0 ? "" : ", ") + std::string(CodePageNumber(page)) + " (" +
+             std::string(CodePageName(page)) + ")";
+  }
+  const std::string where =
+      options.CodePage ? "-cp" : "CodePage in [Options] of " + Shown(config.IniFileName);
+  throw RefusedRun("Unknown code page \"" + *name + "\" (" + where +
+                   "). Known code pages, by number or name: " + known + ".");
+}
+
+// The switches, over the defaults that [Options] sets.
+TEntryFormat ChosenFormat(const TOptions& options, const TStyleConfig& config,
+                          const TStringList& fileList) {
+  TEntryFormat format = ClassicFormat(config);
+  format.Html5 = options.Html5 || config.Options.Html5.value_or(false);
+  format.LineNumbers = options.Lines || config.Options.Lines.value_or(false);
+  format.SourcePage = ChosenCodePage(options, config);
+  if (format.Html5) {
+    format.TokenStyles = Html5TokenStyles();
+    format.Anchors = FileAnchors(fileList);
+  }
+  return format;
+}
+
+// The index of an HTML5 document is written before any entry is converted, so it asks
+// the file system: a file that is not there, or that cannot be opened for reading, gets
+// an item without a link, as it will get no section.
+Html5FileState FileStateOf(const std::string& path) {
+  if (!platform::IsExistingFile(path)) {
+    return Html5FileState::Missing;
+  }
+  try {
+    const SourceFile probe(path);
+  } catch (const std::exception&) {
+    return Html5FileState::Unreadable;
+  }
+  return Html5FileState::Present;
+}
+
+void WriteStart(TextSink& document, const std::string& outputFileName, const TStyleConfig& config,
+                const TEntryFormat& format, const TStringList& fileList) {
+  if (!format.Html5) {
+    WriteDocumentStart(document, config.HeaderText, fileList);
+    return;
+  }
+  std::vector<Html5IndexEntry> index;
+  index.reserve(fileList.size());
+  for (std::size_t i = 0; i < fileList.size(); ++i) {
+    const Html5FileState state = FileStateOf(fileList[i]);
+    index.push_back({fileList[i], format.Anchors[i],
+                     state == Html5FileState::Present ? FileSizeText(fileList[i]) : "", state});
+  }
+  document.Write(Html5DocumentStart(NamePart(outputFileName), config.Html5StyleSheet));
+  document.Write(Html5Index(index));
+}
+
+void WriteEnd(TextSink& document, const TStyleConfig& config, const TEntryFormat& format) {
+  if (format.Html5) {
+    document.Write(Html5DocumentEnd());
+  } else {
+    WriteDocumentEnd(document, config.FooterText);
+  }
+}
+
 void ProcessEntry(std::size_t number, const std::string& currentFile, bool multiFile,
-                  const TStyleConfig& config, std::optional<std::string>& convertedAhead,
+                  const TEntryFormat& format, std::optional<std::string>& convertedAhead,
                   UnfinishedDocument& document) {
   ShowEntryLine(number, currentFile, FileSizeText(currentFile));
   // The entry's guard: a failure of the source (unreadable, vanished, too large to
@@ -144,14 +225,20 @@ void ProcessEntry(std::size_t number, const std::string& currentFile, bool multi
       WriteColoredLine(TColor::LightRed, "  File not exists: " + Shown(currentFile));
       return;
     }
-    AppendFileSection(document, number, currentFile, FileSizeText(currentFile), multiFile,
-                      [&](TextSink& body) {
-                        if (convertedAhead) {
-                          body.Write(*convertedAhead);
-                        } else {
-                          ConvertEntry(currentFile, config, body);
-                        }
-                      });
+    const auto writeBody = [&](TextSink& body) {
+      if (convertedAhead) {
+        body.Write(*convertedAhead);
+      } else {
+        ConvertEntry(currentFile, number, format, body);
+      }
+    };
+    if (format.Html5) {
+      AppendHtml5FileSection(document, currentFile, format.Anchors[number - 1],
+                             FileSizeText(currentFile), writeBody);
+    } else {
+      AppendFileSection(document, number, currentFile, FileSizeText(currentFile), multiFile,
+                        writeBody);
+    }
   } catch (const DocumentError&) {
     throw;
   } catch (const std::exception&) {
@@ -166,25 +253,26 @@ int RunConversion(TRunState& state) {
   const std::string outputFileName = OutputNameFor(Argument(state, 2));
   CheckOutputIsNoInput(outputFileName, state.FileList,
                        StyleConfigFileName(platform::ProgramPath()));
+  const TStyleConfig config = LoadStyleConfig(outputFileName);
+  const TEntryFormat format = ChosenFormat(state.Options, config, state.FileList);
 
   WriteLine();
   WriteLine(" Command line: " + Shown(CommandLineTail(state.CommandLine)));
   WriteLine(" Files:");
 
-  const TStyleConfig config = LoadStyleConfig(outputFileName);
   UnfinishedDocument document(outputFileName);
-  WriteDocumentStart(document, config.HeaderText, state.FileList);
+  WriteStart(document, outputFileName, config, format, state.FileList);
   const bool multiFile = state.FileList.size() > 1;
   // See Note [converting ahead].
-  ConvertAhead ahead(state.FileList, config, WorkerCount());
+  ConvertAhead ahead(state.FileList, format, WorkerCount());
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
     std::optional<std::string> convertedAhead = ahead.Take(i);
-    ProcessEntry(i + 1, state.FileList[i], multiFile, config, convertedAhead, document);
+    ProcessEntry(i + 1, state.FileList[i], multiFile, format, convertedAhead, document);
     if (convertedAhead) {
       ahead.Recycle(std::move(*convertedAhead));
     }
   }
-  WriteDocumentEnd(document, config.FooterText);
+  WriteEnd(document, config, format);
   document.Commit();
   return FinishRun(state);
 }
