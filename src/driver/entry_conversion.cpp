@@ -81,8 +81,9 @@ std::size_t DecimalDigits(std::size_t number) {
 // "<pre>" and "<code>" lines, the source lines, its "</code>" and "</pre>" lines. Writes
 // the source lines in the entry's format, numbered when lines are numbered. An HTML5
 // body puts kHtml5CodeStart before the first source line and kHtml5CodeEnd after the
-// last, for the converter's frame, and leaves out the empty line after a source's last
-// line end, which would show as a line of its own.
+// last, for the converter's frame. The empty line after a source's last line end is no
+// line of the source: it gets no number, but it stays, so that the code copied from a
+// browser (which drops the last line end of a block) ends with that line end.
 class SourceLineWriter final : public TextSink {
 public:
   SourceLineWriter(const TEntryFormat& format, std::size_t number, std::size_t lineCount,
@@ -113,12 +114,8 @@ public:
       rest.remove_suffix(kCrLf.size());
     }
     WriteLines(rest);
-    if (format_.Html5) {
-      out_ += kHtml5CodeEnd;
-    } else {
-      out_ += emptyLastLine;
-      out_ += closingFrame;
-    }
+    out_ += emptyLastLine;
+    out_ += format_.Html5 ? kHtml5CodeEnd : closingFrame;
     pending_.clear();
     Flush();
   }
