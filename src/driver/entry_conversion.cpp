@@ -18,7 +18,6 @@ namespace lexiform {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kClosingFrame = "</code>\r\n</pre>\r\n";
 
 void ApplyStyles(TPasConversion& converter, const TEntryFormat& format) {
   auto set = [&format](TTokenKind kind, std::string& prefix, std::string& suffix) {
@@ -57,7 +56,10 @@ std::string_view ScannedText(const TPasConversion& converter) {
 
 // An HTML5 document is UTF-8, whatever the source was written in.
 void RecodeSourceToUtf8(TPasConversion& converter, CodePage page) {
-  converter.LoadFromBytes(TextToUtf8(std::string(ScannedText(converter)), page));
+  const std::string_view text = ScannedText(converter);
+  if (!IsPlainText(text)) {
+    converter.LoadFromBytes(TextToUtf8(std::string(text), page));
+  }
 }
 
 std::size_t CountLines(std::string_view text) {
@@ -77,13 +79,15 @@ std::size_t DecimalDigits(std::size_t number) {
   return digits;
 }
 
-// Takes the fixed text of a conversion, every line ended by CR LF: the converter's
-// "<pre>" and "<code>" lines, the source lines, its "</code>" and "</pre>" lines. Writes
-// the source lines in the entry's format, numbered when lines are numbered. An HTML5
-// body puts kHtml5CodeStart before the first source line and kHtml5CodeEnd after the
-// last, for the converter's frame. The empty line after a source's last line end is no
-// line of the source: it gets no number, but it stays, so that the code copied from a
-// browser (which drops the last line end of a block) ends with that line end.
+// Takes the fixed text of a conversion line by line: the converter's "<pre>" and
+// "<code>" lines, the source lines, its "</code>" and "</pre>" lines. Writes the source
+// lines in the entry's format, numbered when lines are numbered. An HTML5 body puts
+// kHtml5CodeStart before the first source line and kHtml5CodeEnd after the last, for
+// the converter's frame. The empty line after a source's last line end (the one right
+// before "</code>") is no line of the source: it gets no number, but it stays, so that
+// code copied from a browser (which drops the last line end of a block) ends with that
+// line end. No source line can read "</code>": the converter escapes every "<" of the
+// source.
 class SourceLineWriter final : public TextSink {
 public:
   SourceLineWriter(const TEntryFormat& format, std::size_t number, std::size_t lineCount,
@@ -94,87 +98,101 @@ public:
     }
   }
 
+  // Text in pieces, as the fix-up writes a long line with entities.
   void Write(std::string_view bytes) override {
-    pending_.append(bytes.data(), bytes.size());
-    if (pending_.size() >= kWriteSize) {
-      WriteAllButHeldBack();
+    partial_.append(bytes.data(), bytes.size());
+    std::size_t start = 0;
+    for (std::size_t end; (end = partial_.find(kCrLf, start)) != std::string::npos;
+         start = end + kCrLf.size()) {
+      TakeLine(std::string_view(partial_).substr(start, end - start));
+    }
+    partial_.erase(0, start);
+  }
+
+  void WriteLine(std::string_view line) override {
+    if (partial_.empty()) {
+      TakeLine(line);
+    } else {
+      Write(line);
+      Write(kCrLf);
     }
   }
 
+  // Whatever a Ctrl-Z left unended.
   void Finish() {
-    std::string_view rest = pending_;
-    std::string_view closingFrame;
-    if (EndsWithLine(rest, kClosingFrame)) {
-      closingFrame = rest.substr(rest.size() - kClosingFrame.size());
-      rest.remove_suffix(kClosingFrame.size());
+    if (!partial_.empty()) {
+      TakeLine(partial_);
+      partial_.clear();
     }
-    std::string_view emptyLastLine;
-    if (EndsWithLine(rest, kCrLf)) {
-      emptyLastLine = kCrLf;
-      rest.remove_suffix(kCrLf.size());
+    if (!closed_) {
+      WriteEmptyLines(emptyLines_);
+      if (format_.Html5) {
+        out_ += kHtml5CodeEnd;
+      }
     }
-    WriteLines(rest);
-    out_ += emptyLastLine;
-    out_ += format_.Html5 ? kHtml5CodeEnd : closingFrame;
-    pending_.clear();
     Flush();
   }
 
 private:
   // What gathers before it is written: pieces of about this size keep the calls few.
   static constexpr std::size_t kWriteSize = std::size_t{64} << 10;
-  // The last lines may be the closing frame and the empty line before it.
-  static constexpr std::size_t kHeldBack = 3;
 
-  // Whether `text` ends with the whole lines `lines`.
-  static bool EndsWithLine(std::string_view text, std::string_view lines) {
-    if (text.size() < lines.size() || text.substr(text.size() - lines.size()) != lines) {
-      return false;
-    }
-    return text.size() == lines.size() || text[text.size() - lines.size() - 1] == '\n';
-  }
-
-  void WriteAllButHeldBack() {
-    std::size_t cut = pending_.size();
-    for (std::size_t i = 0; i <= kHeldBack; ++i) {
-      if (cut == 0 || (cut = pending_.rfind('\n', cut - 1)) == std::string::npos) {
-        return;
-      }
-    }
-    ++cut; // after the line end of the last line that is not held back
-    WriteLines(std::string_view(pending_).substr(0, cut));
-    pending_.erase(0, cut);
-    Flush();
-  }
-
-  void WriteLines(std::string_view text) {
-    while (!text.empty()) {
-      const std::size_t end = text.find(kCrLf);
-      WriteLine(text.substr(0, end));
-      text.remove_prefix(end == std::string_view::npos ? text.size() : end + kCrLf.size());
-    }
-  }
-
-  void WriteLine(std::string_view line) {
-    ++linesSeen_;
-    if (linesSeen_ <= 2) { // the converter's "<pre>" and "<code>"
+  void TakeLine(std::string_view line) {
+    ++linesTaken_;
+    if (linesTaken_ <= 2) { // the converter's "<pre>" and "<code>"
       if (!format_.Html5) {
-        out_ += line;
-        out_ += kCrLf;
-      } else if (linesSeen_ == 2) {
+        AppendLine(line);
+      } else if (linesTaken_ == 2) {
         out_ += kHtml5CodeStart;
       }
-      return;
+    } else if (closed_) { // the converter's "</pre>"
+      if (!format_.Html5) {
+        AppendLine(line);
+      }
+    } else if (line == "</code>") {
+      closed_ = true;
+      if (emptyLines_ > 0) {
+        WriteEmptyLines(emptyLines_ - 1);
+        out_ += kCrLf;
+      }
+      if (format_.Html5) {
+        out_ += kHtml5CodeEnd;
+      } else {
+        AppendLine(line);
+      }
+    } else if (line.empty()) {
+      ++emptyLines_; // held back: the last one before "</code>" is no source line
+    } else {
+      WriteEmptyLines(emptyLines_);
+      WriteSourceLine(line);
     }
-    const std::size_t lineNumber = linesSeen_ - 2;
+    if (out_.size() >= kWriteSize) {
+      Flush();
+    }
+  }
+
+  void WriteEmptyLines(std::size_t count) {
+    for (; count > 0; --count) {
+      WriteSourceLine({});
+    }
+    emptyLines_ = 0;
+  }
+
+  void WriteSourceLine(std::string_view line) {
+    ++sourceLine_;
     if (!format_.LineNumbers) {
       out_ += line;
     } else if (format_.Html5) {
-      AppendNumberedLine(out_, anchor_, lineNumber, line);
+      AppendNumberedLine(out_, anchor_, sourceLine_, line);
     } else {
-      out_ += LineNumberPrefix(number_, lineNumber, width_, format_.LineNumberStyle);
+      out_ += LineNumberPrefix(number_, sourceLine_, width_, format_.LineNumberStyle);
       out_ += line;
     }
+    out_ += kCrLf;
+  }
+
+  void AppendLine(std::string_view line) {
+    out_ += line;
     out_ += kCrLf;
   }
 
@@ -188,9 +206,12 @@ private:
   const std::size_t width_;
   std::string_view anchor_;
   TextSink& body_;
-  std::string pending_; // fixed text not yet written
+  std::string partial_; // an unfinished line written in pieces
   std::string out_;     // written text not yet handed on
-  std::size_t linesSeen_ = 0;
+  std::size_t linesTaken_ = 0;
+  std::size_t sourceLine_ = 0;
+  std::size_t emptyLines_ = 0; // empty source lines held back
+  bool closed_ = false;        // the converter's "</code>" came
 };
 
 } // namespace
