@@ -4,11 +4,6 @@
 #include <utility>
 
 namespace lexiform {
-namespace {
-
-constexpr std::size_t kTailRoom = TMemoryStream::kTailRoom;
-
-} // namespace
 
 void TMemoryStream::LoadFromBytes(std::string_view bytes) {
   ByteBlock block(bytes.size() + kTailRoom);
