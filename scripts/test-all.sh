@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds Lexiform and runs every test: g++ and clang with warnings as errors, then the
 # whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer and under
-# ThreadSanitizer, then every
-# fuzz target for a minute, and last the 32-bit Windows program (mingw-w64) with its
-# tests under Wine, whose documents and console text are then compared with those of
-# the Linux program. The packages (.deb and .zip) are made and checked at the end.
+# ThreadSanitizer, then the HTML5 documents under two HTML checkers and in headless
+# Chromium, then every fuzz target for a minute, and last the 32-bit Windows program
+# (mingw-w64) with its tests under Wine (or, where the machine runs no 32-bit code, the
+# same code built for 64-bit Windows under 64-bit Wine), whose documents and console
+# text are then compared with those of the Linux program. The packages (.deb and .zip)
+# are made and checked at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh --windows
+scripts/install-deps.sh --windows --html5
 
 echo "=== format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
@@ -17,6 +19,9 @@ for preset in ci ci-clang asan tsan; do
   echo "=== $preset"
   cmake --workflow --preset "$preset"
 done
+
+echo "=== html5"
+scripts/test-html5.sh build/ci/lexiform
 
 # Every fuzz target for a bounded time (FUZZ_SECONDS, default 60 s each).
 scripts/run-fuzzers.sh

@@ -482,6 +482,38 @@ TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
   EXPECT_EQ(document.find("secret"), std::string::npos);
   EXPECT_NE(document.find("<a name=\"File_3\"></a>"), std::string::npos);
   EXPECT_EQ(document.substr(document.size() - 9), "</html>\r\n");
+
+  // An HTML5 index, written before any entry is converted, already knows: the item is
+  // marked and links nowhere, and no section is written.
+  const RunResult html5 = RunAsNobody({"a.pas,locked.pas,c.pas", "out", "-html5"});
+  EXPECT_EQ(html5.status, 0) << html5.err;
+  const std::string modern = Document();
+  EXPECT_NE(modern.find("<li class=\"unreadable\"><span class=\"name\">locked.pas</span>"),
+            std::string::npos);
+  EXPECT_EQ(modern.find("locked-pas"), std::string::npos) << "a link or a section of locked.pas";
+  EXPECT_NE(modern.find("<section id=\"f-c-pas-"), std::string::npos);
+}
+
+// An unknown code page, named by -cp or by [Options], refuses the run before anything is
+// written, with the pages the program knows.
+TEST_F(EndToEndTest, UnknownCodePageRefusesTheRun) {
+  Write("a.pas", "x\r\n");
+  Write("out.html", "kept");
+  const RunResult result = Run({"a.pas", "out", "-html5", "-cp", "1999"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("Unknown code page \"1999\" (-cp)"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("1250 (windows-1250)"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(Document(), "kept");
+
+  test::WriteBytes(bin / "lexiform.ini", "[Options]\r\nCodePage=koi8-r\r\n");
+  const RunResult configured = Run({"a.pas", "out", "-html5"});
+  EXPECT_EQ(configured.status, 1);
+  EXPECT_NE(configured.err.find("\"koi8-r\" (CodePage in [Options] of "), std::string::npos)
+      << configured.err;
+  EXPECT_EQ(Document(), "kept");
+  // The command line overrides the configuration.
+  EXPECT_EQ(Run({"a.pas", "out", "-html5", "-cp", "850"}).status, 0);
 }
 
 TEST_F(EndToEndTest, NamesWithMarkupAreEscapedInTheDocument_PosixOnly) {

@@ -1,7 +1,9 @@
 // The golden suite: every folder of tests/golden is one run of the real program. The
 // folder holds the sources, "args" (the arguments, one per line) and "expected.html",
 // the document the run must write as "out.html", byte for byte. A folder that also holds
-// "posix-only" runs only where the program is a POSIX program (its paths show "/").
+// "posix-only" runs only where the program is a POSIX program (its paths show "/"); one
+// that holds "lexiform.ini" runs with that configuration file beside the program instead
+// of the default one.
 //
 // After a reviewed change of the documents, rewrite the expected files with
 //   LEXIFORM_UPDATE_GOLDEN=1 ctest --test-dir build/ci -R Golden
@@ -26,7 +28,8 @@ const fs::path kGoldenDir = fs::path(LEXIFORM_SOURCE_DIR) / "tests" / "golden";
 
 // Files of a case folder that are not copied into the run's folder.
 bool IsCaseDescription(const fs::path& name) {
-  return name == "args" || name == "expected.html" || name == "posix-only";
+  return name == "args" || name == "expected.html" || name == "posix-only" ||
+         name == "lexiform.ini";
 }
 
 std::vector<std::string> CaseNames() {
@@ -86,6 +89,9 @@ TEST_P(GoldenTest, DocumentMatches) {
     GTEST_SKIP() << "its paths are written with the POSIX separator";
   }
   CopySources(caseDir, work.Path());
+  if (fs::exists(caseDir / "lexiform.ini")) {
+    fs::copy_file(caseDir / "lexiform.ini", bin / "lexiform.ini");
+  }
   const test::RunResult result = Run(ReadArguments(caseDir / "args"));
   ASSERT_EQ(result.status, 0) << result.out << result.err;
   ASSERT_TRUE(test::Exists(bin / "lexiform.ini"))

@@ -202,6 +202,7 @@ TEST(StyleConfigTest, FirstRunWritesTheDefaultFileAndUsesIt) {
   EXPECT_EQ(config.LineNumber.Prefix, "<font color=gray>");
   EXPECT_EQ(config.LineNumber.Suffix, "</font> ");
   EXPECT_EQ(config.Html5StyleSheet, "");
+  EXPECT_FALSE(config.Options.Html5 || config.Options.Lines || config.Options.CodePage);
 
   // A program without an extension gets ".ini" appended; a second run reads the file.
   const TStyleConfig again = LoadStyleConfig("out.html", dir / "lexiform", kNoConfigHome);
@@ -255,7 +256,8 @@ TEST(StyleConfigTest, FileSectionsReplaceBuiltInValuesOnlyWhereTheyHaveKeys) {
   const std::string ini = "[header]\r\n5=five\r\n1=\r\n3=  three\r\n[FOOTER]\r\n"
                           "[Number]\r\nColour=red\r\n[comment]\r\nsuffix=</em>\r\n"
                           "[lineNumber]\r\nprefix=<small>\r\n"
-                          "[html5style]\r\n1=pre {}\r\n2=\"  .k {}\"\r\n";
+                          "[html5style]\r\n1=pre {}\r\n2=\"  .k {}\"\r\n"
+                          "[options]\r\nhtml5=00\r\nLines=yes\r\nCodePage=Windows-1250\r\n";
   test::WriteBytes(dir / "p.ini", ini);
   const TStyleConfig config = LoadStyleConfig("out.html", dir / "p", kNoConfigHome);
   EXPECT_EQ(config.HeaderText, "five\r\n\r\nthree\r\n");
@@ -269,6 +271,10 @@ TEST(StyleConfigTest, FileSectionsReplaceBuiltInValuesOnlyWhereTheyHaveKeys) {
   EXPECT_EQ(config.LineNumber.Prefix, "<small>");
   EXPECT_EQ(config.LineNumber.Suffix, "");
   EXPECT_EQ(config.Html5StyleSheet, "pre {}\r\n  .k {}\r\n");
+  // Only a number turns a switch on or off; the code page is taken as written.
+  EXPECT_EQ(config.Options.Html5, std::optional<bool>(false));
+  EXPECT_EQ(config.Options.Lines, std::nullopt);
+  EXPECT_EQ(config.Options.CodePage, std::optional<std::string>("Windows-1250"));
   // The file is read, never written.
   EXPECT_EQ(test::ReadBytes(dir / "p.ini"), ini);
 }

@@ -64,4 +64,8 @@ std::string_view CodePageName(CodePage page) {
   return kNames[static_cast<std::size_t>(page)].name;
 }
 
+std::string_view CodePageNumber(CodePage page) {
+  return kNames[static_cast<std::size_t>(page)].number;
+}
+
 } // namespace lexiform

@@ -37,4 +37,7 @@ std::optional<CodePage> FindCodePage(std::string_view name);
 // The name a user would give `page`: "cp437", "windows-1252", "iso-8859-15" and so on.
 std::string_view CodePageName(CodePage page);
 
+// The Windows number of `page`: "437", "1252", "28605" and so on.
+std::string_view CodePageNumber(CodePage page);
+
 } // namespace lexiform

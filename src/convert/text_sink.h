@@ -13,8 +13,9 @@ public:
   // Takes all of `bytes`; failures are the sink's own exceptions.
   virtual void Write(std::string_view bytes) = 0;
 
-  // `text` followed by CR LF, the line end of every line the program writes.
-  void WriteLine(std::string_view text) {
+  // `text` followed by CR LF, the line end of every line the program writes. A sink that
+  // works line by line may take the line whole instead.
+  virtual void WriteLine(std::string_view text) {
     Write(text);
     Write("\r\n");
   }

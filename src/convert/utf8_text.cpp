@@ -170,6 +170,10 @@ std::string DecodeCodePage(std::string_view bytes, CodePage page) {
   return text;
 }
 
+bool IsPlainText(std::string_view bytes) {
+  return SkipPlainAscii(bytes.data(), bytes.data() + bytes.size()) == bytes.data() + bytes.size();
+}
+
 std::string TextToUtf8(std::string bytes, CodePage page) {
   bytes.resize(std::strlen(bytes.c_str())); // See Note [characters a document cannot hold].
   const std::size_t start = StartsWithByteOrderMark(bytes) ? 3 : 0;

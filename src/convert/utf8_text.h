@@ -29,4 +29,8 @@ std::string DecodeCodePage(std::string_view bytes, CodePage page);
 // plain ASCII text, which most sources are.
 std::string TextToUtf8(std::string bytes, CodePage page = kDefaultCodePage);
 
+// Whether TextToUtf8 hands `bytes` (which hold no NUL) back as they are: plain ASCII
+// text without a byte-order mark. A quick test that spares most sources a copy.
+bool IsPlainText(std::string_view bytes);
+
 } // namespace lexiform

@@ -1,5 +1,6 @@
 #include "document/document_writer.h"
 
+#include "document/html5_document.h"
 #include "document/html_escape.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
@@ -55,6 +56,14 @@ void AppendFileSection(TextSink& document, std::size_t number, const std::string
                      "</b></font></font><br>");
   document.WriteLine(R"(<font face="arial" size="-1">File size: )" + currentSizeText + "</font>");
   writeBody(document);
+}
+
+void AppendHtml5FileSection(TextSink& document, const std::string& currentFile,
+                            const std::string& anchor, const std::string& currentSizeText,
+                            const std::function<void(TextSink&)>& writeBody) {
+  document.Write(Html5SectionStart(currentFile, anchor, currentSizeText));
+  writeBody(document);
+  document.Write(kHtml5SectionEnd);
 }
 
 void WriteDocumentEnd(TextSink& document, const std::string& footerText) {

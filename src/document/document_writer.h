@@ -23,6 +23,12 @@ void AppendFileSection(TextSink& document, std::size_t number, const std::string
                        const std::string& currentSizeText, bool multiFile,
                        const std::function<void(TextSink&)>& writeBody);
 
+// The section of an entry of an HTML5 document: its heading (path, size text, a link
+// back to the index) under the id `anchor`, then whatever `writeBody` writes.
+void AppendHtml5FileSection(TextSink& document, const std::string& currentFile,
+                            const std::string& anchor, const std::string& currentSizeText,
+                            const std::function<void(TextSink&)>& writeBody);
+
 // The footer text and CR LF.
 void WriteDocumentEnd(TextSink& document, const std::string& footerText);
 

@@ -208,6 +208,28 @@ void ReadStyle(const IniFile& ini, const char* section, TStyle& style) {
   }
 }
 
+// "1" (any decimal number but zero) is on, "0" off; anything else says nothing.
+std::optional<bool> ReadSwitch(const IniFile& ini, std::string_view key) {
+  const std::string value = ini.ReadString("Options", key, "");
+  const bool isNumber =
+      !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
+  if (!isNumber) {
+    return std::nullopt;
+  }
+  return value.find_first_not_of('0') != std::string::npos;
+}
+
+TConfiguredOptions ReadOptions(const IniFile& ini) {
+  TConfiguredOptions options;
+  options.Html5 = ReadSwitch(ini, "Html5");
+  options.Lines = ReadSwitch(ini, "Lines");
+  const std::string codePage = ini.ReadString("Options", "CodePage", "");
+  if (!codePage.empty()) {
+    options.CodePage = codePage;
+  }
+  return options;
+}
+
 } // namespace
 
 std::string_view DefaultIniText() {
@@ -311,6 +333,7 @@ TStyleConfig LoadStyleConfig(const std::string& outputFileName, const std::strin
   }
   ReadStyle(ini, "LineNumber", config.LineNumber);
   config.Html5StyleSheet = SectionLines(ini, "Html5Style");
+  config.Options = ReadOptions(ini);
   return config;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,15 @@ namespace lexiform {
 struct TStyle {
   std::string Prefix;
   std::string Suffix;
+};
+
+// The defaults that [Options] sets for the switches of the same names ("Html5=1",
+// "Lines=1", "CodePage=1250"); the command line overrides them. A key that is absent,
+// or whose value is no decimal number, leaves its switch alone.
+struct TConfiguredOptions {
+  std::optional<bool> Html5;
+  std::optional<bool> Lines;
+  std::optional<std::string> CodePage; // as written, like the value of -cp
 };
 
 struct TStyleConfig {
@@ -25,6 +35,7 @@ struct TStyleConfig {
   // The stylesheet of an HTML5 document: the lines of [Html5Style], each ended by
   // CR LF; empty when the section is absent, and then the built-in stylesheet serves.
   std::string Html5StyleSheet;
+  TConfiguredOptions Options;
 
   const TStyle& StyleOf(TTokenKind kind) const { return Styles[static_cast<std::size_t>(kind)]; }
 };

@@ -10,9 +10,9 @@
 
 namespace lexiform {
 
-ConvertAhead::ConvertAhead(const std::vector<std::string>& fileList, const TStyleConfig& config,
+ConvertAhead::ConvertAhead(const std::vector<std::string>& fileList, const TEntryFormat& format,
                            unsigned workers)
-    : fileList_(fileList), config_(config), slots_(workers > 0 ? fileList.size() : 0),
+    : fileList_(fileList), format_(format), slots_(workers > 0 ? fileList.size() : 0),
       maxSpare_(2 * std::size_t{workers}) {
   try {
     for (unsigned i = 0; i < workers && i < fileList.size(); ++i) {
@@ -80,7 +80,7 @@ void ConvertAhead::Work() {
         spare_.pop_back();
       }
     }
-    std::optional<std::string> body = Prepare(fileList_[index], std::move(storage));
+    std::optional<std::string> body = Prepare(index, std::move(storage));
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       if (body) {
@@ -93,15 +93,15 @@ void ConvertAhead::Work() {
   }
 }
 
-std::optional<std::string> ConvertAhead::Prepare(const std::string& path,
-                                                 std::string storage) const {
+std::optional<std::string> ConvertAhead::Prepare(std::size_t index, std::string storage) const {
+  const std::string& path = fileList_[index];
   const std::uint64_t size = GetFileSizeBytes(path);
   if (size == 0 || size > kMaxAheadSource) {
     return std::nullopt; // missing, empty or large: the writer's own
   }
   try {
     StringSink body(std::move(storage));
-    ConvertEntry(path, config_, body);
+    ConvertEntry(path, index + 1, format_, body);
     return body.Take();
   } catch (const std::exception&) {
     return std::nullopt; // the writer tries again and reports what it meets

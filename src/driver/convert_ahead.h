@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "document/style_config.h"
+#include "driver/entry_conversion.h"
 
 namespace lexiform {
 
@@ -23,7 +23,7 @@ namespace lexiform {
 // writer, which converts it streaming as on one thread, and so is any entry a worker
 // could not convert: the writer then meets the failure itself, at the entry's turn,
 // and reports it as it always does. Workers touch no shared state but the slots, and
-// the configuration, which nobody changes during a run.
+// the entry format, which nobody changes during a run.
 class ConvertAhead {
 public:
   // At most about this much memory holds converted text that waits for the writer: a
@@ -36,7 +36,7 @@ public:
   static constexpr std::size_t kMaxRecycled = std::size_t{1} << 20;
 
   // Starts `workers` threads over `fileList` (none: the writer does everything).
-  ConvertAhead(const std::vector<std::string>& fileList, const TStyleConfig& config,
+  ConvertAhead(const std::vector<std::string>& fileList, const TEntryFormat& format,
                unsigned workers);
   // Stops the workers (each finishes the entry in hand) and waits for them.
   ~ConvertAhead();
@@ -56,10 +56,10 @@ private:
   };
 
   void Work();
-  std::optional<std::string> Prepare(const std::string& path, std::string storage) const;
+  std::optional<std::string> Prepare(std::size_t index, std::string storage) const;
 
   const std::vector<std::string>& fileList_;
-  const TStyleConfig& config_;
+  const TEntryFormat& format_;
   std::vector<Slot> slots_;
   std::mutex mutex_;
   std::condition_variable changed_;

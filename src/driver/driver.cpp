@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "convert/code_pages.h"
 #include "convert/pas_conversion.h"
 #include "document/document_writer.h"
+#include "document/html5_document.h"
 #include "document/style_config.h"
 #include "document/unfinished_document.h"
 #include "driver/console.h"
@@ -24,6 +26,7 @@
 #include "files/file_set.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
+#include "files/source_file.h"
 #include "platform/platform.h"
 
 namespace lexiform {
@@ -169,14 +172,95 @@ std::string OutputNameFor(const std::string& argument) {
   return HasExtension(argument) ? argument : argument + ".html";
 }
 
+// The code page that -cp, else CodePage of [Options], names; windows-1252 when neither
+// does. A name the program does not know refuses the run before anything is written:
+// reading the sources in another page would garble every character it does not share.
+CodePage ChosenCodePage(const TOptions& options, const TStyleConfig& config) {
+  const std::optional<std::string>& name =
+      options.CodePage ? options.CodePage : config.Options.CodePage;
+  if (!name) {
+    return kDefaultCodePage;
+  }
+  if (const std::optional<CodePage> page = FindCodePage(*name)) {
+    return *page;
+  }
+  std::string known;
+  for (std::size_t i = 0; i < kCodePageCount; ++i) {
+    const auto page = static_cast<CodePage>(i);
+    known += (i == 0 ? "" : ", ") + std::string(CodePageNumber(page)) + " (" +
+             std::string(CodePageName(page)) + ")";
+  }
+  const std::string where =
+      options.CodePage ? "-cp" : "CodePage in [Options] of " + Shown(config.IniFileName);
+  throw RefusedRun("Unknown code page \"" + *name + "\" (" + where +
+                   "). Known code pages, by number or name: " + known + ".");
+}
+
+// The switches, over the defaults that [Options] sets.
+TEntryFormat ChosenFormat(const TOptions& options, const TStyleConfig& config,
+                          const TStringList& fileList) {
+  TEntryFormat format = ClassicFormat(config);
+  format.Html5 = options.Html5 || config.Options.Html5.value_or(false);
+  format.LineNumbers = options.Lines || config.Options.Lines.value_or(false);
+  format.SourcePage = ChosenCodePage(options, config);
+  if (format.Html5) {
+    format.TokenStyles = Html5TokenStyles();
+    format.Anchors = FileAnchors(fileList);
+  }
+  return format;
+}
+
+// The index of an HTML5 document is written before any entry is converted, so it asks
+// the file system: a file that is not there, or that cannot be opened for reading, gets
+// an item without a link, as it will get no section.
+Html5FileState FileStateOf(const std::string& path) {
+  if (!platform::IsExistingFile(path)) {
+    return Html5FileState::Missing;
+  }
+  try {
+    const SourceFile probe(path);
+  } catch (const std::exception&) {
+    return Html5FileState::Unreadable;
+  }
+  return Html5FileState::Present;
+}
+
 // The size text of an entry: standard input's is that of the bytes it held.
 std::string EntrySizeText(const TRunState& state, const std::string& currentFile) {
   return state.StandardInput ? FormatFileSize(state.StandardInput->size())
                              : FileSizeText(currentFile);
 }
 
+void WriteStart(TextSink& document, const TRunState& state, const std::string& outputFileName,
+                const TStyleConfig& config, const TEntryFormat& format) {
+  const TStringList& fileList = state.FileList;
+  if (!format.Html5) {
+    WriteDocumentStart(document, config.HeaderText, fileList);
+    return;
+  }
+  std::vector<Html5IndexEntry> index;
+  index.reserve(fileList.size());
+  for (std::size_t i = 0; i < fileList.size(); ++i) {
+    const Html5FileState fileState =
+        state.StandardInput ? Html5FileState::Present : FileStateOf(fileList[i]);
+    index.push_back({fileList[i], format.Anchors[i],
+                     fileState == Html5FileState::Present ? EntrySizeText(state, fileList[i]) : "",
+                     fileState});
+  }
+  document.Write(Html5DocumentStart(NamePart(outputFileName), config.Html5StyleSheet));
+  document.Write(Html5Index(index));
+}
+
+void WriteEnd(TextSink& document, const TStyleConfig& config, const TEntryFormat& format) {
+  if (format.Html5) {
+    document.Write(Html5DocumentEnd());
+  } else {
+    WriteDocumentEnd(document, config.FooterText);
+  }
+}
+
 void ProcessEntry(TRunState& state, std::size_t number, const std::string& currentFile,
-                  const TStyleConfig& config, std::optional<std::string>& convertedAhead,
+                  const TEntryFormat& format, std::optional<std::string>& convertedAhead,
                   DocumentOutput& document) {
   ShowEntryLine(number, currentFile, EntrySizeText(state, currentFile));
   // The entry's guard: a failure of the source (unreadable, vanished, too large to
@@ -190,16 +274,22 @@ void ProcessEntry(TRunState& state, std::size_t number, const std::string& curre
       return;
     }
     const bool multiFile = state.FileList.size() > 1;
-    AppendFileSection(document, number, currentFile, EntrySizeText(state, currentFile), multiFile,
-                      [&](TextSink& body) {
-                        if (convertedAhead) {
-                          body.Write(*convertedAhead);
-                        } else if (state.StandardInput) {
-                          ConvertEntryText(*state.StandardInput, config, body);
-                        } else {
-                          ConvertEntry(currentFile, config, body);
-                        }
-                      });
+    const std::string sizeText = EntrySizeText(state, currentFile);
+    const auto writeBody = [&](TextSink& body) {
+      if (convertedAhead) {
+        body.Write(*convertedAhead);
+      } else if (state.StandardInput) {
+        ConvertEntryText(*state.StandardInput, number, format, body);
+      } else {
+        ConvertEntry(currentFile, number, format, body);
+      }
+    };
+    if (format.Html5) {
+      AppendHtml5FileSection(document, currentFile, format.Anchors[number - 1], sizeText,
+                             writeBody);
+    } else {
+      AppendFileSection(document, number, currentFile, sizeText, multiFile, writeBody);
+    }
   } catch (const DocumentError&) {
     throw;
   } catch (const std::exception&) {
@@ -233,26 +323,27 @@ int RunConversion(TRunState& state) {
   if (outputFileName != kStandardStream) {
     CheckOutputIsNoInput(outputFileName, state.FileList, IniFileInUse());
   }
+  const TStyleConfig config = LoadStyleConfig(outputFileName);
+  const TEntryFormat format = ChosenFormat(state.Options, config, state.FileList);
 
   WriteLine();
   WriteLine(" Command line: " + Shown(CommandLineTail(state.CommandLine)));
   WriteLine(" Files:");
 
-  const TStyleConfig config = LoadStyleConfig(outputFileName);
   const std::unique_ptr<DocumentOutput> document = OpenDocument(outputFileName);
-  WriteDocumentStart(*document, config.HeaderText, state.FileList);
+  WriteStart(*document, state, outputFileName, config, format);
   document->SectionComplete();
   // See Note [converting ahead]. Standard input is the writer's alone.
-  ConvertAhead ahead(state.FileList, config, state.StandardInput ? 0 : WorkerCount());
+  ConvertAhead ahead(state.FileList, format, state.StandardInput ? 0 : WorkerCount());
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
     std::optional<std::string> convertedAhead = ahead.Take(i);
-    ProcessEntry(state, i + 1, state.FileList[i], config, convertedAhead, *document);
+    ProcessEntry(state, i + 1, state.FileList[i], format, convertedAhead, *document);
     document->SectionComplete();
     if (convertedAhead) {
       ahead.Recycle(std::move(*convertedAhead));
     }
   }
-  WriteDocumentEnd(*document, config.FooterText);
+  WriteEnd(*document, config, format);
   document->Commit();
   return FinishRun(state);
 }

@@ -1,10 +1,15 @@
 #include "driver/entry_conversion.h"
 
+#include <cstring>
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "convert/entity_fixup.h"
 #include "convert/pas_conversion.h"
+#include "convert/text_lines.h"
+#include "convert/utf8_text.h"
+#include "document/html5_document.h"
 #include "files/file_size.h"
 #include "files/source_file.h"
 
@@ -12,10 +17,13 @@ namespace lexiform {
 
 namespace {
 
-void ApplyStyles(TPasConversion& converter, const TStyleConfig& config) {
-  auto set = [&config](TTokenKind kind, std::string& prefix, std::string& suffix) {
-    prefix = config.StyleOf(kind).Prefix;
-    suffix = config.StyleOf(kind).Suffix;
+constexpr std::string_view kCrLf = "\r\n";
+
+void ApplyStyles(TPasConversion& converter, const TEntryFormat& format) {
+  auto set = [&format](TTokenKind kind, std::string& prefix, std::string& suffix) {
+    const TStyle& style = format.TokenStyles[static_cast<std::size_t>(kind)];
+    prefix = style.Prefix;
+    suffix = style.Suffix;
   };
   set(TTokenKind::Keyword, converter.KeywordPrefix, converter.KeywordSuffix);
   set(TTokenKind::Comment, converter.CommentPrefix, converter.CommentSuffix);
@@ -41,33 +49,221 @@ void LoadSource(TPasConversion& converter, const std::string& path) {
   converter.Adopt(std::move(block), got);
 }
 
-// The loaded source's fragment, fixed, into `body` piece by piece.
-void ConvertLoaded(TPasConversion& converter, TextSink& body) {
-  FixedTextWriter fixedText(body);
+// The converter's source, up to the zero byte where its scan stops.
+std::string_view ScannedText(const TPasConversion& converter) {
+  return converter.Size() == 0 ? std::string_view() : std::string_view(converter.Memory());
+}
+
+// An HTML5 document is UTF-8, whatever the source was written in.
+void RecodeSourceToUtf8(TPasConversion& converter, CodePage page) {
+  const std::string_view text = ScannedText(converter);
+  if (!IsPlainText(text)) {
+    converter.LoadFromBytes(TextToUtf8(std::string(text), page));
+  }
+}
+
+std::size_t CountLines(std::string_view text) {
+  TextLines lines(text);
+  std::size_t count = 0;
+  for (std::string_view line; lines.Next(line);) {
+    ++count;
+  }
+  return count;
+}
+
+std::size_t DecimalDigits(std::size_t number) {
+  std::size_t digits = 1;
+  for (; number >= 10; number /= 10) {
+    ++digits;
+  }
+  return digits;
+}
+
+// Takes the fixed text of a conversion line by line: the converter's "<pre>" and
+// "<code>" lines, the source lines, its "</code>" and "</pre>" lines. Writes the source
+// lines in the entry's format, numbered when lines are numbered. An HTML5 body puts
+// kHtml5CodeStart before the first source line and kHtml5CodeEnd after the last, for
+// the converter's frame. The empty line after a source's last line end (the one right
+// before "</code>") is no line of the source: it gets no number, but it stays, so that
+// code copied from a browser (which drops the last line end of a block) ends with that
+// line end. No source line can read "</code>": the converter escapes every "<" of the
+// source.
+class SourceLineWriter final : public TextSink {
+public:
+  SourceLineWriter(const TEntryFormat& format, std::size_t number, std::size_t lineCount,
+                   TextSink& body)
+      : format_(format), number_(number), width_(DecimalDigits(lineCount)), body_(body) {
+    if (format.Html5) {
+      anchor_ = format.Anchors.at(number - 1);
+    }
+  }
+
+  // Text in pieces, as the fix-up writes a long line with entities.
+  void Write(std::string_view bytes) override {
+    partial_.append(bytes.data(), bytes.size());
+    std::size_t start = 0;
+    for (std::size_t end; (end = partial_.find(kCrLf, start)) != std::string::npos;
+         start = end + kCrLf.size()) {
+      TakeLine(std::string_view(partial_).substr(start, end - start));
+    }
+    partial_.erase(0, start);
+  }
+
+  void WriteLine(std::string_view line) override {
+    if (partial_.empty()) {
+      TakeLine(line);
+    } else {
+      Write(line);
+      Write(kCrLf);
+    }
+  }
+
+  // Whatever a Ctrl-Z left unended.
+  void Finish() {
+    if (!partial_.empty()) {
+      TakeLine(partial_);
+      partial_.clear();
+    }
+    if (!closed_) {
+      WriteEmptyLines(emptyLines_);
+      if (format_.Html5) {
+        out_ += kHtml5CodeEnd;
+      }
+    }
+    Flush();
+  }
+
+private:
+  // What gathers before it is written: pieces of about this size keep the calls few.
+  static constexpr std::size_t kWriteSize = std::size_t{64} << 10;
+
+  void TakeLine(std::string_view line) {
+    ++linesTaken_;
+    if (linesTaken_ <= 2) { // the converter's "<pre>" and "<code>"
+      if (!format_.Html5) {
+        AppendLine(line);
+      } else if (linesTaken_ == 2) {
+        out_ += kHtml5CodeStart;
+      }
+    } else if (closed_) { // the converter's "</pre>"
+      if (!format_.Html5) {
+        AppendLine(line);
+      }
+    } else if (line == "</code>") {
+      closed_ = true;
+      if (emptyLines_ > 0) {
+        WriteEmptyLines(emptyLines_ - 1);
+        out_ += kCrLf;
+      }
+      if (format_.Html5) {
+        out_ += kHtml5CodeEnd;
+      } else {
+        AppendLine(line);
+      }
+    } else if (line.empty()) {
+      ++emptyLines_; // held back: the last one before "</code>" is no source line
+    } else {
+      WriteEmptyLines(emptyLines_);
+      WriteSourceLine(line);
+    }
+    if (out_.size() >= kWriteSize) {
+      Flush();
+    }
+  }
+
+  void WriteEmptyLines(std::size_t count) {
+    for (; count > 0; --count) {
+      WriteSourceLine({});
+    }
+    emptyLines_ = 0;
+  }
+
+  void WriteSourceLine(std::string_view line) {
+    ++sourceLine_;
+    if (!format_.LineNumbers) {
+      out_ += line;
+    } else if (format_.Html5) {
+      AppendNumberedLine(out_, anchor_, sourceLine_, line);
+    } else {
+      out_ += LineNumberPrefix(number_, sourceLine_, width_, format_.LineNumberStyle);
+      out_ += line;
+    }
+    out_ += kCrLf;
+  }
+
+  void AppendLine(std::string_view line) {
+    out_ += line;
+    out_ += kCrLf;
+  }
+
+  void Flush() {
+    body_.Write(out_);
+    out_.clear();
+  }
+
+  const TEntryFormat& format_;
+  const std::size_t number_;
+  const std::size_t width_;
+  std::string_view anchor_;
+  TextSink& body_;
+  std::string partial_; // an unfinished line written in pieces
+  std::string out_;     // written text not yet handed on
+  std::size_t linesTaken_ = 0;
+  std::size_t sourceLine_ = 0;
+  std::size_t emptyLines_ = 0; // empty source lines held back
+  bool closed_ = false;        // the converter's "</code>" came
+};
+
+// The loaded source's body in `format`.
+void ConvertLoaded(TPasConversion& converter, std::size_t number, const TEntryFormat& format,
+                   TextSink& body) {
+  if (!format.Html5 && !format.LineNumbers) {
+    // The document as it has always been: the converter's lines as they are.
+    FixedTextWriter fixedText(body);
+    converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
+    fixedText.Finish();
+    return;
+  }
+  if (format.Html5) {
+    RecodeSourceToUtf8(converter, format.SourcePage);
+  }
+  const std::size_t lineCount = format.Html5 ? 0 : CountLines(ScannedText(converter));
+  SourceLineWriter lines(format, number, lineCount, body);
+  FixedTextWriter fixedText(lines);
   converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
   fixedText.Finish();
+  lines.Finish();
 }
 
 } // namespace
 
-void ConvertEntry(const std::string& path, const TStyleConfig& config, TextSink& body) {
+TEntryFormat ClassicFormat(const TStyleConfig& config) {
+  TEntryFormat format;
+  format.TokenStyles = config.Styles;
+  format.LineNumberStyle = config.LineNumber;
+  return format;
+}
+
+void ConvertEntry(const std::string& path, std::size_t number, const TEntryFormat& format,
+                  TextSink& body) {
   if (GetFileSizeBytes(path) == 0) {
     return; // an empty file: a section without body lines, and no converter
   }
   TPasConversion converter;
-  ApplyStyles(converter, config);
+  ApplyStyles(converter, format);
   LoadSource(converter, path);
-  ConvertLoaded(converter, body);
+  ConvertLoaded(converter, number, format, body);
 }
 
-void ConvertEntryText(std::string_view source, const TStyleConfig& config, TextSink& body) {
+void ConvertEntryText(std::string_view source, std::size_t number, const TEntryFormat& format,
+                      TextSink& body) {
   if (source.empty()) {
     return;
   }
   TPasConversion converter;
-  ApplyStyles(converter, config);
+  ApplyStyles(converter, format);
   converter.LoadFromBytes(source);
-  ConvertLoaded(converter, body);
+  ConvertLoaded(converter, number, format, body);
 }
 
 } // namespace lexiform

@@ -1,0 +1,2 @@
+unit Units; // another unit of the same name
+end.

@@ -1,0 +1,1 @@
+unit LoneCr;begin  x := 1;end.

@@ -1,0 +1,6 @@
+﻿unit Utf8Bom;
+{ Informação: “quotes” — não }
+const S = 'não';
+(* two
+   lines *)
+end.

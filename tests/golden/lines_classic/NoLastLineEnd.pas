@@ -1,0 +1,3 @@
+program P;
+begin
+end.

@@ -1,0 +1,4 @@
+unit Ceske;
+{ Pøíliš luouèkı kùò úpìl ïábelské ódy }
+const S = 'Šastnı';
+end.
