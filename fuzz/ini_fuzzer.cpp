@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CheckIni(IniFile::Parse(text), IniFile::Load(iniPath), text);
 
-  const TStyleConfig config = LoadStyleConfig("out.html", program);
+  const TStyleConfig config = LoadStyleConfig("out.html", program, std::string());
   FUZZ_CHECK(config.IniFileName == iniPath, "configuration file " << config.IniFileName);
   FUZZ_CHECK(fuzz::ReadFileBytes(iniPath) == text, "the configuration file was rewritten");
   CheckLines("header", config.HeaderText);
