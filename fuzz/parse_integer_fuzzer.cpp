@@ -1,6 +1,7 @@
 // ParseInteger against a plain reading of its rules, and ParseOptions over argument
 // lists cut from the input at zero bytes.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -107,6 +108,15 @@ void CheckOptions(std::string_view data) {
     }
   }
   const TOptions options = ParseOptions(arguments);
+  // Without the newer switches every argument stays positional, as it always was.
+  const bool anySwitch = std::any_of(arguments.begin(), arguments.end(), [](std::string text) {
+    for (char& c : text) {
+      c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text == "-html5" || text == "-lines" || text == "-q" || text == "-strict" ||
+           text == "-cp";
+  });
+  FUZZ_CHECK(anySwitch || options.Positional == arguments, "positional arguments changed");
   FUZZ_CHECK(options.RecurseSubdirs == expected.RecurseSubdirs &&
                  options.SubdirDepth == expected.SubdirDepth,
              "ParseOptions gives " << options.RecurseSubdirs << "/" << options.SubdirDepth

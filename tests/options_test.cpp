@@ -114,9 +114,13 @@ TEST(ParseOptionsTest, SwitchesAnywherePositionalArgumentsAsBefore) {
   EXPECT_EQ(options.Positional, (Args{"a.pas", "out", "-SUB", "3", "-sub", "-x", "b.pas"}));
   EXPECT_EQ(options.SubdirDepth, 30); // the last "-sub" wins, and "-x" is no number
   EXPECT_EQ(options.Unrecognised, Args{});
-  EXPECT_EQ(options.Unexpected, Args{"b.pas"});
+  EXPECT_EQ(options.Unexpected, (Args{"3", "b.pas"})); // "3" follows "-lines", not "-sub"
   EXPECT_TRUE(ParseOptions({"a.pas", "out", "-nope"}).Unrecognised == Args{"-nope"});
   EXPECT_EQ(ParseOptions({"a.pas", "out", "-cp"}).CodePage, "");
+  options = ParseOptions({"a.pas", "out", "-cp", "-sub", "4"}); // "-sub" is nobody's value
+  EXPECT_EQ(options.CodePage, "");
+  EXPECT_TRUE(options.RecurseSubdirs);
+  EXPECT_EQ(options.SubdirDepth, 4);
 }
 
 } // namespace

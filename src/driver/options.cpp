@@ -45,8 +45,10 @@ bool TakeSwitch(const std::string& argument, const std::string* value, TOptions&
   } else if (name == "-strict") {
     options.Strict = true;
   } else if (name == "-cp") {
-    options.CodePage = value != nullptr ? *value : std::string();
-    consumedValue = value != nullptr;
+    // "-sub" is never a value: it keeps its meaning wherever it stands.
+    const bool hasValue = value != nullptr && !IsSubOption(*value);
+    options.CodePage = hasValue ? *value : std::string();
+    consumedValue = hasValue;
   } else {
     return false;
   }
@@ -127,7 +129,7 @@ TOptions ParseOptions(const std::vector<std::string>& arguments) {
       i += consumedValue ? 1 : 0;
       continue;
     }
-    const bool afterSub = !options.Positional.empty() && IsSubOption(options.Positional.back());
+    const bool afterSub = i > 0 && IsSubOption(arguments[i - 1]);
     if (options.Positional.size() >= 2 && !IsSubOption(arguments[i]) && !afterSub) {
       (arguments[i].size() > 1 && arguments[i][0] == '-' ? options.Unrecognised
                                                          : options.Unexpected)
@@ -135,16 +137,16 @@ TOptions ParseOptions(const std::vector<std::string>& arguments) {
     }
     options.Positional.push_back(arguments[i]);
   }
-  // The depth: every "-sub" among the positional arguments, the last one winning.
-  const std::vector<std::string>& positional = options.Positional;
-  for (std::size_t i = 0; i < positional.size(); ++i) {
-    if (!IsSubOption(positional[i])) {
+  // The depth: every "-sub" of the arguments as they stand, switches and all, the last
+  // one winning, as it has always been read.
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (!IsSubOption(arguments[i])) {
       continue;
     }
     options.RecurseSubdirs = true;
     std::optional<std::int32_t> depth;
-    if (i + 1 < positional.size()) {
-      depth = ParseInteger(positional[i + 1]);
+    if (i + 1 < arguments.size()) {
+      depth = ParseInteger(arguments[i + 1]);
     }
     options.SubdirDepth = depth.value_or(kDefaultSubdirDepth);
   }
