@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The shared files of a code site: the stylesheet and script every page loads, and the
+// list of files that the search box looks through. They live once, in the site's shared
+// folder; pages name them relative to their own place.
+//
+// Note [site markup]
+// The script and the stylesheet rely on this shape of every page and of the index:
+// - <body data-root="R">, R the relative way from the page to the site's top ("" for the
+//   index, "../" one folder down, ...); the shared folder is R + the shared folder name,
+//   which pages also give as <body data-shared="R_lexiform/"> (the name may differ when a
+//   source folder takes it).
+// - <form class="search" role="search"> holding <input type="search" class="search-box">
+//   and an empty <ul class="search-results">; the script fills the list, and loads the
+//   file list by adding <script src="{shared}files.js"> on first use (no fetch: pages
+//   work from file://).
+// - Pages: <nav class="crumbs">, then <pre class="code"><code> with one
+//   <span class="line" id="L<N>">...</span> per line (numbers shown by the stylesheet,
+//   not copied with the code), then an optional <section class="used-by">.
+// - The index: nested <details class="folder" id="d-<path>" open><summary>...</summary>
+//   <ul>...</ul></details>, one <li class="file"> per page; usable without the script.
+// - Token classes are those of the HTML5 document (k, c, d, n, s, o, a); links between
+//   files are <a class="xref" href="...">, a choice among several also has class
+//   "choice" and a title naming the others.
+namespace lexiform {
+
+struct SiteAsset {
+  std::string_view name; // within the shared folder
+  std::string_view text;
+};
+
+// The stylesheet ("site.css") and the script ("site.js").
+const std::vector<SiteAsset>& SiteStaticAssets();
+
+struct SiteSearchEntry {
+  std::string url;  // the page's URL from the site's top, percent-encoded, '/' separated
+  std::string path; // the source's path as shown (UTF-8), e.g. "unix/classes.pp"
+};
+
+// The contents of "files.js": a script that hands the list to the page script, in the
+// order given.
+std::string SiteSearchData(const std::vector<SiteSearchEntry>& files);
+
+} // namespace lexiform
