@@ -266,11 +266,13 @@ void TPasConversion::HandOverOutput() {
 // MB/s of that, inlining it into one local the rest.
 class TPasConversion::Scanner {
 public:
-  Scanner(TPasConversion& owner, const char* source)
-      : owner_(owner), cursor_(source), tokenStart_(source) {
+  Scanner(TPasConversion& owner, const char* source, std::size_t sourceSize)
+      : owner_(owner), cursor_(source), tokenStart_(source), source_(source),
+        sourceEnd_(source + sourceSize) {
     for (std::size_t kind = 0; kind < kTokenKindCount; ++kind) {
       styles_[kind] = {owner.Prefixes[kind], owner.Suffixes[kind]};
     }
+    NextInsertion();
     TakeOutput();
   }
 
@@ -317,11 +319,41 @@ public:
         break;
       }
     }
+    WriteInsertions(sourceEnd_); // the rest goes at the end; no place lies beyond it
     GiveOutputBack();
   }
 
 private:
   enum class Escape { No, Yes };
+
+  // Points insertAt_ at the next insertion's place; one past the source's end (still in
+  // its tail room) when there is none, which no token starts at.
+  void NextInsertion() {
+    const std::vector<TInsertion>& insertions = owner_.Insertions;
+    if (nextInsertion_ >= insertions.size()) {
+      insertAt_ = sourceEnd_ + 1;
+      return;
+    }
+    const std::size_t offset = insertions[nextInsertion_].Offset;
+    const auto size = static_cast<std::size_t>(sourceEnd_ - source_);
+    insertAt_ = source_ + (offset < size ? offset : size);
+  }
+
+  // Writes every insertion whose place lies at or before `reached`. Rare, so kept out of
+  // the token path, which only compares two pointers.
+  [[gnu::noinline]] void WriteInsertions(const char* reached) {
+    const std::vector<TInsertion>& insertions = owner_.Insertions;
+    while (nextInsertion_ < insertions.size() && insertAt_ <= reached) {
+      const std::string& text = insertions[nextInsertion_].Text;
+      Reserve(text.size());
+      if (!text.empty()) {
+        std::memcpy(out_, text.data(), text.size());
+      }
+      out_ += text.size();
+      ++nextInsertion_;
+      NextInsertion();
+    }
+  }
 
   // The output's write position and end from the converter, and back.
   void TakeOutput() {
@@ -344,6 +376,9 @@ private:
 
   // Writes the bytes from tokenStart_ to cursor_ as one token of `kind`.
   void Write(TTokenKind kind, Escape escape) {
+    if (insertAt_ <= tokenStart_) {
+      WriteInsertions(tokenStart_);
+    }
     std::string_view text(tokenStart_, static_cast<std::size_t>(cursor_ - tokenStart_));
     if (escape == Escape::Yes) {
       text = owner_.EscapeToken(text);
@@ -359,6 +394,9 @@ private:
   // CR LF, a lone CR and a lone LF each make one bare line break (no markup).
   void ScanLineBreaks() {
     do {
+      if (insertAt_ <= tokenStart_) {
+        WriteInsertions(tokenStart_);
+      }
       cursor_ += *cursor_ == '\r' && cursor_[1] == '\n' ? 2 : 1;
       const auto length = static_cast<std::size_t>(cursor_ - tokenStart_);
       Reserve(length);
@@ -482,6 +520,10 @@ private:
   char* out_ = nullptr;
   char* outLimit_ = nullptr; // where the slack behind the output begins
   std::array<TTokenStyle, kTokenKindCount> styles_;
+  const char* const source_;
+  const char* const sourceEnd_;
+  const char* insertAt_ = nullptr; // the next insertion's place in the source
+  std::size_t nextInsertion_ = 0;
 };
 
 std::uint64_t TPasConversion::Scan(std::size_t expectedOutput) {
@@ -502,7 +544,7 @@ std::uint64_t TPasConversion::Scan(std::size_t expectedOutput) {
 // fields are reached through a pointer again.
 [[gnu::flatten]] void TPasConversion::ScanTokens() {
   // The stream keeps a zero byte after its content; it ends the scan.
-  Scanner scanner(*this, Memory());
+  Scanner scanner(*this, Memory(), Size());
   scanner.Run();
 }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/byte_block.h"
 #include "convert/memory_stream.h"
@@ -45,6 +46,16 @@ public:
 
   // Inside a property declaration (from PROPERTY to the next property-ending word).
   bool InProperty = false;
+
+  // Markup to write into the fragment as it stands: `Text` goes right before the first
+  // token (or line break) that starts at or after byte `Offset` of the source, or at the
+  // fragment's end when none does. Sorted by `Offset`; passes through the fix-up like
+  // the style markup. Empty for a plain conversion.
+  struct TInsertion {
+    std::size_t Offset = 0;
+    std::string Text;
+  };
+  std::vector<TInsertion> Insertions;
 
   // Replaces the stream's content, the source, by its HTML fragment and returns the
   // number of source bytes. The scan stops at the source's first zero byte. Throws

@@ -234,8 +234,11 @@ void AppendNumberedLine(std::string& text, std::string_view anchor, std::size_t 
   char digits[24];
   char* const digitsEnd = std::to_chars(std::begin(digits), std::end(digits), lineNumber).ptr;
   text += "<span class=\"line\" id=\"";
-  text += anchor;
-  text += "-L";
+  if (!anchor.empty()) {
+    text += anchor;
+    text += '-';
+  }
+  text += 'L';
   text.append(digits, static_cast<std::size_t>(digitsEnd - digits));
   text += "\">";
   text += convertedLine;

@@ -74,7 +74,8 @@ inline constexpr std::string_view kHtml5SectionEnd = "</section>\r\n";
 std::string Html5DocumentEnd();
 
 // Appends one converted line (without its line end) to `text`, with the id
-// "<anchor>-L<number>" to link to:
+// "<anchor>-L<number>" to link to ("L<number>" when the anchor is empty: a page of its
+// own):
 //   <span class="line" id="A-L7">LINE</span>
 // The stylesheet numbers the lines of a code block with a counter, in a gutter that is
 // not text of the page and so is not copied with the code: number the lines of a file

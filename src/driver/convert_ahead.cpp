@@ -10,13 +10,40 @@
 
 namespace lexiform {
 
+namespace {
+
+// An entry of a document: converted ahead unless the writer is to stream it.
+std::optional<std::string> PrepareEntry(const std::string& path, std::size_t index,
+                                        const TEntryFormat& format, std::string storage) {
+  const std::uint64_t size = GetFileSizeBytes(path);
+  if (size == 0 || size > ConvertAhead::kMaxAheadSource) {
+    return std::nullopt; // missing, empty or large: the writer's own
+  }
+  try {
+    StringSink body(std::move(storage));
+    ConvertEntry(path, index + 1, format, body);
+    return body.Take();
+  } catch (const std::exception&) {
+    return std::nullopt; // the writer tries again and reports what it meets
+  }
+}
+
+} // namespace
+
 ConvertAhead::ConvertAhead(const std::vector<std::string>& fileList, const TEntryFormat& format,
                            unsigned workers)
-    : fileList_(fileList), format_(format), slots_(workers > 0 ? fileList.size() : 0),
-      maxSpare_(2 * std::size_t{workers}) {
+    : ConvertAhead(
+          fileList.size(),
+          [&fileList, &format](std::size_t index, std::string storage) {
+            return PrepareEntry(fileList[index], index, format, std::move(storage));
+          },
+          workers) {}
+
+ConvertAhead::ConvertAhead(std::size_t count, Work work, unsigned workers)
+    : work_(std::move(work)), slots_(workers > 0 ? count : 0), maxSpare_(2 * std::size_t{workers}) {
   try {
-    for (unsigned i = 0; i < workers && i < fileList.size(); ++i) {
-      workers_.emplace_back([this] { Work(); });
+    for (unsigned i = 0; i < workers && i < count; ++i) {
+      workers_.emplace_back([this] { RunWorker(); });
     }
   } catch (const std::exception&) {
     // No more threads to be had: the ones that started serve, or the writer alone.
@@ -63,7 +90,7 @@ void ConvertAhead::Recycle(std::string body) {
   }
 }
 
-void ConvertAhead::Work() {
+void ConvertAhead::RunWorker() {
   for (;;) {
     std::size_t index = 0;
     std::string storage;
@@ -80,7 +107,7 @@ void ConvertAhead::Work() {
         spare_.pop_back();
       }
     }
-    std::optional<std::string> body = Prepare(index, std::move(storage));
+    std::optional<std::string> body = work_(index, std::move(storage));
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       if (body) {
@@ -90,21 +117,6 @@ void ConvertAhead::Work() {
       slots_[index].done = true;
     }
     changed_.notify_all();
-  }
-}
-
-std::optional<std::string> ConvertAhead::Prepare(std::size_t index, std::string storage) const {
-  const std::string& path = fileList_[index];
-  const std::uint64_t size = GetFileSizeBytes(path);
-  if (size == 0 || size > kMaxAheadSource) {
-    return std::nullopt; // missing, empty or large: the writer's own
-  }
-  try {
-    StringSink body(std::move(storage));
-    ConvertEntry(path, index + 1, format_, body);
-    return body.Take();
-  } catch (const std::exception&) {
-    return std::nullopt; // the writer tries again and reports what it meets
   }
 }
 

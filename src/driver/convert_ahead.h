@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -35,9 +36,16 @@ public:
   // memory costs a page fault per page, which is much of the cost of a conversion.
   static constexpr std::size_t kMaxRecycled = std::size_t{1} << 20;
 
+  // What a worker does with entry `index` (from 0): its body, written into `storage`
+  // (memory to use again); nothing when the writer is to handle the entry itself. Runs
+  // on worker threads, so it only reads what nobody changes during the run.
+  using Work = std::function<std::optional<std::string>(std::size_t index, std::string storage)>;
+
   // Starts `workers` threads over `fileList` (none: the writer does everything).
   ConvertAhead(const std::vector<std::string>& fileList, const TEntryFormat& format,
                unsigned workers);
+  // Starts `workers` threads over `count` entries that `work` prepares.
+  ConvertAhead(std::size_t count, Work work, unsigned workers);
   // Stops the workers (each finishes the entry in hand) and waits for them.
   ~ConvertAhead();
   ConvertAhead(const ConvertAhead&) = delete;
@@ -55,11 +63,9 @@ private:
     std::optional<std::string> body;
   };
 
-  void Work();
-  std::optional<std::string> Prepare(std::size_t index, std::string storage) const;
+  void RunWorker();
 
-  const std::vector<std::string>& fileList_;
-  const TEntryFormat& format_;
+  Work work_;
   std::vector<Slot> slots_;
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -23,6 +23,7 @@
 #include "driver/messages.h"
 #include "driver/options.h"
 #include "driver/output_guard.h"
+#include "driver/site_run.h"
 #include "files/file_set.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
@@ -206,6 +207,8 @@ TEntryFormat ChosenFormat(const TOptions& options, const TStyleConfig& config,
   if (format.Html5) {
     format.TokenStyles = Html5TokenStyles();
     format.Anchors = FileAnchors(fileList);
+    format.CodeStart = kHtml5CodeStart;
+    format.CodeEnd = kHtml5CodeEnd;
   }
   return format;
 }
@@ -307,18 +310,63 @@ std::unique_ptr<DocumentOutput> OpenDocument(const std::string& outputFileName) 
   return std::make_unique<UnfinishedDocument>(outputFileName);
 }
 
-int RunConversion(TRunState& state) {
-  RefuseShellExpandedList(state.Options);
-  const std::string outputFileName = OutputNameFor(Argument(state, 2));
-  if (outputFileName == kStandardStream) {
-    platform::UseStandardErrorForConsole();
-  }
+void NoteUnknownSwitches(TRunState& state) {
   for (const std::string& unknown : state.Options.Unrecognised) {
     state.Troubled = true;
     if (state.Options.Strict) {
       WriteProblemLine("  Unknown switch: " + Shown(unknown));
     }
   }
+}
+
+void ShowRunStart(const TRunState& state) {
+  WriteLine();
+  WriteLine(" Command line: " + Shown(CommandLineTail(state.CommandLine)));
+  WriteLine(" Files:");
+}
+
+// The folder a site goes to: the second argument as it stands, less separators at its
+// end (a root keeps its own).
+std::string SiteFolderFor(std::string argument) {
+  while (argument.size() > 1 && platform::EndsDirectoryPart(argument.back()) &&
+         argument.back() != ':' && argument[argument.size() - 2] != ':') {
+    argument.pop_back();
+  }
+  return argument;
+}
+
+int RunSiteConversion(TRunState& state) {
+  RefuseShellExpandedList(state.Options);
+  if (Argument(state, 2) == kStandardStream) {
+    throw RefusedRun("A site is a folder of files and cannot go to standard output (\"-\"); "
+                     "nothing was written.");
+  }
+  if (Argument(state, 1) == kStandardStream) {
+    throw RefusedRun("A site is made of files and cannot be made from standard input "
+                     "(\"-\"); nothing was written.");
+  }
+  const std::string target = SiteFolderFor(Argument(state, 2));
+  NoteUnknownSwitches(state);
+  state.FileList = BuildFileList(state, Argument(state, 1));
+  const TStyleConfig config = LoadStyleConfig(target);
+  const CodePage sourcePage = ChosenCodePage(state.Options, config);
+  ShowRunStart(state);
+  if (WriteSite(target, state.FileList, sourcePage)) {
+    state.Troubled = true;
+  }
+  return FinishRun(state);
+}
+
+int RunConversion(TRunState& state) {
+  if (state.Options.Site) {
+    return RunSiteConversion(state);
+  }
+  RefuseShellExpandedList(state.Options);
+  const std::string outputFileName = OutputNameFor(Argument(state, 2));
+  if (outputFileName == kStandardStream) {
+    platform::UseStandardErrorForConsole();
+  }
+  NoteUnknownSwitches(state);
   state.FileList = BuildFileList(state, Argument(state, 1));
   if (outputFileName != kStandardStream) {
     CheckOutputIsNoInput(outputFileName, state.FileList, IniFileInUse());
@@ -326,9 +374,7 @@ int RunConversion(TRunState& state) {
   const TStyleConfig config = LoadStyleConfig(outputFileName);
   const TEntryFormat format = ChosenFormat(state.Options, config, state.FileList);
 
-  WriteLine();
-  WriteLine(" Command line: " + Shown(CommandLineTail(state.CommandLine)));
-  WriteLine(" Files:");
+  ShowRunStart(state);
 
   const std::unique_ptr<DocumentOutput> document = OpenDocument(outputFileName);
   WriteStart(*document, state, outputFileName, config, format);

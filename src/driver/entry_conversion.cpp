@@ -1,5 +1,6 @@
 #include "driver/entry_conversion.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -82,7 +83,7 @@ std::size_t DecimalDigits(std::size_t number) {
 // Takes the fixed text of a conversion line by line: the converter's "<pre>" and
 // "<code>" lines, the source lines, its "</code>" and "</pre>" lines. Writes the source
 // lines in the entry's format, numbered when lines are numbered. An HTML5 body puts
-// kHtml5CodeStart before the first source line and kHtml5CodeEnd after the last, for
+// the format's CodeStart before the first source line and CodeEnd after the last, for
 // the converter's frame. The empty line after a source's last line end (the one right
 // before "</code>") is no line of the source: it gets no number, but it stays, so that
 // code copied from a browser (which drops the last line end of a block) ends with that
@@ -93,8 +94,8 @@ public:
   SourceLineWriter(const TEntryFormat& format, std::size_t number, std::size_t lineCount,
                    TextSink& body)
       : format_(format), number_(number), width_(DecimalDigits(lineCount)), body_(body) {
-    if (format.Html5) {
-      anchor_ = format.Anchors.at(number - 1);
+    if (format.Html5 && number - 1 < format.Anchors.size()) {
+      anchor_ = format.Anchors[number - 1];
     }
   }
 
@@ -127,7 +128,7 @@ public:
     if (!closed_) {
       WriteEmptyLines(emptyLines_);
       if (format_.Html5) {
-        out_ += kHtml5CodeEnd;
+        out_ += format_.CodeEnd;
       }
     }
     Flush();
@@ -143,7 +144,7 @@ private:
       if (!format_.Html5) {
         AppendLine(line);
       } else if (linesTaken_ == 2) {
-        out_ += kHtml5CodeStart;
+        out_ += format_.CodeStart;
       }
     } else if (closed_) { // the converter's "</pre>"
       if (!format_.Html5) {
@@ -156,7 +157,7 @@ private:
         out_ += kCrLf;
       }
       if (format_.Html5) {
-        out_ += kHtml5CodeEnd;
+        out_ += format_.CodeEnd;
       } else {
         AppendLine(line);
       }
@@ -214,9 +215,11 @@ private:
   bool closed_ = false;        // the converter's "</code>" came
 };
 
+enum class Recode { No, Yes };
+
 // The loaded source's body in `format`.
 void ConvertLoaded(TPasConversion& converter, std::size_t number, const TEntryFormat& format,
-                   TextSink& body) {
+                   TextSink& body, Recode recode = Recode::Yes) {
   if (!format.Html5 && !format.LineNumbers) {
     // The document as it has always been: the converter's lines as they are.
     FixedTextWriter fixedText(body);
@@ -224,7 +227,7 @@ void ConvertLoaded(TPasConversion& converter, std::size_t number, const TEntryFo
     fixedText.Finish();
     return;
   }
-  if (format.Html5) {
+  if (format.Html5 && recode == Recode::Yes) {
     RecodeSourceToUtf8(converter, format.SourcePage);
   }
   const std::size_t lineCount = format.Html5 ? 0 : CountLines(ScannedText(converter));
@@ -264,6 +267,29 @@ void ConvertEntryText(std::string_view source, std::size_t number, const TEntryF
   ApplyStyles(converter, format);
   converter.LoadFromBytes(source);
   ConvertLoaded(converter, number, format, body);
+}
+
+void ConvertPageText(std::string_view text, std::vector<TPasConversion::TInsertion> insertions,
+                     const TEntryFormat& format, TextSink& body) {
+  if (text.empty()) {
+    return;
+  }
+  TPasConversion converter;
+  ApplyStyles(converter, format);
+  converter.LoadFromBytes(text);
+  converter.Insertions = std::move(insertions);
+  ConvertLoaded(converter, 1, format, body, Recode::No);
+}
+
+std::string ReadPageText(const std::string& path, std::uint64_t size, CodePage page) {
+  SourceFile source(path);
+  const std::uint64_t readable = std::min(size, source.Size());
+  if (readable > std::numeric_limits<std::size_t>::max() - 1) {
+    throw platform::FileError("File too large to load: " + path);
+  }
+  std::string text(static_cast<std::size_t>(readable), '\0');
+  text.resize(source.ReadInto(text.data(), text.size()));
+  return TextToUtf8(std::move(text), page);
 }
 
 } // namespace lexiform

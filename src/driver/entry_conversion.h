@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "convert/code_pages.h"
+#include "convert/pas_conversion.h"
 #include "convert/text_sink.h"
 #include "convert/token_kind.h"
 #include "document/style_config.h"
@@ -27,7 +29,11 @@ struct TEntryFormat {
   bool LineNumbers = false;
   TStyle LineNumberStyle;
   // HTML5: each entry's anchor, by list position (from 0); the line ids start with it.
+  // None for pages of their own, whose line ids are "L<N>".
   std::vector<std::string> Anchors;
+  // HTML5: what stands for the converter's frame around the code.
+  std::string_view CodeStart;
+  std::string_view CodeEnd;
 };
 
 // The format of a document as the configuration alone makes it, without the switches.
@@ -44,5 +50,15 @@ void ConvertEntry(const std::string& path, std::size_t number, const TEntryForma
 // The same for a source that is already in memory (standard input).
 void ConvertEntryText(std::string_view source, std::size_t number, const TEntryFormat& format,
                       TextSink& body);
+
+// The body of a page of its own: `text`, already UTF-8, converted in `format` (HTML5,
+// numbered) with `insertions` (see TPasConversion::Insertions) written where they belong.
+void ConvertPageText(std::string_view text, std::vector<TPasConversion::TInsertion> insertions,
+                     const TEntryFormat& format, TextSink& body);
+
+// The text of the file `path` as a page shows it: no more than `size` bytes of it (its
+// size when it was checked, so that its size and its text agree), as UTF-8. Throws
+// platform::FileError when it cannot be read.
+std::string ReadPageText(const std::string& path, std::uint64_t size, CodePage page);
 
 } // namespace lexiform

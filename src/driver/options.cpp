@@ -44,6 +44,8 @@ bool TakeSwitch(const std::string& argument, const std::string* value, TOptions&
     options.Quiet = true;
   } else if (name == "-strict") {
     options.Strict = true;
+  } else if (name == "-site") {
+    options.Site = true;
   } else if (name == "-cp") {
     // "-sub" is never a value: it keeps its meaning wherever it stands.
     const bool hasValue = value != nullptr && !IsSubOption(*value);

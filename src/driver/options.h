@@ -20,6 +20,7 @@ struct TOptions {
   std::optional<std::string> CodePage; // -cp N, the text of N as given
   bool Quiet = false;                  // -q
   bool Strict = false;                 // -strict
+  bool Site = false;                   // -site
 
   // The arguments that are neither one of the switches above nor a switch's value, in
   // order: the first is the file list, the second the output. "-sub" and the argument

@@ -1,6 +1,7 @@
 #include "driver/output_guard.h"
 
 #include <optional>
+#include <set>
 
 #include "driver/options.h"
 #include "files/path_parts.h"
@@ -30,7 +31,105 @@ bool HasSourceExtension(const std::string& path) {
   return false;
 }
 
+// The folders above `path` (made whole with the current directory), nearest first.
+std::vector<std::string> FoldersAbove(const std::string& path) {
+  std::string folder = DirectoryPart(path);
+  if (folder.empty() || !platform::EndsDirectoryPart(folder.front())) {
+    folder = JoinPath(platform::CurrentDirectory(), folder);
+  }
+  std::vector<std::string> folders;
+  for (;;) {
+    while (folder.size() > 1 && platform::EndsDirectoryPart(folder.back()) &&
+           folder[folder.size() - 2] != ':') {
+      folder.pop_back();
+    }
+    folders.push_back(folder);
+    const std::string above = DirectoryPart(folder);
+    if (above.empty() || above == folder) {
+      return folders;
+    }
+    folder = above;
+  }
+}
+
+void RefuseSiteOverInput(const std::string& target, const std::vector<std::string>& fileList) {
+  const std::optional<platform::FileId> site = platform::IdentifyFile(target);
+  if (!site) {
+    return;
+  }
+  std::set<std::string> seen;
+  for (const std::string& entry : fileList) {
+    for (const std::string& folder : FoldersAbove(entry)) {
+      if (!seen.insert(folder).second) {
+        break; // this folder and those above it were looked at for an earlier entry
+      }
+      if (platform::IdentifyFile(folder) == site) {
+        throw RefusedRun("The site folder \"" + target + "\" holds the input \"" + entry +
+                         "\"; nothing was written. Name a folder outside the sources.");
+      }
+    }
+  }
+}
+
 } // namespace
+
+void CheckSiteTarget(const std::string& target, const std::vector<std::string>& fileList,
+                     const EarlierSite& earlier, const std::vector<std::string>& files) {
+  const std::string quoted = "\"" + target + "\"";
+  const platform::PathKind kind = platform::KindOf(target);
+  if (kind == platform::PathKind::Regular) {
+    const std::optional<platform::FileId> output = platform::IdentifyFile(target);
+    for (const std::string& entry : fileList) {
+      if (output && platform::IdentifyFile(entry) == output) {
+        throw RefusedRun("The site folder " + quoted + " is the input file \"" + entry +
+                         "\"; nothing was written.");
+      }
+    }
+  }
+  if (kind != platform::PathKind::Missing && kind != platform::PathKind::Directory) {
+    throw RefusedRun("The site folder " + quoted +
+                     " exists and is not a folder; nothing was written.");
+  }
+  RefuseSiteOverInput(target, fileList);
+  if (!earlier.folderExists || earlier.empty) {
+    return;
+  }
+  if (!earlier.ours) {
+    throw RefusedRun("The folder " + quoted +
+                     " is not empty and holds no site that Lexiform wrote; nothing was "
+                     "written. Name a new or empty folder, or an earlier site.");
+  }
+  std::set<std::string> folders;
+  for (const std::string& file : files) {
+    for (std::size_t slash = file.find('/'); slash != std::string::npos;
+         slash = file.find('/', slash + 1)) {
+      folders.insert(file.substr(0, slash));
+    }
+  }
+  const auto native = [&target](const std::string& relative) {
+    std::string path = relative;
+    for (char& c : path) {
+      c = c == '/' ? platform::PathSeparator() : c;
+    }
+    return JoinPath(target, path);
+  };
+  for (const std::string& folder : folders) {
+    const platform::PathKind found = platform::KindOf(native(folder));
+    if (found != platform::PathKind::Missing && found != platform::PathKind::Directory) {
+      throw RefusedRun("The site folder " + quoted + " holds \"" + folder +
+                       "\", which Lexiform did not write, where the site needs a folder; "
+                       "nothing was written.");
+    }
+  }
+  for (const std::string& file : files) {
+    if (earlier.files.count(file) == 0 &&
+        platform::KindOf(native(file)) != platform::PathKind::Missing) {
+      throw RefusedRun("The site folder " + quoted + " holds \"" + file +
+                       "\", which Lexiform did not write, where the site puts a file; "
+                       "nothing was written.");
+    }
+  }
+}
 
 void CheckOutputIsNoInput(const std::string& outputFileName,
                           const std::vector<std::string>& fileList,

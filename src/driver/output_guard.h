@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "document/unfinished_site.h"
 #include "driver/options.h"
 
 namespace lexiform {
@@ -20,6 +21,14 @@ public:
 // by mistake, or anything that is not a regular file.
 void CheckOutputIsNoInput(const std::string& outputFileName,
                           const std::vector<std::string>& fileList, const std::string& iniFileName);
+
+// Throws RefusedRun when writing a site into the folder `target` could harm a file of
+// the user's: when it is an existing file, an input, or a folder that holds one of
+// `fileList`; when it is a folder that is neither empty nor a site the program wrote
+// (`earlier`); or when the site would put one of `files` (from the top, "/" separated)
+// or a folder where something stands that the program did not write.
+void CheckSiteTarget(const std::string& target, const std::vector<std::string>& fileList,
+                     const EarlierSite& earlier, const std::vector<std::string>& files);
 
 // Where shells expand wildcards, an unquoted "*.pas" arrives as one argument per file
 // and the second file would be taken for the output. Throws RefusedRun when the

@@ -142,6 +142,19 @@ bool CanWriteInDirectory(const std::string& directory);
 // it exists as a directory afterwards.
 bool CreateDirectories(const std::string& directory);
 
+// Creates a new, empty directory with a unique name, `prefix` followed by random
+// characters, in `directory`, and returns its path. Throws FileError when none can be
+// created.
+std::string CreateUniqueDirectory(const std::string& directory, const std::string& prefix);
+
+// Gives the directory `from` the name `to`, where nothing or an empty directory stands.
+// Throws FileError, naming `to`, on failure; `from` then stays. (POSIX replaces an empty
+// `to` in one step; Windows removes it first.)
+void MoveDirectoryInto(const std::string& from, const std::string& to);
+
+// Removes an empty directory; returns false on failure (it is not empty, or not there).
+bool RemoveEmptyDirectory(const std::string& path) noexcept;
+
 // ---------------------------------------------------------------------------------
 // Directory search
 
@@ -203,6 +216,15 @@ void CopyPermissions(const std::string& from, const std::string& to);
 // process ends as the signal demands. One path at a time; registering an empty text
 // clears it. Safe to call from one thread while interrupts arrive.
 void RemoveOnInterrupt(const std::string& path);
+
+// From now on the first interrupt only asks the program to stop: InterruptRequested()
+// turns true and the program ends at a point of its choosing, through
+// EndAsInterrupted(), after tidying up more than one file could. A second interrupt
+// ends the process at once, as without this call (the registered file is removed).
+void DeferInterrupts();
+bool InterruptRequested();
+// Ends the process as the deferred interrupt demands (on POSIX by the same signal).
+[[noreturn]] void EndAsInterrupted();
 
 // An open file, closed by its destructor. Byte-exact in every mode: no line-end
 // translation anywhere.

@@ -23,6 +23,8 @@ namespace lexiform::platform {
 
 namespace {
 
+std::string RandomSuffix();
+
 std::string ErrnoText(int error) {
   return std::strerror(error);
 }
@@ -282,6 +284,34 @@ bool CreateDirectories(const std::string& directory) {
   return IsDirectoryPath(directory);
 }
 
+std::string CreateUniqueDirectory(const std::string& directory, const std::string& prefix) {
+  std::string base = directory;
+  if (!base.empty() && base.back() != '/') {
+    base += '/';
+  }
+  base += prefix;
+  constexpr int kAttempts = 100;
+  int error = EEXIST;
+  for (int attempt = 0; attempt < kAttempts && error == EEXIST; ++attempt) {
+    std::string path = base + RandomSuffix();
+    if (::mkdir(path.c_str(), 0777) == 0) {
+      return path;
+    }
+    error = errno;
+  }
+  ThrowFileError("Cannot create a folder in", directory.empty() ? "." : directory, error);
+}
+
+void MoveDirectoryInto(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    ThrowFileError("Cannot create", to, errno);
+  }
+}
+
+bool RemoveEmptyDirectory(const std::string& path) noexcept {
+  return ::rmdir(path.c_str()) == 0;
+}
+
 // ---------------------------------------------------------------------------------
 // Directory search
 
@@ -457,10 +487,19 @@ namespace {
 char interruptPath[8192];
 volatile std::sig_atomic_t interruptPathSet = 0;
 
+// See DeferInterrupts: the first interrupt is only noted while deferring.
+volatile std::sig_atomic_t deferring = 0;
+volatile std::sig_atomic_t deferredSignal = 0;
+
 extern "C" void RemoveAndResignal(int signalNumber) {
   // The interrupted code may still run for a moment (the signal raised again below can
   // be delivered only once this handler returns): leave errno as it found it.
   const int savedErrno = errno;
+  if (deferring != 0 && deferredSignal == 0) {
+    deferredSignal = signalNumber;
+    errno = savedErrno;
+    return;
+  }
   if (interruptPathSet != 0) {
     ::unlink(interruptPath);
   }
@@ -515,6 +554,31 @@ private:
 };
 
 } // namespace
+
+void DeferInterrupts() {
+  InstallInterruptHandlers();
+  deferring = 1;
+}
+
+bool InterruptRequested() {
+  return deferredSignal != 0;
+}
+
+void EndAsInterrupted() {
+  const int signalNumber = deferredSignal != 0 ? deferredSignal : SIGINT;
+  if (::isatty(STDOUT_FILENO) == 1) {
+    static const char kNormalColour[] = "\x1b[0m";
+    [[maybe_unused]] const ssize_t ignored =
+        ::write(STDOUT_FILENO, kNormalColour, sizeof kNormalColour - 1);
+  }
+  ::signal(signalNumber, SIG_DFL);
+  sigset_t unblocked;
+  sigemptyset(&unblocked);
+  sigaddset(&unblocked, signalNumber);
+  ::pthread_sigmask(SIG_UNBLOCK, &unblocked, nullptr);
+  ::raise(signalNumber);
+  std::_Exit(128 + signalNumber);
+}
 
 void RemoveOnInterrupt(const std::string& path) {
   InstallInterruptHandlers();

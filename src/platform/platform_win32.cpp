@@ -334,6 +334,42 @@ bool CreateDirectories(const std::string& directory) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+std::string CreateUniqueDirectory(const std::string& directory, const std::string& prefix) {
+  std::string base = directory;
+  if (!base.empty() && !EndsDirectoryPart(base.back())) {
+    base += PathSeparator();
+  }
+  base += prefix;
+  static unsigned counter = 0;
+  const std::string process = std::to_string(::GetCurrentProcessId());
+  constexpr int kAttempts = 100;
+  DWORD error = ERROR_ALREADY_EXISTS;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string path =
+        base + process + "_" + std::to_string(++counter) + "_" + std::to_string(::GetTickCount());
+    if (::CreateDirectoryA(path.c_str(), nullptr) != 0) {
+      return path;
+    }
+    error = ::GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+      break;
+    }
+  }
+  ThrowFileError("Cannot create a folder in", directory.empty() ? "." : directory, error);
+}
+
+void MoveDirectoryInto(const std::string& from, const std::string& to) {
+  // A directory cannot be moved over another: an empty one goes first.
+  ::RemoveDirectoryA(to.c_str());
+  if (::MoveFileExA(from.c_str(), to.c_str(), 0) == 0) {
+    ThrowFileError("Cannot create", to, ::GetLastError());
+  }
+}
+
+bool RemoveEmptyDirectory(const std::string& path) noexcept {
+  return ::RemoveDirectoryA(path.c_str()) != 0;
+}
+
 // ---------------------------------------------------------------------------------
 // Directory search
 
@@ -521,7 +557,15 @@ namespace {
 char interruptPath[MAX_PATH * 4];
 std::atomic<bool> interruptPathSet{false};
 
-BOOL WINAPI RemoveOnConsoleEvent(DWORD /*event*/) {
+// See DeferInterrupts.
+std::atomic<bool> deferring{false};
+std::atomic<bool> deferredInterrupt{false};
+
+BOOL WINAPI RemoveOnConsoleEvent(DWORD event) {
+  const bool asks = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+  if (asks && deferring.load() && !deferredInterrupt.exchange(true)) {
+    return TRUE; // noted: the program ends by itself
+  }
   if (interruptPathSet.load()) {
     // The program still holds the file open; it was opened for shared deletion, so
     // it goes when the process ends.
@@ -530,11 +574,29 @@ BOOL WINAPI RemoveOnConsoleEvent(DWORD /*event*/) {
   return FALSE; // the default handler then ends the process as usual
 }
 
-} // namespace
-
-void RemoveOnInterrupt(const std::string& path) {
+void InstallConsoleHandler() {
   static const bool installed = ::SetConsoleCtrlHandler(RemoveOnConsoleEvent, TRUE) != 0;
   (void)installed;
+}
+
+} // namespace
+
+void DeferInterrupts() {
+  InstallConsoleHandler();
+  deferring.store(true);
+}
+
+bool InterruptRequested() {
+  return deferredInterrupt.load();
+}
+
+void EndAsInterrupted() {
+  constexpr UINT kControlCExit = 0xC000013Au; // the status of a process ended by Ctrl-C
+  ::ExitProcess(kControlCExit);
+}
+
+void RemoveOnInterrupt(const std::string& path) {
+  InstallConsoleHandler();
   interruptPathSet.store(false);
   if (path.empty() || path.size() >= sizeof interruptPath) {
     return;

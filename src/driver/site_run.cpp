@@ -1,0 +1,414 @@
+#include "driver/site_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include "convert/text_lines.h"
+#include "convert/utf8_text.h"
+#include "document/html5_document.h"
+#include "document/site_assets.h"
+#include "document/site_pages.h"
+#include "document/site_plan.h"
+#include "document/unfinished_site.h"
+#include "driver/console.h"
+#include "driver/convert_ahead.h"
+#include "driver/entry_conversion.h"
+#include "driver/messages.h"
+#include "driver/output_guard.h"
+#include "files/file_size.h"
+#include "files/path_parts.h"
+#include "files/source_file.h"
+#include "platform/platform.h"
+#include "xref/file_links.h"
+
+namespace lexiform {
+
+namespace {
+
+// An interrupt asked the run to stop; see platform::DeferInterrupts.
+class RunInterrupted : public std::runtime_error {
+public:
+  RunInterrupted() : std::runtime_error("interrupted") {}
+};
+
+void StopWhenInterrupted() {
+  if (platform::InterruptRequested()) {
+    throw RunInterrupted();
+  }
+}
+
+enum class EntryState { Missing, Unreadable, Present };
+
+// What the first pass learns of a source: checked once, and handed to the index, the
+// console and the pages alike. Of its text only the facts about other files are kept.
+struct CheckedSource {
+  EntryState state = EntryState::Missing;
+  SiteFileFacts file;
+  xref::FileFacts links;
+};
+
+std::size_t CountLines(std::string_view text) {
+  TextLines lines(text);
+  std::size_t count = 0;
+  for (std::string_view line; lines.Next(line);) {
+    ++count;
+  }
+  return count;
+}
+
+CheckedSource CheckSource(const std::string& path, CodePage page) {
+  CheckedSource checked;
+  if (!platform::IsExistingFile(path)) {
+    return checked;
+  }
+  try {
+    SourceFile source(path);
+    checked.file.size = source.Size();
+    // The size it had when opened bounds the text, so that size and text agree.
+    const std::string text = ReadPageText(path, checked.file.size, page);
+    checked.file.lines = CountLines(text);
+    checked.links = xref::ScanFileFacts(text);
+    checked.state = EntryState::Present;
+  } catch (const std::exception&) {
+    checked.state = EntryState::Unreadable;
+  }
+  return checked;
+}
+
+// Runs `work` for every index below `count` on `threads` threads (the calling one
+// among them); stops early when an interrupt asks the run to stop.
+template <typename Work> void ForEachIndex(std::size_t count, unsigned threads, Work work) {
+  std::atomic<std::size_t> next{0};
+  const auto run = [&] {
+    for (std::size_t i; (i = next++) < count && !platform::InterruptRequested();) {
+      work(i);
+    }
+  };
+  std::vector<std::thread> helpers;
+  try {
+    for (unsigned t = 1; t < threads && t < count; ++t) {
+      helpers.emplace_back(run);
+    }
+  } catch (const std::exception&) {
+    // Fewer threads do the same work.
+  }
+  run();
+  for (std::thread& helper : helpers) {
+    helper.join();
+  }
+}
+
+// Every distinct entry checked once, in parallel; an entry listed again shares the
+// first one's facts.
+std::vector<CheckedSource> CheckEntries(const std::vector<std::string>& fileList, CodePage page) {
+  std::map<std::string, std::size_t> firstPlace;
+  std::vector<std::size_t> distinct;
+  std::vector<std::size_t> sameAs(fileList.size());
+  for (std::size_t i = 0; i < fileList.size(); ++i) {
+    const auto [place, added] = firstPlace.emplace(fileList[i], i);
+    sameAs[i] = place->second;
+    if (added) {
+      distinct.push_back(i);
+    }
+  }
+  std::vector<CheckedSource> checked(fileList.size());
+  ForEachIndex(distinct.size(), WorkerCount() + 1, [&](std::size_t d) {
+    checked[distinct[d]] = CheckSource(fileList[distinct[d]], page);
+  });
+  StopWhenInterrupted();
+  for (std::size_t i = 0; i < fileList.size(); ++i) {
+    if (sameAs[i] != i) {
+      checked[i].state = checked[sameAs[i]].state;
+      checked[i].file = checked[sameAs[i]].file;
+    }
+  }
+  return checked;
+}
+
+// How a site's pages are written: HTML5 token classes, UTF-8, numbered lines with the
+// ids "L1", "L2", ...
+TEntryFormat SiteFormat(CodePage sourcePage) {
+  TEntryFormat format;
+  format.TokenStyles = Html5TokenStyles();
+  format.Html5 = true;
+  format.LineNumbers = true;
+  format.SourcePage = sourcePage;
+  format.CodeStart = kSiteCodeStart;
+  format.CodeEnd = kSiteCodeEnd;
+  return format;
+}
+
+// Everything the pages are made from, planned before the first is written, and only
+// read after: worker threads convert pages from it.
+class SiteBuild {
+public:
+  SiteBuild(const std::vector<std::string>& fileList, std::vector<CheckedSource>& checked,
+            const std::string& target, CodePage sourcePage)
+      : fileList_(fileList), format_(SiteFormat(sourcePage)), sourcePage_(sourcePage),
+        plan_(MakePlan(fileList, checked, target)), resolver_(Resolve(checked)) {}
+
+  const SitePlan& Plan() const { return plan_; }
+  const std::vector<SiteFileFacts>& Facts() const { return facts_; }
+
+  // Every file of the site, from the top.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> files = {std::string(kSiteIndexFile), SharedFile("files.js")};
+    for (const SiteAsset& asset : SiteStaticAssets()) {
+      files.push_back(SharedFile(asset.name));
+    }
+    for (const SitePage& page : plan_.pages) {
+      files.push_back(page.file);
+    }
+    return files;
+  }
+
+  std::string SharedFile(std::string_view name) const {
+    return plan_.sharedFolder + "/" + std::string(name);
+  }
+
+  std::string SearchData() const {
+    std::vector<SiteSearchEntry> entries;
+    entries.reserve(plan_.pages.size());
+    for (const SitePage& page : plan_.pages) {
+      entries.push_back({UrlPath(page.file), TextToUtf8(page.path)});
+    }
+    return SiteSearchData(entries);
+  }
+
+  // The page's text, as the first pass read it.
+  std::string TextOf(std::size_t page) const {
+    return ReadPageText(plan_.pages[page].sourcePath, facts_[page].size, sourcePage_);
+  }
+
+  // The code of page `page` from its `text`, with its links.
+  void WriteCode(std::size_t page, std::string_view text, TextSink& body) const {
+    ConvertPageText(text, LinkInsertions(page, text), format_, body);
+  }
+
+  std::string PageStart(std::size_t page) const {
+    return SitePageStart(plan_.pages[page], plan_.sharedFolder, plan_.topName, facts_[page]);
+  }
+
+  std::string PageEnd(std::size_t page) const {
+    std::vector<const SitePage*> users;
+    for (const std::size_t user : resolver_.UsedBy(page)) {
+      users.push_back(&plan_.pages[user]);
+    }
+    return SitePageEnd(plan_.pages[page], users);
+  }
+
+  std::string Index(const std::vector<CheckedSource>& checked) const {
+    std::vector<SiteAbsentEntry> absent;
+    for (std::size_t i = 0; i < fileList_.size(); ++i) {
+      if (checked[i].state != EntryState::Present) {
+        absent.push_back({fileList_[i], checked[i].state == EntryState::Missing
+                                            ? SiteProblem::Missing
+                                            : SiteProblem::Unreadable});
+      }
+    }
+    return SiteIndex(plan_, facts_, absent);
+  }
+
+private:
+  static SitePlan MakePlan(const std::vector<std::string>& fileList,
+                           const std::vector<CheckedSource>& checked, const std::string& target) {
+    std::vector<bool> hasPage(fileList.size());
+    for (std::size_t i = 0; i < fileList.size(); ++i) {
+      hasPage[i] = checked[i].state == EntryState::Present;
+    }
+    SitePlan plan = PlanSite(fileList, hasPage, platform::CurrentDirectory());
+    if (plan.topName.empty()) {
+      plan.topName = NamePart(target);
+    }
+    return plan;
+  }
+
+  // The resolver takes the facts of every page; the first pass keeps none of them.
+  xref::FileLinkResolver Resolve(std::vector<CheckedSource>& checked) {
+    std::vector<std::string> paths;
+    std::vector<xref::FileFacts> links;
+    std::vector<bool> taken(plan_.pages.size());
+    facts_.resize(plan_.pages.size());
+    links.resize(plan_.pages.size());
+    for (std::size_t i = 0; i < checked.size(); ++i) {
+      const std::size_t page = plan_.pageOfEntry[i];
+      if (page != kNoPage && !taken[page]) {
+        taken[page] = true;
+        facts_[page] = checked[i].file;
+        links[page] = std::move(checked[i].links);
+      }
+      checked[i].links = {};
+    }
+    for (const SitePage& page : plan_.pages) {
+      paths.push_back(page.path);
+    }
+    return xref::FileLinkResolver(std::move(paths), std::move(links));
+  }
+
+  // The links of a page, as markup to put around the names they stand on. A link that
+  // the text does not hold whole on one line (the file changed since the first pass)
+  // is left out: a link never spans two numbered lines.
+  std::vector<TPasConversion::TInsertion> LinkInsertions(std::size_t page,
+                                                         std::string_view text) const {
+    std::vector<xref::FileLink> links = resolver_.LinksOf(page);
+    std::stable_sort(
+        links.begin(), links.end(),
+        [](const xref::FileLink& a, const xref::FileLink& b) { return a.offset < b.offset; });
+    std::vector<TPasConversion::TInsertion> insertions;
+    std::size_t reached = 0;
+    const std::string& from = plan_.pages[page].file;
+    for (const xref::FileLink& link : links) {
+      if (link.length == 0 || link.offset < reached || link.offset > text.size() ||
+          link.length > text.size() - link.offset ||
+          text.substr(link.offset, link.length).find_first_of("\r\n") != std::string_view::npos ||
+          link.target >= plan_.pages.size()) {
+        continue;
+      }
+      std::vector<std::string> others;
+      for (const std::size_t other : link.alternatives) {
+        if (other < plan_.pages.size()) {
+          others.push_back(plan_.pages[other].path);
+        }
+      }
+      insertions.push_back(
+          {link.offset, SiteLinkStart(RelativeUrl(from, plan_.pages[link.target].file), others)});
+      insertions.push_back({link.offset + link.length, std::string(kSiteLinkEnd)});
+      reached = link.offset + link.length;
+    }
+    return insertions;
+  }
+
+  const std::vector<std::string>& fileList_;
+  const TEntryFormat format_;
+  const CodePage sourcePage_;
+  std::vector<SiteFileFacts> facts_; // by page
+  const SitePlan plan_;
+  const xref::FileLinkResolver resolver_;
+};
+
+void WriteWhole(UnfinishedSite& site, const std::string& file, std::string_view text) {
+  const std::unique_ptr<DocumentOutput> output = site.Open(file);
+  output->Write(text);
+  output->Commit();
+}
+
+// Converts pages ahead on worker threads: see Note [converting ahead].
+std::optional<std::string> ConvertPageAhead(const SiteBuild& build, std::size_t page,
+                                            std::string storage) {
+  const std::uint64_t size = build.Facts()[page].size;
+  if (size == 0 || size > ConvertAhead::kMaxAheadSource) {
+    return std::nullopt;
+  }
+  try {
+    StringSink body(std::move(storage));
+    build.WriteCode(page, build.TextOf(page), body);
+    return body.Take();
+  } catch (const std::exception&) {
+    return std::nullopt; // the writer tries again and reports what it meets
+  }
+}
+
+// Writes page `page`; a failure of its source is reported, and the page then shows no
+// code. A failure to write ends the run.
+bool WritePage(const SiteBuild& build, UnfinishedSite& site, std::size_t page,
+               std::optional<std::string> convertedAhead, const std::string& shownPath) {
+  const std::unique_ptr<DocumentOutput> output = site.Open(build.Plan().pages[page].file);
+  output->Write(build.PageStart(page));
+  bool failed = false;
+  const std::uint64_t codeStart = output->Length();
+  try {
+    if (convertedAhead) {
+      output->Write(*convertedAhead);
+    } else if (build.Facts()[page].size > 0) {
+      build.WriteCode(page, build.TextOf(page), *output);
+    }
+  } catch (const DocumentError&) {
+    throw;
+  } catch (const std::exception&) {
+    output->CutBackTo(codeStart);
+    WriteProblemLine("  Could not open file: " + Shown(shownPath));
+    failed = true;
+  }
+  output->Write(build.PageEnd(page));
+  output->Commit();
+  return failed;
+}
+
+bool BuildSite(const std::string& target, const std::vector<std::string>& fileList,
+               CodePage sourcePage) {
+  std::vector<CheckedSource> checked = CheckEntries(fileList, sourcePage);
+  const SiteBuild build(fileList, checked, target, sourcePage);
+  const std::vector<std::string> files = build.Files();
+  EarlierSite earlier = InspectSiteFolder(target);
+  CheckSiteTarget(target, fileList, earlier, files);
+  UnfinishedSite site(target, std::move(earlier), files, build.Plan().sharedFolder);
+
+  for (const SiteAsset& asset : SiteStaticAssets()) {
+    WriteWhole(site, build.SharedFile(asset.name), asset.text);
+  }
+  WriteWhole(site, build.SharedFile("files.js"), build.SearchData());
+
+  bool troubled = false;
+  const std::vector<std::size_t>& pageOf = build.Plan().pageOfEntry;
+  ConvertAhead ahead(
+      build.Plan().pages.size(),
+      [&build](std::size_t page, std::string storage) {
+        return ConvertPageAhead(build, page, std::move(storage));
+      },
+      WorkerCount());
+  std::size_t pagesWritten = 0;
+  for (std::size_t i = 0; i < fileList.size(); ++i) {
+    StopWhenInterrupted();
+    const CheckedSource& entry = checked[i];
+    ShowEntryLine(i + 1, fileList[i], FormatFileSize(entry.file.size));
+    if (entry.state == EntryState::Missing) {
+      WriteProblemLine("  File not exists: " + Shown(fileList[i]));
+      troubled = true;
+      continue;
+    }
+    if (entry.state == EntryState::Unreadable) {
+      WriteProblemLine("  Could not open file: " + Shown(fileList[i]));
+      troubled = true;
+      continue;
+    }
+    const std::size_t page = pageOf[i];
+    if (page < pagesWritten) {
+      continue; // listed before: it has its page
+    }
+    std::optional<std::string> convertedAhead = ahead.Take(page);
+    troubled |= WritePage(build, site, page, std::move(convertedAhead), fileList[i]);
+    pagesWritten = page + 1;
+  }
+  StopWhenInterrupted();
+  WriteWhole(site, std::string(kSiteIndexFile), build.Index(checked));
+  site.Commit();
+  return troubled;
+}
+
+} // namespace
+
+bool WriteSite(const std::string& target, const std::vector<std::string>& fileList,
+               CodePage sourcePage) {
+  platform::DeferInterrupts();
+  try {
+    const bool troubled = BuildSite(target, fileList, sourcePage);
+    if (platform::InterruptRequested()) {
+      platform::EndAsInterrupted(); // the site is whole, but the user asked to stop
+    }
+    return troubled;
+  } catch (...) {
+    // By now the unfinished site is tidied up.
+    if (platform::InterruptRequested()) {
+      platform::EndAsInterrupted();
+    }
+    throw;
+  }
+}
+
+} // namespace lexiform
