@@ -131,9 +131,9 @@ std::vector<CheckedSource> CheckEntries(const std::vector<std::string>& fileList
   return checked;
 }
 
-// How a site's pages are written: HTML5 token classes, UTF-8, numbered lines with the
-// ids "L1", "L2", ...
-TEntryFormat SiteFormat(CodePage sourcePage) {
+} // namespace
+
+TEntryFormat SitePageFormat(CodePage sourcePage) {
   TEntryFormat format;
   format.TokenStyles = Html5TokenStyles();
   format.Html5 = true;
@@ -144,13 +144,45 @@ TEntryFormat SiteFormat(CodePage sourcePage) {
   return format;
 }
 
+std::vector<TPasConversion::TInsertion> LinkInsertions(const SitePlan& plan, std::size_t page,
+                                                       std::vector<xref::FileLink> links,
+                                                       std::string_view text) {
+  std::stable_sort(
+      links.begin(), links.end(),
+      [](const xref::FileLink& a, const xref::FileLink& b) { return a.offset < b.offset; });
+  std::vector<TPasConversion::TInsertion> insertions;
+  std::size_t reached = 0;
+  const std::string& from = plan.pages[page].file;
+  for (const xref::FileLink& link : links) {
+    if (link.length == 0 || link.offset < reached || link.offset > text.size() ||
+        link.length > text.size() - link.offset ||
+        text.substr(link.offset, link.length).find_first_of("\r\n") != std::string_view::npos ||
+        link.target >= plan.pages.size()) {
+      continue;
+    }
+    std::vector<std::string> others;
+    for (const std::size_t other : link.alternatives) {
+      if (other < plan.pages.size()) {
+        others.push_back(plan.pages[other].path);
+      }
+    }
+    insertions.push_back(
+        {link.offset, SiteLinkStart(RelativeUrl(from, plan.pages[link.target].file), others)});
+    insertions.push_back({link.offset + link.length, std::string(kSiteLinkEnd)});
+    reached = link.offset + link.length;
+  }
+  return insertions;
+}
+
+namespace {
+
 // Everything the pages are made from, planned before the first is written, and only
 // read after: worker threads convert pages from it.
 class SiteBuild {
 public:
   SiteBuild(const std::vector<std::string>& fileList, std::vector<CheckedSource>& checked,
             const std::string& target, CodePage sourcePage)
-      : fileList_(fileList), format_(SiteFormat(sourcePage)), sourcePage_(sourcePage),
+      : fileList_(fileList), format_(SitePageFormat(sourcePage)), sourcePage_(sourcePage),
         plan_(MakePlan(fileList, checked, target)), resolver_(Resolve(checked)) {}
 
   const SitePlan& Plan() const { return plan_; }
@@ -188,7 +220,8 @@ public:
 
   // The code of page `page` from its `text`, with its links.
   void WriteCode(std::size_t page, std::string_view text, TextSink& body) const {
-    ConvertPageText(text, LinkInsertions(page, text), format_, body);
+    ConvertPageText(text, LinkInsertions(plan_, page, resolver_.LinksOf(page), text), format_,
+                    body);
   }
 
   std::string PageStart(std::size_t page) const {
@@ -249,39 +282,6 @@ private:
       paths.push_back(page.path);
     }
     return xref::FileLinkResolver(std::move(paths), std::move(links));
-  }
-
-  // The links of a page, as markup to put around the names they stand on. A link that
-  // the text does not hold whole on one line (the file changed since the first pass)
-  // is left out: a link never spans two numbered lines.
-  std::vector<TPasConversion::TInsertion> LinkInsertions(std::size_t page,
-                                                         std::string_view text) const {
-    std::vector<xref::FileLink> links = resolver_.LinksOf(page);
-    std::stable_sort(
-        links.begin(), links.end(),
-        [](const xref::FileLink& a, const xref::FileLink& b) { return a.offset < b.offset; });
-    std::vector<TPasConversion::TInsertion> insertions;
-    std::size_t reached = 0;
-    const std::string& from = plan_.pages[page].file;
-    for (const xref::FileLink& link : links) {
-      if (link.length == 0 || link.offset < reached || link.offset > text.size() ||
-          link.length > text.size() - link.offset ||
-          text.substr(link.offset, link.length).find_first_of("\r\n") != std::string_view::npos ||
-          link.target >= plan_.pages.size()) {
-        continue;
-      }
-      std::vector<std::string> others;
-      for (const std::size_t other : link.alternatives) {
-        if (other < plan_.pages.size()) {
-          others.push_back(plan_.pages[other].path);
-        }
-      }
-      insertions.push_back(
-          {link.offset, SiteLinkStart(RelativeUrl(from, plan_.pages[link.target].file), others)});
-      insertions.push_back({link.offset + link.length, std::string(kSiteLinkEnd)});
-      reached = link.offset + link.length;
-    }
-    return insertions;
   }
 
   const std::vector<std::string>& fileList_;

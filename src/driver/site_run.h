@@ -1,9 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "convert/code_pages.h"
+#include "convert/pas_conversion.h"
+#include "document/site_plan.h"
+#include "driver/entry_conversion.h"
+#include "xref/file_links.h"
 
 namespace lexiform {
 
@@ -15,5 +21,18 @@ namespace lexiform {
 // once what the run began is tidied up.
 bool WriteSite(const std::string& target, const std::vector<std::string>& fileList,
                CodePage sourcePage);
+
+// How a site's pages are written: HTML5 token classes, UTF-8 (from `sourcePage` where
+// a source is not UTF-8), numbered lines with the ids "L1", "L2", ...
+TEntryFormat SitePageFormat(CodePage sourcePage);
+
+// The markup that puts the `links` of page `page` of `plan` around the names they stand
+// on in its `text`: "<a class="xref" ...>" before, "</a>" after. A link that the text
+// does not hold whole on one line (the file changed since it was scanned), that
+// overlaps an earlier one or that leads to no page is left out: a link never spans two
+// numbered lines, and links never nest.
+std::vector<TPasConversion::TInsertion> LinkInsertions(const SitePlan& plan, std::size_t page,
+                                                       std::vector<xref::FileLink> links,
+                                                       std::string_view text);
 
 } // namespace lexiform
