@@ -1,6 +1,8 @@
 // The golden suite: every folder of tests/golden is one run of the real program. The
 // folder holds the sources, "args" (the arguments, one per line) and "expected.html",
-// the document the run must write as "out.html", byte for byte. A folder that also holds
+// the document the run must write as "out.html", byte for byte; or, for a run that
+// writes a site, the folder "expected", which the folder "out" the run writes must
+// match file for file, byte for byte. A folder that also holds
 // "posix-only" runs only where the program is a POSIX program (its paths show "/"); one
 // that holds "lexiform.ini" runs with that configuration file beside the program instead
 // of the default one.
@@ -28,8 +30,8 @@ const fs::path kGoldenDir = fs::path(LEXIFORM_SOURCE_DIR) / "tests" / "golden";
 
 // Files of a case folder that are not copied into the run's folder.
 bool IsCaseDescription(const fs::path& name) {
-  return name == "args" || name == "expected.html" || name == "posix-only" ||
-         name == "lexiform.ini";
+  return name == "args" || name == "expected.html" || name == "expected" ||
+         name == "posix-only" || name == "lexiform.ini";
 }
 
 std::vector<std::string> CaseNames() {
@@ -78,6 +80,32 @@ bool UpdateRequested() {
   return value != nullptr && std::string(value) == "1";
 }
 
+// The files below `folder`, by their paths from it with "/" between folders.
+std::vector<std::string> FilesBelow(const fs::path& folder) {
+  std::vector<std::string> files;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, error)) {
+    if (entry.is_regular_file()) {
+      files.push_back(entry.path().lexically_relative(folder).generic_string());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+void ExpectSameFolder(const fs::path& written, const fs::path& expected) {
+  const std::vector<std::string> files = FilesBelow(written);
+  ASSERT_EQ(files, FilesBelow(expected))
+      << "the site's files differ from " << expected.string() << "; after a reviewed change "
+      << "rewrite them with LEXIFORM_UPDATE_GOLDEN=1";
+  for (const std::string& file : files) {
+    EXPECT_EQ(test::ReadBytes((written / file).string()),
+              test::ReadBytes((expected / file).string()))
+        << file << " differs from " << expected.string() << "; after a reviewed change "
+        << "rewrite it with LEXIFORM_UPDATE_GOLDEN=1";
+  }
+}
+
 class GoldenTest : public test::ProgramTest, public ::testing::WithParamInterface<std::string> {};
 
 // The program is copied afresh for every case, so it writes the default configuration
@@ -97,6 +125,17 @@ TEST_P(GoldenTest, DocumentMatches) {
   ASSERT_TRUE(test::Exists(bin / "lexiform.ini"))
       << "no configuration file beside the program: the header would be the built-in one, "
          "with the account's name in it";
+  const fs::path expectedFolder = caseDir / "expected";
+  if (fs::is_directory(expectedFolder)) {
+    const fs::path written = fs::path(work.Path()) / "out";
+    if (UpdateRequested()) {
+      fs::remove_all(expectedFolder);
+      fs::copy(written, expectedFolder, fs::copy_options::recursive);
+      return;
+    }
+    ExpectSameFolder(written, expectedFolder);
+    return;
+  }
   const std::string document = Document();
   const fs::path expectedFile = caseDir / "expected.html";
   if (UpdateRequested()) {

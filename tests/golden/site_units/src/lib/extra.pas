@@ -1,0 +1,9 @@
+unit Extra;
+
+interface
+
+implementation
+
+(*$I ..\settings.inc*)
+
+end.
