@@ -30,8 +30,8 @@ const fs::path kGoldenDir = fs::path(LEXIFORM_SOURCE_DIR) / "tests" / "golden";
 
 // Files of a case folder that are not copied into the run's folder.
 bool IsCaseDescription(const fs::path& name) {
-  return name == "args" || name == "expected.html" || name == "expected" ||
-         name == "posix-only" || name == "lexiform.ini";
+  return name == "args" || name == "expected.html" || name == "expected" || name == "posix-only" ||
+         name == "lexiform.ini";
 }
 
 std::vector<std::string> CaseNames() {
