@@ -13,8 +13,8 @@
 namespace lexiform {
 namespace {
 
-constexpr std::string_view kOpeningFrame = "<pre>\r\n<code>\r\n";
-constexpr std::string_view kClosingFrame = "\r\n</code>\r\n</pre>\r\n";
+constexpr std::string_view kOpeningFrame = TPasConversion::kOpeningFrame;
+constexpr std::string_view kClosingFrame = TPasConversion::kClosingFrame;
 
 constexpr std::size_t kInitialEscapeCapacity = 1024;
 

@@ -71,6 +71,16 @@ public:
   // stream is left empty. Throws as Convert() does, and whatever `sink` throws.
   std::uint64_t ConvertTo(const PieceSink& sink);
 
+  // The frame of every fragment: it opens with kOpeningFrame; a fragment of a source
+  // that is not empty closes with kClosingFrame, after the source's last line. Readers
+  // of the fragment that frame the code their own way find the frame's lines here:
+  // kOpeningFrameLines lines open it, and the line kClosingFrameLine starts its close
+  // (no line of the source can read so: every "<" of the source is escaped).
+  static constexpr std::string_view kOpeningFrame = "<pre>\r\n<code>\r\n";
+  static constexpr std::string_view kClosingFrame = "\r\n</code>\r\n</pre>\r\n";
+  static constexpr std::size_t kOpeningFrameLines = 2;
+  static constexpr std::string_view kClosingFrameLine = "</code>";
+
   // About how much output ConvertTo gathers before it hands a piece on.
   static constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 

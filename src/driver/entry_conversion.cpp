@@ -87,8 +87,8 @@ std::size_t DecimalDigits(std::size_t number) {
 // the converter's frame. The empty line after a source's last line end (the one right
 // before "</code>") is no line of the source: it gets no number, but it stays, so that
 // code copied from a browser (which drops the last line end of a block) ends with that
-// line end. No source line can read "</code>": the converter escapes every "<" of the
-// source.
+// line end. The frame's lines are the converter's own (TPasConversion::kOpeningFrameLines,
+// kClosingFrameLine), which no source line can read.
 class SourceLineWriter final : public TextSink {
 public:
   SourceLineWriter(const TEntryFormat& format, std::size_t number, std::size_t lineCount,
@@ -140,17 +140,17 @@ private:
 
   void TakeLine(std::string_view line) {
     ++linesTaken_;
-    if (linesTaken_ <= 2) { // the converter's "<pre>" and "<code>"
+    if (linesTaken_ <= TPasConversion::kOpeningFrameLines) { // the converter's "<pre>" and "<code>"
       if (!format_.Html5) {
         AppendLine(line);
-      } else if (linesTaken_ == 2) {
+      } else if (linesTaken_ == TPasConversion::kOpeningFrameLines) {
         out_ += format_.CodeStart;
       }
     } else if (closed_) { // the converter's "</pre>"
       if (!format_.Html5) {
         AppendLine(line);
       }
-    } else if (line == "</code>") {
+    } else if (line == TPasConversion::kClosingFrameLine) {
       closed_ = true;
       if (emptyLines_ > 0) {
         WriteEmptyLines(emptyLines_ - 1);
