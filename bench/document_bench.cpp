@@ -163,7 +163,7 @@ void SectionIntoDocument(benchmark::State& state, const std::string& text) {
   const std::string output = Scratch() / "document.html";
   for (auto _ : state) {
     lexiform::UnfinishedDocument document(output);
-    lexiform::WriteDocumentStart(document, "<html>\r\n", {"unit.pas"});
+    lexiform::WriteDocumentStart(document, "<html>\r\n", {"unit.pas"}, {"1.00 KB"});
     lexiform::AppendFileSection(
         document, 1, "unit.pas", "1.00 KB", false,
         [&text](lexiform::TextSink& body) { lexiform::FixEntities(text, body); });

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Converts one small tree with the Linux program and with the Windows program (under
-# Wine) and fails on any difference in what they write: the documents and the
+# Wine) and fails on any difference in what they write: the documents, the sites and the
 # configuration file byte for byte, and the console text. The only differences
 # allowed are the path separators where a file's name is shown ("\" on Windows), the
 # elapsed time, and the ".exe" that the Windows usage screen shows.
@@ -163,6 +163,11 @@ compare() {
     grep -q '<pre>' "$linux/$document" || [[ $label == nothing ]] ||
       fail "$label: $document holds no converted text"
   done
+  # Sites: every file byte for byte, names and all.
+  if [[ -d $linux/site || -d $windows/site ]]; then
+    diff -r "$linux/site" "$windows/site" >&2 || fail "$label: the sites differ"
+    grep -q 'id="L1"' "$linux/site/a.pas.html" || fail "$label: the site holds no converted text"
+  fi
   ((failures > failures_before)) || echo "$label: same"
 }
 
@@ -175,6 +180,7 @@ compare recursive 'src/*.pas' doc -sub -- 'src\*.pas' doc -sub
 compare absolute 'a.pas,big.pas' doc -sub 2 -- 'a.pas,big.pas' doc -sub 2
 compare order 'order/*.pas' doc -- 'order\*.pas' doc
 compare order-sub 'order/*.pas' doc -sub -- 'order\*.pas' doc -sub
+compare site 'src/*.pas,src/*.dpr' site -sub -site -- 'src\*.pas,src\*.dpr' site -sub -site
 compare nothing 'src/*.none' doc -- 'src\*.none' doc
 compare usage --
 

@@ -42,6 +42,15 @@ Lines DocumentLines(const StringSink& document) {
 }
 
 // A section body that is already the fixed text.
+// The size texts of an index, as a run finds them.
+std::vector<std::string> Sizes(const std::vector<std::string>& files) {
+  std::vector<std::string> sizes;
+  for (const std::string& file : files) {
+    sizes.push_back(FileSizeText(file));
+  }
+  return sizes;
+}
+
 std::function<void(TextSink&)> Body(const std::string& text) {
   return [text](TextSink& sink) { sink.Write(text); };
 }
@@ -51,7 +60,7 @@ TEST(DocumentWriterTest, SingleFileHasNoIndexAndNoAnchor) {
   const std::string source = dir / "Main.dpr";
   test::WriteBytes(source, "program Main;");
   StringSink out;
-  WriteDocumentStart(out, kHeader, {source});
+  WriteDocumentStart(out, kHeader, {source}, Sizes({source}));
   AppendFileSection(out, 1, source, " 13 bytes", false,
                     Body("<pre>\r\n<code>\r\nx := 1;\r\n</code>\r\n</pre>\r\n"));
   WriteDocumentEnd(out, kFooter);
@@ -70,7 +79,7 @@ TEST(DocumentWriterTest, SeveralFilesGetIndexAndAnchorsAndKeepTheirNumbers) {
   StringSink out;
   // Entry 2 is missing: it keeps its index item and number but gets no section.
   const std::vector<std::string> files = {dir / "src/a.pas", "missing.pas", dir / "empty.pas"};
-  WriteDocumentStart(out, kHeader, files);
+  WriteDocumentStart(out, kHeader, files, Sizes(files));
   AppendFileSection(out, 1, files[0], FileSizeText(files[0]), true, Body("line\r\n"));
   AppendFileSection(out, 3, files[2], FileSizeText(files[2]), true, Body(""));
   WriteDocumentEnd(out, kFooter);
@@ -107,7 +116,7 @@ TEST(DocumentWriterTest, SeveralFilesGetIndexAndAnchorsAndKeepTheirNumbers) {
 
 TEST(DocumentWriterTest, EmptyFileListGivesHeaderAndFooter) {
   StringSink out;
-  WriteDocumentStart(out, kHeader, {});
+  WriteDocumentStart(out, kHeader, {}, {});
   WriteDocumentEnd(out, kFooter);
   EXPECT_EQ(out.Text(), kHeader + "\r\n" + kFooter + "\r\n");
 }
@@ -115,7 +124,7 @@ TEST(DocumentWriterTest, EmptyFileListGivesHeaderAndFooter) {
 TEST(DocumentWriterTest, FileNamesAreEscapedMarkupIsNot) {
   StringSink out;
   const std::vector<std::string> files = {"a&b\"/<i>.pas", "x>y.pas"};
-  WriteDocumentStart(out, "<h1>&nbsp;</h1>\r\n", files);
+  WriteDocumentStart(out, "<h1>&nbsp;</h1>\r\n", files, Sizes(files));
   AppendFileSection(out, 1, files[0], " 0 bytes", true, Body("<b>&amp;</b>\r\n"));
   const Lines lines = DocumentLines(out);
   ASSERT_EQ(lines.size(), 14u);
@@ -142,7 +151,7 @@ TEST(DocumentWriterTest, ConvertedFragmentBecomesACompleteDocument) {
                                "</code>\r\n</pre>\r\n";
   {
     UnfinishedDocument document(out);
-    WriteDocumentStart(document, config.HeaderText, {source});
+    WriteDocumentStart(document, config.HeaderText, {source}, Sizes({source}));
     AppendFileSection(document, 1, source, FileSizeText(source), false,
                       [&fragment](TextSink& body) { FixEntities(fragment, body); });
     WriteDocumentEnd(document, config.FooterText);

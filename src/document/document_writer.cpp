@@ -2,7 +2,6 @@
 
 #include "document/html5_document.h"
 #include "document/html_escape.h"
-#include "files/file_size.h"
 #include "files/path_parts.h"
 
 namespace lexiform {
@@ -17,7 +16,8 @@ struct EscapedEntry {
   std::string name;
 };
 
-void WriteIndex(TextSink& document, const std::vector<std::string>& fileList) {
+void WriteIndex(TextSink& document, const std::vector<std::string>& fileList,
+                const std::vector<std::string>& sizeTexts) {
   document.WriteLine("<blockquote>");
   document.WriteLine("<p><b>Processed files:</b></p>");
   document.WriteLine("<ol>");
@@ -25,8 +25,8 @@ void WriteIndex(TextSink& document, const std::vector<std::string>& fileList) {
     const EscapedEntry entry(fileList[i]);
     document.WriteLine("<li>" + entry.directory + "<a href=#File_" + std::to_string(i + 1) + ">" +
                        entry.name + "</a>" +
-                       R"(<font size="-2">&nbsp;&nbsp; &mdash; &nbsp;&nbsp;<b>)" +
-                       FileSizeText(fileList[i]) + "</b></font></li>");
+                       R"(<font size="-2">&nbsp;&nbsp; &mdash; &nbsp;&nbsp;<b>)" + sizeTexts.at(i) +
+                       "</b></font></li>");
   }
   document.WriteLine("</ol></blockquote>");
   document.WriteLine("");
@@ -35,10 +35,11 @@ void WriteIndex(TextSink& document, const std::vector<std::string>& fileList) {
 } // namespace
 
 void WriteDocumentStart(TextSink& document, const std::string& headerText,
-                        const std::vector<std::string>& fileList) {
+                        const std::vector<std::string>& fileList,
+                        const std::vector<std::string>& sizeTexts) {
   document.WriteLine(headerText);
   if (fileList.size() > 1) {
-    WriteIndex(document, fileList);
+    WriteIndex(document, fileList, sizeTexts);
   }
 }
 

@@ -12,9 +12,10 @@ namespace lexiform {
 // per existing entry, the end. Failures are the sink's.
 
 // The header and, for more than one entry, the index of all entries with their size
-// texts.
+// texts (`sizeTexts`, by list position).
 void WriteDocumentStart(TextSink& document, const std::string& headerText,
-                        const std::vector<std::string>& fileList);
+                        const std::vector<std::string>& fileList,
+                        const std::vector<std::string>& sizeTexts);
 
 // The section of entry `number` (counting from 1): separator, anchor (only when
 // `multiFile`), heading and size line, then whatever `writeBody` writes: the entry's

@@ -13,8 +13,7 @@
 
 #include "convert/code_pages.h"
 #include "convert/pas_conversion.h"
-#include "document/document_writer.h"
-#include "document/html5_document.h"
+#include "document/document_layout.h"
 #include "document/style_config.h"
 #include "document/unfinished_document.h"
 #include "driver/console.h"
@@ -197,35 +196,32 @@ CodePage ChosenCodePage(const TOptions& options, const TStyleConfig& config) {
                    "). Known code pages, by number or name: " + known + ".");
 }
 
-// The switches, over the defaults that [Options] sets.
-TEntryFormat ChosenFormat(const TOptions& options, const TStyleConfig& config,
-                          const TStringList& fileList) {
-  TEntryFormat format = ClassicFormat(config);
-  format.Html5 = options.Html5 || config.Options.Html5.value_or(false);
-  format.LineNumbers = options.Lines || config.Options.Lines.value_or(false);
-  format.SourcePage = ChosenCodePage(options, config);
-  if (format.Html5) {
-    format.TokenStyles = Html5TokenStyles();
-    format.Anchors = FileAnchors(fileList);
-    format.CodeStart = kHtml5CodeStart;
-    format.CodeEnd = kHtml5CodeEnd;
-  }
-  return format;
+// The layout the switches ask for, over the defaults that [Options] sets.
+std::unique_ptr<DocumentLayout> ChosenLayout(const TOptions& options, const TStyleConfig& config,
+                                             const TStringList& fileList,
+                                             const std::string& outputFileName) {
+  LayoutChoice choice;
+  choice.html5 = options.Html5 || config.Options.Html5.value_or(false);
+  choice.lineNumbers = options.Lines || config.Options.Lines.value_or(false);
+  choice.sourcePage = ChosenCodePage(options, config);
+  return MakeDocumentLayout(choice, config, fileList, outputFileName);
 }
 
-// The index of an HTML5 document is written before any entry is converted, so it asks
-// the file system: a file that is not there, or that cannot be opened for reading, gets
-// an item without a link, as it will get no section.
-Html5FileState FileStateOf(const std::string& path) {
+// The index is written before any entry is converted, so it looks at each file: its
+// size, and whether it is there and can be opened for reading.
+IndexedEntry LookForIndex(const std::string& path) {
+  IndexedEntry entry;
   if (!platform::IsExistingFile(path)) {
-    return Html5FileState::Missing;
+    entry.state = IndexedEntry::State::Missing;
+    return entry;
   }
+  entry.size = GetFileSizeBytes(path);
   try {
     const SourceFile probe(path);
   } catch (const std::exception&) {
-    return Html5FileState::Unreadable;
+    entry.state = IndexedEntry::State::Unreadable;
   }
-  return Html5FileState::Present;
+  return entry;
 }
 
 // The size text of an entry: standard input's is that of the bytes it held.
@@ -234,37 +230,23 @@ std::string EntrySizeText(const TRunState& state, const std::string& currentFile
                              : FileSizeText(currentFile);
 }
 
-void WriteStart(TextSink& document, const TRunState& state, const std::string& outputFileName,
-                const TStyleConfig& config, const TEntryFormat& format) {
-  const TStringList& fileList = state.FileList;
-  if (!format.Html5) {
-    WriteDocumentStart(document, config.HeaderText, fileList);
-    return;
+void WriteStart(TextSink& document, const TRunState& state, const DocumentLayout& layout) {
+  std::vector<IndexedEntry> index;
+  index.reserve(state.FileList.size());
+  for (const std::string& path : state.FileList) {
+    if (state.StandardInput) {
+      index.push_back({IndexedEntry::State::Present, state.StandardInput->size()});
+    } else {
+      index.push_back(LookForIndex(path));
+    }
   }
-  std::vector<Html5IndexEntry> index;
-  index.reserve(fileList.size());
-  for (std::size_t i = 0; i < fileList.size(); ++i) {
-    const Html5FileState fileState =
-        state.StandardInput ? Html5FileState::Present : FileStateOf(fileList[i]);
-    index.push_back({fileList[i], format.Anchors[i],
-                     fileState == Html5FileState::Present ? EntrySizeText(state, fileList[i]) : "",
-                     fileState});
-  }
-  document.Write(Html5DocumentStart(NamePart(outputFileName), config.Html5StyleSheet));
-  document.Write(Html5Index(index));
-}
-
-void WriteEnd(TextSink& document, const TStyleConfig& config, const TEntryFormat& format) {
-  if (format.Html5) {
-    document.Write(Html5DocumentEnd());
-  } else {
-    WriteDocumentEnd(document, config.FooterText);
-  }
+  layout.WriteStart(document, index);
 }
 
 void ProcessEntry(TRunState& state, std::size_t number, const std::string& currentFile,
-                  const TEntryFormat& format, std::optional<std::string>& convertedAhead,
+                  const DocumentLayout& layout, std::optional<std::string>& convertedAhead,
                   DocumentOutput& document) {
+  const TEntryFormat& format = layout.Format();
   ShowEntryLine(number, currentFile, EntrySizeText(state, currentFile));
   // The entry's guard: a failure of the source (unreadable, vanished, too large to
   // convert) is reported and the run goes on, and whatever of the entry's section had
@@ -276,7 +258,6 @@ void ProcessEntry(TRunState& state, std::size_t number, const std::string& curre
       ReportProblem(state, "  File not exists: " + Shown(currentFile));
       return;
     }
-    const bool multiFile = state.FileList.size() > 1;
     const std::string sizeText = EntrySizeText(state, currentFile);
     const auto writeBody = [&](TextSink& body) {
       if (convertedAhead) {
@@ -287,12 +268,7 @@ void ProcessEntry(TRunState& state, std::size_t number, const std::string& curre
         ConvertEntry(currentFile, number, format, body);
       }
     };
-    if (format.Html5) {
-      AppendHtml5FileSection(document, currentFile, format.Anchors[number - 1], sizeText,
-                             writeBody);
-    } else {
-      AppendFileSection(document, number, currentFile, sizeText, multiFile, writeBody);
-    }
+    layout.WriteSection(document, number - 1, sizeText, writeBody);
   } catch (const DocumentError&) {
     throw;
   } catch (const std::exception&) {
@@ -372,24 +348,25 @@ int RunConversion(TRunState& state) {
     CheckOutputIsNoInput(outputFileName, state.FileList, IniFileInUse());
   }
   const TStyleConfig config = LoadStyleConfig(outputFileName);
-  const TEntryFormat format = ChosenFormat(state.Options, config, state.FileList);
+  const std::unique_ptr<DocumentLayout> layout =
+      ChosenLayout(state.Options, config, state.FileList, outputFileName);
 
   ShowRunStart(state);
 
   const std::unique_ptr<DocumentOutput> document = OpenDocument(outputFileName);
-  WriteStart(*document, state, outputFileName, config, format);
+  WriteStart(*document, state, *layout);
   document->SectionComplete();
   // See Note [converting ahead]. Standard input is the writer's alone.
-  ConvertAhead ahead(state.FileList, format, state.StandardInput ? 0 : WorkerCount());
+  ConvertAhead ahead(state.FileList, layout->Format(), state.StandardInput ? 0 : WorkerCount());
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
     std::optional<std::string> convertedAhead = ahead.Take(i);
-    ProcessEntry(state, i + 1, state.FileList[i], format, convertedAhead, *document);
+    ProcessEntry(state, i + 1, state.FileList[i], *layout, convertedAhead, *document);
     document->SectionComplete();
     if (convertedAhead) {
       ahead.Recycle(std::move(*convertedAhead));
     }
   }
-  WriteEnd(*document, config, format);
+  layout->WriteEnd(*document);
   document->Commit();
   return FinishRun(state);
 }

@@ -240,13 +240,6 @@ void ConvertLoaded(TPasConversion& converter, std::size_t number, const TEntryFo
 
 } // namespace
 
-TEntryFormat ClassicFormat(const TStyleConfig& config) {
-  TEntryFormat format;
-  format.TokenStyles = config.Styles;
-  format.LineNumberStyle = config.LineNumber;
-  return format;
-}
-
 void ConvertEntry(const std::string& path, std::size_t number, const TEntryFormat& format,
                   TextSink& body) {
   if (GetFileSizeBytes(path) == 0) {
