@@ -117,6 +117,10 @@ TEST_F(SiteRunTest, ARunOverItsOwnSiteUpdatesItAndKeepsTheUsersFiles) {
   ASSERT_EQ(RunSite("site").status, 0);
   ExpectWholeSite(work / "site");
   EXPECT_TRUE(test::Exists(work / "site/sub/u1.pas.html"));
+  // A manifest can only ever name files of the site.
+  Write("victim.txt", "outside\n");
+  const std::string manifest = work / "site/_lexiform/lexiform-site.txt";
+  test::WriteBytes(manifest, ReadBytes(manifest) + "../victim.txt\n" + work / "victim.txt\n");
   Write("site/CNAME", "example.org\n");
   Write("site/.git/config", "[core]\n");
   Write("site/sub/README.md", "kept\n");
@@ -134,6 +138,7 @@ TEST_F(SiteRunTest, ARunOverItsOwnSiteUpdatesItAndKeepsTheUsersFiles) {
   EXPECT_EQ(site.at("CNAME"), "example.org\n");
   EXPECT_EQ(site.at(".git/config"), "[core]\n");
   EXPECT_EQ(site.at("sub/README.md"), "kept\n");
+  EXPECT_EQ(Document("victim.txt"), "outside\n");
   EXPECT_TRUE(Leftovers(work.Path()).empty());
 
   // A file of the user's where a new page would go stops the run before it writes.

@@ -41,22 +41,23 @@ bool IsSharedFolderName(const std::string& name) {
          rest.find_first_not_of("0123456789", 1) == std::string::npos;
 }
 
-// A path that a manifest may list: relative, and staying within the site.
+// A path that a manifest may list: relative, and staying within the site on every
+// platform ("\\" separates on Windows, "C:" names a drive there).
 bool IsSitePath(const std::string& path) {
-  if (path.empty() || path.find_first_of("\\:") != std::string::npos) {
+  if (path.empty() || (path.size() >= 2 && path[1] == ':')) {
     return false;
   }
   std::size_t start = 0;
   for (;;) {
-    const std::size_t slash = path.find('/', start);
-    const std::string part = path.substr(start, slash - start);
+    const std::size_t end = path.find_first_of("/\\", start);
+    const std::string part = path.substr(start, end - start);
     if (part.empty() || part == "." || part == "..") {
       return false;
     }
-    if (slash == std::string::npos) {
+    if (end == std::string::npos) {
       return true;
     }
-    start = slash + 1;
+    start = end + 1;
   }
 }
 

@@ -274,15 +274,19 @@ void ConvertPageText(std::string_view text, std::vector<TPasConversion::TInserti
   ConvertLoaded(converter, 1, format, body, Recode::No);
 }
 
-std::string ReadPageText(const std::string& path, std::uint64_t size, CodePage page) {
-  SourceFile source(path);
+std::string ReadPageText(SourceFile& source, std::uint64_t size, CodePage page) {
   const std::uint64_t readable = std::min(size, source.Size());
   if (readable > std::numeric_limits<std::size_t>::max() - 1) {
-    throw platform::FileError("File too large to load: " + path);
+    throw platform::FileError("File too large to load");
   }
   std::string text(static_cast<std::size_t>(readable), '\0');
   text.resize(source.ReadInto(text.data(), text.size()));
   return TextToUtf8(std::move(text), page);
+}
+
+std::string ReadPageText(const std::string& path, std::uint64_t size, CodePage page) {
+  SourceFile source(path);
+  return ReadPageText(source, size, page);
 }
 
 } // namespace lexiform

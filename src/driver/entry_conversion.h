@@ -12,6 +12,7 @@
 #include "convert/text_sink.h"
 #include "convert/token_kind.h"
 #include "document/entry_format.h"
+#include "files/source_file.h"
 
 namespace lexiform {
 
@@ -32,9 +33,10 @@ void ConvertEntryText(std::string_view source, std::size_t number, const TEntryF
 void ConvertPageText(std::string_view text, std::vector<TPasConversion::TInsertion> insertions,
                      const TEntryFormat& format, TextSink& body);
 
-// The text of the file `path` as a page shows it: no more than `size` bytes of it (its
-// size when it was checked, so that its size and its text agree), as UTF-8. Throws
-// platform::FileError when it cannot be read.
+// The text of a source as a page shows it: no more than `size` bytes of it (its size
+// when it was checked, so that its size and its text agree), as UTF-8. Throws
+// platform::FileError when it cannot be opened or read.
+std::string ReadPageText(SourceFile& source, std::uint64_t size, CodePage page);
 std::string ReadPageText(const std::string& path, std::uint64_t size, CodePage page);
 
 } // namespace lexiform

@@ -70,8 +70,8 @@ CheckedSource CheckSource(const std::string& path, CodePage page) {
   try {
     SourceFile source(path);
     checked.file.size = source.Size();
-    // The size it had when opened bounds the text, so that size and text agree.
-    const std::string text = ReadPageText(path, checked.file.size, page);
+    // Read to the size it had when opened, as the page will be: size and text agree.
+    const std::string text = ReadPageText(source, checked.file.size, page);
     checked.file.lines = CountLines(text);
     checked.links = xref::ScanFileFacts(text);
     checked.state = EntryState::Present;
