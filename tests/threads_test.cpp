@@ -1,10 +1,11 @@
 // Converting ahead on worker threads changes no byte: a run with any number of threads
 // writes the document and the console text that a run on one thread writes, with
 // missing, empty, unreadable and large entries among the others, in the document as it
-// has always been and in an HTML5 document with numbered lines.
+// has always been, in an HTML5 document with numbered lines, and in a site.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -54,8 +55,8 @@ class ThreadsTest : public test::ProgramTest {
 protected:
   void SetUp() override { LEXIFORM_SKIP_ON_OTHER_PLATFORM(); }
 
-  // The document and the console text of a run with `threads` threads, less the
-  // elapsed time, which no two runs share.
+  // The document (if the run wrote one) and the console text of a run with `threads`
+  // threads, less the elapsed time, which no two runs share.
   std::pair<std::string, std::string> RunWith(const std::string& threads,
                                               const std::vector<std::string>& arguments) {
     const test::ScopedEnvironment environment({"LEXIFORM_THREADS=" + threads});
@@ -64,13 +65,17 @@ protected:
     EXPECT_EQ(result.err, "");
     std::string console = result.out;
     console.erase(console.find("      Execution time: "));
-    return {Document(), console};
+    return {test::Exists(work / "out.html") ? Document() : std::string(), console};
   }
+
+  void WriteSources();
 
   bool asNobody_ = false;
 };
 
-TEST_F(ThreadsTest, AnyNumberOfThreadsWritesWhatOneThreadWrites_PosixOnly) {
+// Sources of every size, empty ones and some larger than a worker takes among them;
+// two cannot be read where the program can run as another user.
+void ThreadsTest::WriteSources() {
   std::mt19937 random(2024);
   asNobody_ = CanRunAsNobody();
   for (int i = 0; i < 240; ++i) {
@@ -91,6 +96,10 @@ TEST_F(ThreadsTest, AnyNumberOfThreadsWritesWhatOneThreadWrites_PosixOnly) {
       fs::permissions(work / directory, fs::perms::all);
     }
   }
+}
+
+TEST_F(ThreadsTest, AnyNumberOfThreadsWritesWhatOneThreadWrites_PosixOnly) {
+  WriteSources();
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"src/*.pas,missing.pas,src/sub/*.pas,,gone.pas", "out"},
         std::vector<std::string>{"*.pas", "out", "-sub"},
@@ -107,6 +116,35 @@ TEST_F(ThreadsTest, AnyNumberOfThreadsWritesWhatOneThreadWrites_PosixOnly) {
       EXPECT_TRUE(other.first == reference.first) << "threads: " << threads;
       EXPECT_EQ(other.second, reference.second) << "threads: " << threads;
     }
+  }
+}
+
+// The same for a site: every page, the index and the shared files.
+TEST_F(ThreadsTest, AnyNumberOfThreadsWritesTheSiteOneThreadWrites_PosixOnly) {
+  WriteSources();
+  const std::vector<std::string> arguments = {"src/*.pas,missing.pas", "site", "-sub", "-site"};
+  const auto siteOf = [this](const std::string& threads, const std::vector<std::string>& args) {
+    fs::remove_all(work / "site");
+    std::string console = RunWith(threads, args).second;
+    std::string site;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(work / "site")) {
+      if (entry.is_regular_file()) {
+        files.push_back(entry.path());
+      }
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+      site += file.string() + "\n" + test::ReadBytes(file.string());
+    }
+    return std::make_pair(site, console);
+  };
+  const auto reference = siteOf("1", arguments);
+  ASSERT_NE(reference.first.find("sub/99.pas.html"), std::string::npos);
+  for (const char* threads : {"2", "5", ""}) {
+    const auto other = siteOf(threads, arguments);
+    EXPECT_TRUE(other.first == reference.first) << "threads: " << threads;
+    EXPECT_EQ(other.second, reference.second) << "threads: " << threads;
   }
 }
 

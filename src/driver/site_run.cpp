@@ -317,7 +317,7 @@ std::optional<std::string> ConvertPageAhead(const SiteBuild& build, std::size_t 
 // Writes page `page`; a failure of its source is reported, and the page then shows no
 // code. A failure to write ends the run.
 bool WritePage(const SiteBuild& build, UnfinishedSite& site, std::size_t page,
-               std::optional<std::string> convertedAhead, const std::string& shownPath) {
+               const std::string* convertedAhead, const std::string& shownPath) {
   const std::unique_ptr<DocumentOutput> output = site.Open(build.Plan().pages[page].file);
   output->Write(build.PageStart(page));
   bool failed = false;
@@ -382,8 +382,13 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
       continue; // listed before: it has its page
     }
     std::optional<std::string> convertedAhead = ahead.Take(page);
-    troubled |= WritePage(build, site, page, std::move(convertedAhead), fileList[i]);
+    if (WritePage(build, site, page, convertedAhead ? &*convertedAhead : nullptr, fileList[i])) {
+      troubled = true;
+    }
     pagesWritten = page + 1;
+    if (convertedAhead) {
+      ahead.Recycle(std::move(*convertedAhead));
+    }
   }
   StopWhenInterrupted();
   WriteWhole(site, std::string(kSiteIndexFile), build.Index(checked));
