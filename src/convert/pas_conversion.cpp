@@ -13,8 +13,6 @@
 namespace lexiform {
 namespace {
 
-constexpr std::string_view kOpeningFrame = TPasConversion::kOpeningFrame;
-constexpr std::string_view kClosingFrame = TPasConversion::kClosingFrame;
 
 constexpr std::size_t kInitialEscapeCapacity = 1024;
 

@@ -129,6 +129,75 @@ std::string ReasonOf(const platform::FileError& error) {
   return colon == std::string::npos ? text : text.substr(colon + 2);
 }
 
+// A new file of a site that nobody sees before the whole site is done (the new folder
+// of a first run): written where it goes, without the detour of a file to rename.
+class NewSiteFile final : public DocumentOutput {
+public:
+  explicit NewSiteFile(const std::string& path) : path_(path) {
+    try {
+      file_ = platform::File(path, platform::File::Mode::CreateNew);
+    } catch (const platform::FileError& error) {
+      throw DocumentError("Cannot create \"" + path_ + "\": " + ReasonOf(error));
+    }
+  }
+
+  void Write(std::string_view bytes) override {
+    if (buffer_.size() + bytes.size() > kBufferSize) {
+      Flush();
+      if (bytes.size() >= kBufferSize) {
+        WriteThrough(bytes);
+        return;
+      }
+    }
+    buffer_.append(bytes.data(), bytes.size());
+  }
+
+  std::uint64_t Length() const override { return written_ + buffer_.size(); }
+
+  void CutBackTo(std::uint64_t length) override {
+    if (length >= written_) {
+      buffer_.resize(static_cast<std::size_t>(length - written_));
+      return;
+    }
+    buffer_.clear();
+    Try([&] { file_.Truncate(length); });
+    written_ = length;
+  }
+
+  void Commit() override {
+    Flush();
+    Try([&] { file_.Close(); });
+  }
+
+private:
+  static constexpr std::size_t kBufferSize = std::size_t{256} << 10;
+
+  template <typename Step> void Try(Step step) {
+    try {
+      step();
+    } catch (const platform::FileError& error) {
+      throw DocumentError("Cannot write \"" + path_ + "\": " + ReasonOf(error));
+    }
+  }
+
+  void WriteThrough(std::string_view bytes) {
+    Try([&] { file_.Write(bytes.data(), bytes.size()); });
+    written_ += bytes.size();
+  }
+
+  void Flush() {
+    if (!buffer_.empty()) {
+      WriteThrough(buffer_);
+      buffer_.clear();
+    }
+  }
+
+  std::string path_;
+  platform::File file_;
+  std::string buffer_;
+  std::uint64_t written_ = 0;
+};
+
 } // namespace
 
 EarlierSite InspectSiteFolder(const std::string& target) {
@@ -197,6 +266,9 @@ std::unique_ptr<DocumentOutput> UnfinishedSite::Open(const std::string& relative
   if (!folder.empty() && madeFolders_.insert(folder).second &&
       !platform::CreateDirectories(PathOf(folder))) {
     throw DocumentError("Cannot create the folder \"" + PathOf(folder) + "\"");
+  }
+  if (firstRun_) {
+    return std::make_unique<NewSiteFile>(PathOf(relative));
   }
   return std::make_unique<UnfinishedDocument>(PathOf(relative));
 }

@@ -15,8 +15,9 @@ namespace lexiform {
 // the only thing that lets a run delete a file: whatever else stands in the folder (a
 // ".git", a CNAME, a README) is the user's and is never written or removed.
 // - A first run (the folder is not there, or empty) builds the whole site in a new
-//   hidden folder beside it and only then renames that folder into place. A failure
-//   or an interrupt removes the new folder: nothing is left behind.
+//   hidden folder beside it and only then renames that folder into place; nobody sees
+//   its files before, so each is written where it goes. A failure or an interrupt
+//   removes the new folder: nothing is left behind.
 // - A later run over its own site updates it in place. Before it writes anything, the
 //   manifest lists the earlier site's files and the new ones, so that an interrupted
 //   run leaves a site whose every file is known; every file is replaced in one step
