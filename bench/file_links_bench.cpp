@@ -112,3 +112,5 @@ BENCHMARK(BM_ResolveFileLinksWholeTree)->Unit(benchmark::kMillisecond)->MinTime(
 
 } // namespace
 } // namespace lexiform::xref
+
+BENCHMARK_MAIN();
