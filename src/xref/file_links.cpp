@@ -34,23 +34,43 @@ bool EqualsFolded(std::string_view text, std::string_view lowerWord) {
   return true;
 }
 
+enum CharClass : unsigned char { kLetter = 1, kDigit = 2, kBlank = 4, kLineEnd = 8 };
+
 // Bytes above ASCII count as letters: Delphi accepts Unicode identifiers, and a unit
-// named in UTF-8 should stay one name.
+// named in UTF-8 should stay one name. A table, as the scan looks at every byte of
+// every file of the run.
+struct CharClasses {
+  unsigned char of[256] = {};
+  constexpr CharClasses() {
+    for (int c = 0; c < 256; ++c) {
+      const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
+      of[c] = static_cast<unsigned char>(
+          (letter ? kLetter : 0) | (c >= '0' && c <= '9' ? kDigit : 0) |
+          (c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r' || c == '\n' ? kBlank : 0) |
+          (c == '\r' || c == '\n' ? kLineEnd : 0));
+    }
+  }
+};
+constexpr CharClasses kCharClasses;
+
+bool Is(char c, unsigned char classes) {
+  return (kCharClasses.of[static_cast<unsigned char>(c)] & classes) != 0;
+}
+
 bool IsIdentStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
-         static_cast<unsigned char>(c) >= 0x80;
+  return Is(c, kLetter);
 }
 
 bool IsIdentChar(char c) {
-  return IsIdentStart(c) || (c >= '0' && c <= '9');
+  return Is(c, kLetter | kDigit);
 }
 
 bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+  return Is(c, kBlank);
 }
 
 bool IsLineEnd(char c) {
-  return c == '\r' || c == '\n';
+  return Is(c, kLineEnd);
 }
 
 enum class TokenKind { End, Identifier, String, Symbol, Other };
@@ -70,6 +90,11 @@ struct Token {
 // comments. Directives never come out as tokens: include directives are recorded as
 // they pass, the others only mark the next token. One pass, no recursion, no
 // backtracking: linear in the text whatever its bytes.
+// Note [scanning between clauses]
+// Most of a text lies between uses clauses, and the scan meets every byte of every file
+// of the run: there the scanner walks token by token without handing tokens out. Over
+// the FPC tree (9,197 files, 200 MB) that took the scan from 520 to 336 ms of CPU time
+// (bench/file_links_bench): a returned token costs a trip through memory.
 class FactScanner {
 public:
   FactScanner(std::string_view text, std::vector<NameReference>& includes)
@@ -81,28 +106,32 @@ public:
   }
 
   Token Next() {
-    bool afterDirective = false;
+    Token token;
+    token.kind = Advance(token.offset, token.afterDirective);
+    token.length = pos_ - token.offset;
+    return token;
+  }
+
+  // Moves past the next `uses` keyword (or `contains`, in a package); false at the end
+  // of the text. See Note [scanning between clauses].
+  bool SkipToClause(bool package) {
     for (;;) {
-      SkipBlanks();
-      if (pos_ >= text_.size()) {
-        return Token{TokenKind::End, text_.size(), 0, afterDirective};
+      std::size_t start = 0;
+      bool afterDirective = false;
+      const TokenKind kind = Advance(start, afterDirective);
+      if (kind == TokenKind::End) {
+        return false;
       }
-      const std::size_t start = pos_;
-      const char c = text_[pos_];
-      if (c == '{') {
-        afterDirective |= SkipBraceComment();
-      } else if (c == '(' && At(pos_ + 1) == '*') {
-        afterDirective |= SkipParenComment();
-      } else if (c == '/' && At(pos_ + 1) == '/') {
-        while (pos_ < text_.size() && !IsLineEnd(text_[pos_])) {
-          ++pos_;
-        }
-      } else {
-        Token token{ReadToken(), start, 0, afterDirective};
-        token.length = pos_ - start;
-        return token;
+      if (kind == TokenKind::Identifier &&
+          IsClauseWord(text_.substr(start, pos_ - start), package)) {
+        return true;
       }
     }
+  }
+
+  // `requires` of a package names packages, not units: it gives no links.
+  static bool IsClauseWord(std::string_view word, bool package) {
+    return EqualsFolded(word, "uses") || (package && EqualsFolded(word, "contains"));
   }
 
   std::string_view Text(const Token& token) const {
@@ -150,6 +179,31 @@ public:
   }
 
 private:
+  // Moves past blanks, comments and one token; returns the token's kind and sets where
+  // it starts and whether a directive came before it.
+  TokenKind Advance(std::size_t& start, bool& afterDirective) {
+    for (;;) {
+      SkipBlanks();
+      if (pos_ >= text_.size()) {
+        start = text_.size();
+        return TokenKind::End;
+      }
+      start = pos_;
+      const char c = text_[pos_];
+      if (c == '{') {
+        afterDirective |= SkipBraceComment();
+      } else if (c == '(' && At(pos_ + 1) == '*') {
+        afterDirective |= SkipParenComment();
+      } else if (c == '/' && At(pos_ + 1) == '/') {
+        while (pos_ < text_.size() && !IsLineEnd(text_[pos_])) {
+          ++pos_;
+        }
+      } else {
+        return ReadToken();
+      }
+    }
+  }
+
   char At(std::size_t i) const { return i < text_.size() ? text_[i] : '\0'; }
 
   void SkipBlanks() {
@@ -607,13 +661,13 @@ FileFacts ScanFileFacts(std::string_view text) {
   } else if (IsWord(scanner, token, "package")) {
     package = true;
   }
-  while (token.kind != TokenKind::End) {
-    // `requires` of a package names packages, not units: it gives no links.
-    if (IsWord(scanner, token, "uses") || (package && IsWord(scanner, token, "contains"))) {
-      token = ReadUsesClause(scanner, facts.uses);
-    } else {
-      token = scanner.Next();
+  for (;;) {
+    const bool atClause = token.kind == TokenKind::Identifier &&
+                          FactScanner::IsClauseWord(scanner.Text(token), package);
+    if (!atClause && (token.kind == TokenKind::End || !scanner.SkipToClause(package))) {
+      break;
     }
+    token = ReadUsesClause(scanner, facts.uses);
   }
   return facts;
 }
