@@ -56,7 +56,7 @@ inline std::string Html5BodyFault(std::string_view source, CodePage page, std::s
   }
   body = body.substr(kHtml5CodeStart.size(),
                      body.size() - kHtml5CodeStart.size() - kHtml5CodeEnd.size());
-  const auto at = [&body](std::size_t offset) {
+  const auto at = [](std::size_t offset) {
     return " at body offset " + std::to_string(offset + kHtml5CodeStart.size());
   };
   const std::string lineTag = "<span class=\"line\" id=\"" + std::string(anchor) + "-L";
