@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -492,6 +493,47 @@ TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
             std::string::npos);
   EXPECT_EQ(modern.find("locked-pas"), std::string::npos) << "a link or a section of locked.pas";
   EXPECT_NE(modern.find("<section id=\"f-c-pas-"), std::string::npos);
+}
+
+// A file that opens but cannot be read (a kernel attribute that refuses it) fails only
+// during its conversion, when the HTML5 index already links it: a short section under
+// the same id, with the reason, stands in for its text, so that the link lands. The
+// classic document stays as it was: no section.
+TEST_F(EndToEndTest, FileFailingAfterTheIndexStillHasItsSection_PosixOnly) {
+  const std::string refusing = "/sys/class/net/lo/speed";
+  std::error_code error;
+  const bool sized = fs::file_size(refusing, error) > 0 && !error;
+  std::ifstream probe(refusing, std::ios::binary);
+  char byte = 0;
+  if (!sized || !probe.is_open() || probe.read(&byte, 1).gcount() != 0) {
+    GTEST_SKIP() << refusing << " is not a file that opens and then refuses to be read";
+  }
+  Write("a.pas", "a\r\n");
+  fs::create_symlink(refusing, work / "speed.pas");
+  const RunResult html5 = Run({"a.pas,speed.pas", "out", "-html5"});
+  EXPECT_EQ(html5.status, 0) << html5.err;
+  EXPECT_NE(html5.out.find("  Could not open file: speed.pas\n"), std::string::npos);
+  const std::string document = Document();
+  std::smatch link;
+  ASSERT_TRUE(
+      std::regex_search(document, link, std::regex("<a href=\"#(f-speed-pas-[0-9a-f]+)\">")))
+      << document;
+  const std::string section =
+      "<section id=\"" + link[1].str() +
+      "\">\r\n<h2><span class=\"name\">speed.pas</span> <span class=\"state\">(could not be "
+      "read)</span><a class=\"up\" href=\"#index\">&uarr; Files</a></h2>\r\n<p class=\"state\">";
+  const std::size_t at = document.find(section);
+  ASSERT_NE(at, std::string::npos) << document;
+  const std::size_t end = document.find("</p>\r\n</section>\r\n", at);
+  EXPECT_NE(end, std::string::npos);
+  EXPECT_NE(document.substr(at + section.size(), end - at - section.size()).find("speed.pas"),
+            std::string::npos)
+      << "the reason names the file";
+  const std::string documentEnd = "</body>\r\n</html>\r\n";
+  EXPECT_EQ(document.substr(document.size() - documentEnd.size()), documentEnd);
+
+  EXPECT_EQ(Run({"a.pas,speed.pas", "out"}).status, 0);
+  EXPECT_EQ(Document().find("<a name=\"File_2\">"), std::string::npos);
 }
 
 // An unknown code page, named by -cp or by [Options], refuses the run before anything is

@@ -47,6 +47,8 @@ struct TRunState {
   // unreadable, a directory not searched, a name or mask that matched nothing, a switch
   // not known. With -strict such a run ends with status 2.
   bool Troubled = false;
+  // HTML5: by list position, whether the index links the entry to its section.
+  std::vector<bool> IndexLinks;
 };
 
 constexpr int kTroubledStatus = 2;
@@ -231,7 +233,7 @@ std::string EntrySizeText(const TRunState& state, const std::string& currentFile
                              : FileSizeText(currentFile);
 }
 
-void WriteStart(TextSink& document, const TRunState& state, const std::string& outputFileName,
+void WriteStart(TextSink& document, TRunState& state, const std::string& outputFileName,
                 const TStyleConfig& config, const TEntryFormat& format) {
   const TStringList& fileList = state.FileList;
   if (!format.Html5) {
@@ -246,6 +248,7 @@ void WriteStart(TextSink& document, const TRunState& state, const std::string& o
     index.push_back({fileList[i], format.Anchors[i],
                      fileState == Html5FileState::Present ? EntrySizeText(state, fileList[i]) : "",
                      fileState});
+    state.IndexLinks.push_back(fileState == Html5FileState::Present);
   }
   document.Write(Html5DocumentStart(NamePart(outputFileName), config.Html5StyleSheet));
   document.Write(Html5Index(index));
@@ -257,6 +260,22 @@ void WriteEnd(TextSink& document, const TStyleConfig& config, const TEntryFormat
   } else {
     WriteDocumentEnd(document, config.FooterText);
   }
+}
+
+// An entry whose section the index links but cannot have: a short section stands in its
+// place, so that the link lands.
+void WriteFailedSection(const TRunState& state, std::size_t number, const std::string& currentFile,
+                        const TEntryFormat& format, const std::string& reason, TextSink& document) {
+  if (format.Html5 && state.IndexLinks.at(number - 1)) {
+    document.Write(Html5FailedSection(currentFile, format.Anchors[number - 1], reason));
+  }
+}
+
+std::string FailureReason(const std::exception& error) {
+  if (dynamic_cast<const ConversionError*>(&error) || dynamic_cast<const std::bad_alloc*>(&error)) {
+    return "Not enough memory to convert the file";
+  }
+  return error.what();
 }
 
 void ProcessEntry(TRunState& state, std::size_t number, const std::string& currentFile,
@@ -271,6 +290,7 @@ void ProcessEntry(TRunState& state, std::size_t number, const std::string& curre
   try {
     if (!state.StandardInput && !platform::IsExistingFile(currentFile)) {
       ReportProblem(state, "  File not exists: " + Shown(currentFile));
+      WriteFailedSection(state, number, currentFile, format, "File not exists", document);
       return;
     }
     const bool multiFile = state.FileList.size() > 1;
@@ -292,9 +312,10 @@ void ProcessEntry(TRunState& state, std::size_t number, const std::string& curre
     }
   } catch (const DocumentError&) {
     throw;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     document.CutBackTo(sectionStart);
     ReportProblem(state, "  Could not open file: " + Shown(currentFile));
+    WriteFailedSection(state, number, currentFile, format, FailureReason(error), document);
   }
 }
 
