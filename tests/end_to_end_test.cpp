@@ -88,7 +88,7 @@ TEST_F(EndToEndTest, NoArgumentsShowUsage) {
                   test::ConsoleRule());
   }
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 // The version that CMakeLists.txt declares in project(... VERSION x ...).
@@ -107,17 +107,23 @@ TEST_F(EndToEndTest, HelpSwitchesShowTheUsageScreenAndVersionItsOneLine) {
   }
   for (const std::string& help : helpSwitches) {
     // Whatever follows: the request is answered and nothing is converted. After the
-    // usage screen, on a line of its own, the configuration file in use.
+    // usage screen, on lines of their own, the newer switches and the exit statuses,
+    // and last the configuration file in use.
     const RunResult result = Run({help, "out"});
     EXPECT_EQ(result.status, 0) << help;
     EXPECT_EQ(result.err, "") << help;
     EXPECT_EQ(result.out.rfind(usage.out, 0), 0u) << help;
     const std::string rest = result.out.substr(std::min(usage.out.size(), result.out.size()));
     EXPECT_TRUE(std::regex_match(rest, std::regex((test::IsWindowsProgram() ? "\r\n" : "") +
-                                                  std::string("  Configuration file: .*[/\\\\]"
+                                                  std::string("  Switches[\\s\\S]*"
+                                                              "  Configuration file: .*[/\\\\]"
                                                               "lexiform\\.ini") +
                                                   test::ConsoleLineEnd())))
         << result.out;
+    for (const char* listed : {"-html5 ", "-lines ", "-cp x ", "-q ", "-strict ", "- ",
+                               "--version ", "Exit status: 0"}) {
+      EXPECT_NE(rest.find("  " + std::string(listed)), std::string::npos) << listed;
+    }
   }
   const RunResult version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -128,7 +134,7 @@ TEST_F(EndToEndTest, HelpSwitchesShowTheUsageScreenAndVersionItsOneLine) {
 
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
   EXPECT_FALSE(test::Exists(work / "out.html"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, SlashQuestionIsAPathNotASwitch_PosixOnly) {
@@ -223,7 +229,7 @@ TEST_F(EndToEndTest, OneFileMakesADocumentWithoutIndex) {
   EXPECT_EQ(document.find('\x01'), std::string::npos);
   EXPECT_EQ(document.substr(document.size() - 11), "</html>\r\n\r\n");
   EXPECT_TRUE(test::Exists(bin / "lexiform.ini"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, CommaListWithMissingEmptyAndDirectoryEntries) {
@@ -463,7 +469,7 @@ TEST_F(EndToEndTest, OutputInMissingDirectoryFailsWithStatusOne) {
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("no/such/dir/out.html"), std::string::npos) << result.err;
   EXPECT_EQ(result.out.find("Processed files"), std::string::npos);
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
@@ -498,20 +504,20 @@ TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
 // written, with the pages the program knows.
 TEST_F(EndToEndTest, UnknownCodePageRefusesTheRun) {
   Write("a.pas", "x\r\n");
-  Write("out.html", "kept");
+  Write("out.html", "<html>kept");
   const RunResult result = Run({"a.pas", "out", "-html5", "-cp", "1999"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("Unknown code page \"1999\" (-cp)"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("1250 (windows-1250)"), std::string::npos) << result.err;
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(Document(), "kept");
+  EXPECT_EQ(Document(), "<html>kept");
 
   test::WriteBytes(bin / "lexiform.ini", "[Options]\r\nCodePage=koi8-r\r\n");
   const RunResult configured = Run({"a.pas", "out", "-html5"});
   EXPECT_EQ(configured.status, 1);
   EXPECT_NE(configured.err.find("\"koi8-r\" (CodePage in [Options] of "), std::string::npos)
       << configured.err;
-  EXPECT_EQ(Document(), "kept");
+  EXPECT_EQ(Document(), "<html>kept");
   // The command line overrides the configuration.
   EXPECT_EQ(Run({"a.pas", "out", "-html5", "-cp", "850"}).status, 0);
 }

@@ -18,22 +18,15 @@ namespace {
 using test::ReadBytes;
 using test::RunResult;
 
-const std::string kEarlier = "the earlier document\r\n";
+const std::string kEarlier = "<!DOCTYPE html>\r\n<title>the earlier document</title>\r\n";
 
 class SafeOutputTest : public test::ProgramTest {
 protected:
   void SetUp() override { LEXIFORM_SKIP_ON_OTHER_PLATFORM(); }
 
-  // Files beside the output that a run left unfinished.
+  // Files that a run left unfinished.
   std::vector<std::string> Unfinished(const std::string& directory = "") const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory.empty() ? work.Path() : directory)) {
-      const std::string name = entry.path().filename().string();
-      if (name.find(".lexiform-") != std::string::npos) {
-        names.push_back(name);
-      }
-    }
-    return names;
+    return test::UnfinishedFiles(directory.empty() ? work.Path() : directory);
   }
 
   // A refused run: status 1, the reason on standard error, and nothing written.
@@ -90,7 +83,7 @@ TEST_F(SafeOutputTest, OutputThatIsTheConfigurationOrNoPlainFileIsRefused_PosixO
   EXPECT_EQ(ReadBytes(bin / "lexiform.ini"), ini);
 
   fs::create_directory(work / "folder.html");
-  ExpectRefused(Run({"a.pas", "folder.html"}), "is not a regular file");
+  ExpectRefused(Run({"a.pas", "folder.html"}), "names a folder");
   ASSERT_EQ(test::RunShell("mkfifo pipe.html", work.Path()).status, 0);
   ExpectRefused(Run({"a.pas", "pipe.html"}), "is not a regular file");
 }
