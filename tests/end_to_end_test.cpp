@@ -463,6 +463,32 @@ TEST_F(ConfigurationHomeTest, AFileBesideTheProgramWins_PosixOnly) {
             std::string::npos);
 }
 
+// Installed by a package (into a usr/bin below some root), the program leaves no file of
+// its own beside itself, even where it could (root's runs): the configuration home
+// serves, unless a file already stands beside it.
+TEST_F(EndToEndTest, ProgramInASystemFolderKeepsItsConfigurationAtHome_PosixOnly) {
+  Write("a.pas", "begin end.\r\n");
+  for (const char* folder : {"usr/bin", "usr/local/bin"}) {
+    fs::create_directories(work / folder);
+    const std::string installed = work / (std::string(folder) + "/lexiform");
+    fs::copy_file(program, installed);
+    const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + (work / "xdg")};
+    const std::string home = work / "xdg/lexiform/lexiform.ini";
+    ASSERT_EQ(test::RunProgram(installed, {"a.pas", "out"}, work.Path(), environment).status, 0);
+    EXPECT_FALSE(test::Exists(installed + ".ini")) << folder;
+    EXPECT_EQ(Count(ReadBytes(home), "\r\n"), 72u);
+    EXPECT_NE(test::RunProgram(installed, {"--help"}, work.Path(), environment)
+                  .out.find("  Configuration file: " + home + "\n"),
+              std::string::npos);
+
+    WriteBytes(installed + ".ini", "[Header]\r\n0=<title>Beside</title>\r\n");
+    ASSERT_EQ(test::RunProgram(installed, {"a.pas", "out"}, work.Path(), environment).status, 0);
+    EXPECT_EQ(Document().rfind("<title>Beside</title>\r\n", 0), 0u) << folder;
+    fs::remove(home);
+    fs::remove(work / "out.html"); // its header is not the next run's
+  }
+}
+
 TEST_F(EndToEndTest, OutputInMissingDirectoryFailsWithStatusOne) {
   Write("a.pas", "x\r\n");
   const RunResult result = Run({"a.pas", "no/such/dir/out"});
