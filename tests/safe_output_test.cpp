@@ -190,11 +190,15 @@ TEST_F(SafeOutputTest, ConfigurationToBeIsRefusedAsOutput_PosixOnly) {
 TEST_F(SafeOutputTest, OutputNamingAFolderIsRefusedAndLongNamesWork_PosixOnly) {
   Write("a.pas", "unit A;\r\n");
   fs::create_directory(work / "d");
+  const bool rootHadIt = test::Exists("/.html");
   for (const char* output : {"d/", "d", "/", "."}) {
     ExpectRefused(Run({"a.pas", output}), "names a folder; nothing was written");
   }
   EXPECT_TRUE(fs::is_empty(work / "d"));
-  EXPECT_FALSE(test::Exists("/.html"));
+  if (!rootHadIt && test::Exists("/.html")) {
+    ADD_FAILURE() << "a run wrote /.html";
+    fs::remove("/.html");
+  }
 
   for (const std::size_t length : {237u, 255u}) {
     const std::string name = std::string(length - 5, 'n') + ".html";
