@@ -210,7 +210,8 @@ bool IsSystemProgramFolder(const std::string& directory);
 void RemoveOnInterrupt(const std::string& path);
 
 // From HoldInterrupts on, an interrupt no longer ends the process; ReleaseInterrupts
-// acts on one that came in between as it would have acted then. Once the document is
+// acts on one that came in between as it would have acted then (on Windows that one is
+// simply dropped). Once the document is
 // in place the run has succeeded: see Note [interrupts after the replace].
 void HoldInterrupts();
 void ReleaseInterrupts();
