@@ -182,7 +182,7 @@ TEST_F(SafeOutputTest, ConfigurationToBeIsRefusedAsOutput_PosixOnly) {
       test::RunProgram(program, {"a.pas", "xdg/lexiform/lexiform.ini"}, work.Path(), environment),
       "is the configuration file");
   EXPECT_EQ(ReadBytes(ini).rfind("; Ini file for Lexiform.exe\r\n", 0), 0u);
-  EXPECT_FALSE(test::Exists(work / "nowhere.ini"));
+  EXPECT_FALSE(test::Exists(bin / "nowhere.ini"));
 }
 
 // "d/" or "/" would give a hidden ".html" in that folder; a long name, whose unfinished
