@@ -89,7 +89,7 @@ TEST_F(EndToEndTest, NoArgumentsShowUsage) {
                   test::ConsoleRule());
   }
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 // The version that CMakeLists.txt declares in project(... VERSION x ...).
@@ -108,17 +108,23 @@ TEST_F(EndToEndTest, HelpSwitchesShowTheUsageScreenAndVersionItsOneLine) {
   }
   for (const std::string& help : helpSwitches) {
     // Whatever follows: the request is answered and nothing is converted. After the
-    // usage screen, on a line of its own, the configuration file in use.
+    // usage screen, on lines of their own, the newer switches and the exit statuses,
+    // and last the configuration file in use.
     const RunResult result = Run({help, "out"});
     EXPECT_EQ(result.status, 0) << help;
     EXPECT_EQ(result.err, "") << help;
     EXPECT_EQ(result.out.rfind(usage.out, 0), 0u) << help;
     const std::string rest = result.out.substr(std::min(usage.out.size(), result.out.size()));
     EXPECT_TRUE(std::regex_match(rest, std::regex((test::IsWindowsProgram() ? "\r\n" : "") +
-                                                  std::string("  Configuration file: .*[/\\\\]"
+                                                  std::string("  Switches[\\s\\S]*"
+                                                              "  Configuration file: .*[/\\\\]"
                                                               "lexiform\\.ini") +
                                                   test::ConsoleLineEnd())))
         << result.out;
+    for (const char* listed : {"-html5 ", "-lines ", "-cp x ", "-q ", "-strict ", "- ",
+                               "--version ", "Exit status: 0"}) {
+      EXPECT_NE(rest.find("  " + std::string(listed)), std::string::npos) << listed;
+    }
   }
   const RunResult version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -129,7 +135,7 @@ TEST_F(EndToEndTest, HelpSwitchesShowTheUsageScreenAndVersionItsOneLine) {
 
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
   EXPECT_FALSE(test::Exists(work / "out.html"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, SlashQuestionIsAPathNotASwitch_PosixOnly) {
@@ -224,7 +230,7 @@ TEST_F(EndToEndTest, OneFileMakesADocumentWithoutIndex) {
   EXPECT_EQ(document.find('\x01'), std::string::npos);
   EXPECT_EQ(document.substr(document.size() - 11), "</html>\r\n\r\n");
   EXPECT_TRUE(test::Exists(bin / "lexiform.ini"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, CommaListWithMissingEmptyAndDirectoryEntries) {
@@ -458,13 +464,39 @@ TEST_F(ConfigurationHomeTest, AFileBesideTheProgramWins_PosixOnly) {
             std::string::npos);
 }
 
+// Installed by a package (into a usr/bin below some root), the program leaves no file of
+// its own beside itself, even where it could (root's runs): the configuration home
+// serves, unless a file already stands beside it.
+TEST_F(EndToEndTest, ProgramInASystemFolderKeepsItsConfigurationAtHome_PosixOnly) {
+  Write("a.pas", "begin end.\r\n");
+  for (const char* folder : {"usr/bin", "usr/local/bin"}) {
+    fs::create_directories(work / folder);
+    const std::string installed = work / (std::string(folder) + "/lexiform");
+    fs::copy_file(program, installed);
+    const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + (work / "xdg")};
+    const std::string home = work / "xdg/lexiform/lexiform.ini";
+    ASSERT_EQ(test::RunProgram(installed, {"a.pas", "out"}, work.Path(), environment).status, 0);
+    EXPECT_FALSE(test::Exists(installed + ".ini")) << folder;
+    EXPECT_EQ(Count(ReadBytes(home), "\r\n"), 72u);
+    EXPECT_NE(test::RunProgram(installed, {"--help"}, work.Path(), environment)
+                  .out.find("  Configuration file: " + home + "\n"),
+              std::string::npos);
+
+    WriteBytes(installed + ".ini", "[Header]\r\n0=<title>Beside</title>\r\n");
+    ASSERT_EQ(test::RunProgram(installed, {"a.pas", "out"}, work.Path(), environment).status, 0);
+    EXPECT_EQ(Document().rfind("<title>Beside</title>\r\n", 0), 0u) << folder;
+    fs::remove(home);
+    fs::remove(work / "out.html"); // its header is not the next run's
+  }
+}
+
 TEST_F(EndToEndTest, OutputInMissingDirectoryFailsWithStatusOne) {
   Write("a.pas", "x\r\n");
   const RunResult result = Run({"a.pas", "no/such/dir/out"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("no/such/dir/out.html"), std::string::npos) << result.err;
   EXPECT_EQ(result.out.find("Processed files"), std::string::npos);
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
@@ -540,20 +572,20 @@ TEST_F(EndToEndTest, FileFailingAfterTheIndexStillHasItsSection_PosixOnly) {
 // written, with the pages the program knows.
 TEST_F(EndToEndTest, UnknownCodePageRefusesTheRun) {
   Write("a.pas", "x\r\n");
-  Write("out.html", "kept");
+  Write("out.html", "<html>kept");
   const RunResult result = Run({"a.pas", "out", "-html5", "-cp", "1999"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("Unknown code page \"1999\" (-cp)"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("1250 (windows-1250)"), std::string::npos) << result.err;
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(Document(), "kept");
+  EXPECT_EQ(Document(), "<html>kept");
 
   test::WriteBytes(bin / "lexiform.ini", "[Options]\r\nCodePage=koi8-r\r\n");
   const RunResult configured = Run({"a.pas", "out", "-html5"});
   EXPECT_EQ(configured.status, 1);
   EXPECT_NE(configured.err.find("\"koi8-r\" (CodePage in [Options] of "), std::string::npos)
       << configured.err;
-  EXPECT_EQ(Document(), "kept");
+  EXPECT_EQ(Document(), "<html>kept");
   // The command line overrides the configuration.
   EXPECT_EQ(Run({"a.pas", "out", "-html5", "-cp", "850"}).status, 0);
 }

@@ -330,6 +330,9 @@ std::unique_ptr<DocumentOutput> OpenDocument(const std::string& outputFileName) 
 
 int RunConversion(TRunState& state) {
   RefuseShellExpandedList(state.Options);
+  if (Argument(state, 2) != kStandardStream) {
+    RefuseFolderAsOutput(Argument(state, 2));
+  }
   const std::string outputFileName = OutputNameFor(Argument(state, 2));
   if (outputFileName == kStandardStream) {
     platform::UseStandardErrorForConsole();
@@ -341,10 +344,11 @@ int RunConversion(TRunState& state) {
     }
   }
   state.FileList = BuildFileList(state, Argument(state, 1));
-  if (outputFileName != kStandardStream) {
-    CheckOutputIsNoInput(outputFileName, state.FileList, IniFileInUse());
-  }
+  // The configuration is settled first, so that a file it has just made is known.
   const TStyleConfig config = LoadStyleConfig(outputFileName);
+  if (outputFileName != kStandardStream) {
+    CheckOutputMayBeReplaced(outputFileName, state.FileList, config.IniFileName, config.HeaderText);
+  }
   const TEntryFormat format = ChosenFormat(state.Options, config, state.FileList);
 
   WriteLine();
@@ -382,6 +386,7 @@ void OpenHomePage() {
 bool AnswerInformationRequest(const std::string& first) {
   if (IsHelpSwitch(first)) {
     ShowUsage();
+    ShowSwitchesAndStatuses();
     ShowConfigurationFile(IniFileInUse());
     return true;
   }
@@ -400,7 +405,7 @@ int Dispatch(TRunState& state) {
   }
   if (first.empty()) {
     ShowUsage();
-    return 0;
+    return state.Options.Strict ? kTroubledStatus : 0;
   }
   if (IsWwwCommand(first) && second.empty()) {
     OpenHomePage();
@@ -411,6 +416,7 @@ int Dispatch(TRunState& state) {
   }
   if (second.empty()) {
     ShowError("Not enough parameters.", state.CommandLine);
+    state.Troubled = true;
     return FinishRun(state);
   }
   return RunConversion(state);

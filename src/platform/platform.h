@@ -194,15 +194,27 @@ bool RemoveFile(const std::string& path) noexcept;
 // failure (for instance when another program holds `to`); `from` then stays.
 void MoveFileOver(const std::string& from, const std::string& to);
 
-// Gives the file `to` the access permissions of the existing file `from` where the
-// platform has such permissions; does nothing when `from` cannot be examined.
-void CopyPermissions(const std::string& from, const std::string& to);
+// The first bytes of the regular file `path`, at most `limit` of them; empty when it
+// cannot be opened or is no regular file. Never waits: a pipe or a device is not read.
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t limit);
+
+// Whether `directory` is one of the system's folders for programs (/usr/bin and the
+// like, or the bin folder of the prefix the program was built for), where the
+// program must not leave files of its own. Never on Windows.
+bool IsSystemProgramFolder(const std::string& directory);
 
 // While a path is registered, an interrupt (Ctrl-C, SIGTERM, SIGHUP, SIGQUIT; on
 // Windows Ctrl-C, Ctrl-Break and closing the console) removes that file before the
 // process ends as the signal demands. One path at a time; registering an empty text
 // clears it. Safe to call from one thread while interrupts arrive.
 void RemoveOnInterrupt(const std::string& path);
+
+// From HoldInterrupts on, an interrupt no longer ends the process; ReleaseInterrupts
+// acts on one that came in between as it would have acted then (on Windows that one is
+// simply dropped). Once the document is
+// in place the run has succeeded: see Note [interrupts after the replace].
+void HoldInterrupts();
+void ReleaseInterrupts();
 
 // An open file, closed by its destructor. Byte-exact in every mode: no line-end
 // translation anywhere.
@@ -236,6 +248,11 @@ public:
   std::uint64_t Size() const;
   // Cuts the file at `length` and moves the write position there.
   void Truncate(std::uint64_t length);
+  // Gives the file the owner, group and access permissions of the existing file
+  // `model`, as far as the system lets this process (only root may give a file away);
+  // does nothing when `model` cannot be examined, and on Windows, where a new file
+  // inherits its folder's access rules as the old one did.
+  void CopyAccessOf(const std::string& model);
   // Closes the file; throws FileError when the system reports that the data could not
   // be written. A closed file can be closed again.
   void Close();

@@ -458,6 +458,28 @@ PathKind KindOf(const std::string& path) {
   return type == FILE_TYPE_DISK ? PathKind::Regular : PathKind::Other;
 }
 
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t limit) {
+  if (KindOf(path) != PathKind::Regular) {
+    return std::nullopt;
+  }
+  const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return std::nullopt;
+  }
+  std::string bytes(limit, '\0');
+  DWORD got = 0;
+  const bool read = ::GetFileType(handle) == FILE_TYPE_DISK &&
+                    ::ReadFile(handle, bytes.data(), static_cast<DWORD>(limit), &got, nullptr);
+  ::CloseHandle(handle);
+  if (!read) {
+    return std::nullopt;
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
 std::optional<FileId> IdentifyFile(const std::string& path) {
   if (path.empty()) {
     return std::nullopt;
@@ -507,8 +529,9 @@ void MoveFileOver(const std::string& from, const std::string& to) {
   ThrowFileError("Cannot replace", to, error);
 }
 
-void CopyPermissions(const std::string& /*from*/, const std::string& /*to*/) {
-  // A new file in the same folder inherits the folder's access rules, as the old one did.
+bool IsSystemProgramFolder(const std::string& /*directory*/) {
+  // The program's configuration lives beside it alone here: see UserConfigHome.
+  return false;
 }
 
 // ---------------------------------------------------------------------------------
@@ -521,7 +544,13 @@ namespace {
 char interruptPath[MAX_PATH * 4];
 std::atomic<bool> interruptPathSet{false};
 
+// See Note [interrupts after the replace].
+std::atomic<bool> interruptsHeld{false};
+
 BOOL WINAPI RemoveOnConsoleEvent(DWORD /*event*/) {
+  if (interruptsHeld.load()) {
+    return TRUE; // handled: the run goes on to its end
+  }
   if (interruptPathSet.load()) {
     // The program still holds the file open; it was opened for shared deletion, so
     // it goes when the process ends.
@@ -531,6 +560,14 @@ BOOL WINAPI RemoveOnConsoleEvent(DWORD /*event*/) {
 }
 
 } // namespace
+
+void HoldInterrupts() {
+  interruptsHeld.store(true);
+}
+
+void ReleaseInterrupts() {
+  interruptsHeld.store(false);
+}
 
 void RemoveOnInterrupt(const std::string& path) {
   static const bool installed = ::SetConsoleCtrlHandler(RemoveOnConsoleEvent, TRUE) != 0;
@@ -662,6 +699,10 @@ void File::Truncate(std::uint64_t length) {
       !::SetEndOfFile(ToHandle(handle_))) {
     ThrowFileError("Cannot write", path_, ::GetLastError());
   }
+}
+
+void File::CopyAccessOf(const std::string& /*model*/) {
+  // A new file in the same folder inherits the folder's access rules, as the old one did.
 }
 
 void File::Close() {
