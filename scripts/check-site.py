@@ -12,7 +12,9 @@
    page holds an id twice; no link leaves the site;
 4. every page's <body data-root> leads to the site's top and its data-shared folder holds
    files.js, whose list names every page once and nothing else;
-5. with --vnu-sample N, N pages (the index and pages spread evenly) pass the Nu HTML
+5. with --expect-link PAGE:NAME=TARGET, the page PAGE links the name NAME (an a.xref
+   whose text holds it as a word) to the page TARGET;
+6. with --vnu-sample N, N pages (the index and pages spread evenly) pass the Nu HTML
    Checker as scripts/check-html5.sh runs it (vnu.jar with Debian's Java).
 
 Exits 0 when every check passes, 1 when one fails, 2 when it cannot check.
@@ -21,6 +23,7 @@ Exits 0 when every check passes, 1 when one fails, 2 when it cannot check.
 import argparse
 import html.parser
 import json
+import multiprocessing
 import os
 import pathlib
 import posixpath
@@ -58,9 +61,14 @@ class PageLinks(html.parser.HTMLParser):
         self.ids = []
         self.urls = []
         self.body = {}
+        self.xrefs = []  # [href, text] of each a.xref
+        self.in_xref = False
 
     def handle_starttag(self, tag, attrs):
         attributes = dict(attrs)
+        if tag == "a" and "xref" in (attributes.get("class") or "").split():
+            self.xrefs.append([attributes.get("href") or "", ""])
+            self.in_xref = True
         if attributes.get("id") is not None:
             self.ids.append(attributes["id"])
         if tag == "body":
@@ -70,6 +78,14 @@ class PageLinks(html.parser.HTMLParser):
             self.urls.append((tag, attributes[url_attribute]))
 
     handle_startendtag = handle_starttag
+
+    def handle_endtag(self, tag):
+        if tag == "a":
+            self.in_xref = False
+
+    def handle_data(self, data):
+        if self.in_xref:
+            self.xrefs[-1][1] += data
 
 
 def read_page(path):
@@ -90,15 +106,20 @@ def spread_sample(items, count, first=None):
     return chosen + [rest[int(i * step)] for i in range(wanted)]
 
 
-def html5lib_errors(pages, site, problems):
+def page_parse_errors(page):
     import html5lib
 
-    for page in pages:
-        parser = html5lib.HTMLParser(strict=False)
-        with open(page, "rb") as document:
-            parser.parse(document)
-        for (line, column), code, data in parser.errors:
-            problems.add("html5lib", f"{page.relative_to(site)}:{line}:{column}: {code} {data}")
+    parser = html5lib.HTMLParser(strict=False)
+    with open(page, "rb") as document:
+        parser.parse(document)
+    return [f"{line}:{column}: {code} {data}" for (line, column), code, data in parser.errors]
+
+
+def html5lib_errors(pages, site, jobs, problems):
+    with multiprocessing.Pool(jobs) as pool:
+        for page, errors in zip(pages, pool.imap(page_parse_errors, pages, chunksize=4)):
+            for error in errors:
+                problems.add("html5lib", f"{page.relative_to(site)}:{error}")
     print(f"html5lib: parsed {len(pages)} pages")
 
 
@@ -145,6 +166,33 @@ def resolve(site, page, url, problems):
     return target, fragment
 
 
+def check_expected_links(site, read, expected, problems):
+    """Each PAGE:NAME=TARGET: PAGE has an a.xref whose text holds NAME as a whole word
+    (letter case ignored) and that leads to TARGET (paths from the site's top)."""
+    for item in expected:
+        match = re.fullmatch(r"([^:]+):([^=]+)=(.+)", item)
+        if not match:
+            problems.add("expected link", f"{item!r} is not PAGE:NAME=TARGET")
+            continue
+        page, name, target = site / match.group(1), match.group(2), site / match.group(3)
+        word = re.compile(r"(?<![\w.])" + re.escape(name) + r"(?![\w.])", re.I)
+        if page not in read:
+            problems.add("expected link", f"no page {match.group(1)}")
+            continue
+        found = []
+        for href, text in read[page].xrefs:
+            if word.search(text):
+                resolved = resolve(site, page, href, Problems())
+                found.append(href)
+                if resolved and resolved[0] == target:
+                    break
+        else:
+            problems.add("expected link", f"{match.group(1)}: {name} leads to {found or 'nothing'}"
+                         f", not {match.group(3)}")
+    if expected:
+        print(f"expected links: {len(expected)} checked")
+
+
 def files_list(shared_folder, problems):
     path = shared_folder / "files.js"
     try:
@@ -189,6 +237,11 @@ def main():
     parser.add_argument("site", type=pathlib.Path)
     parser.add_argument("--html5lib-sample", type=int, default=None, metavar="N",
                         help="parse N pages with html5lib (default: all)")
+    parser.add_argument("--expect-link", action="append", default=[],
+                        metavar="PAGE:NAME=TARGET",
+                        help="PAGE (from the top) links NAME to the page TARGET")
+    parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1, metavar="N",
+                        help="html5lib parses in N processes (default: one per core)")
     parser.add_argument("--vnu-sample", type=int, default=0, metavar="N",
                         help="check N pages with the Nu HTML Checker (default: none)")
     parser.add_argument("--vnu-jar", type=pathlib.Path,
@@ -262,9 +315,11 @@ def main():
     for folder in shared_folders:
         check_file_list(site, folder, pages, index, problems)
 
+    check_expected_links(site, read, arguments.expect_link, problems)
+
     sample = pages if arguments.html5lib_sample is None else spread_sample(
         pages, arguments.html5lib_sample, index)
-    html5lib_errors(sample, site, problems)
+    html5lib_errors(sample, site, max(1, arguments.jobs), problems)
     if arguments.vnu_sample > 0:
         vnu_errors(spread_sample(pages, arguments.vnu_sample, index), arguments.vnu_jar,
                    problems)

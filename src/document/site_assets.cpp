@@ -42,7 +42,7 @@ form.search { position: relative; max-width: 36rem; margin: 0 0 1rem; }
 }
 .search-box:focus { outline: 2px solid var(--link); outline-offset: -1px; }
 .search-results {
-  position: absolute; z-index: 10; top: 100%; left: 0; right: 0; margin: 2px 0 0;
+  position: absolute; z-index: 10; top: auto; left: 0; right: 0; margin: 2px 0 0;
   padding: .25rem 0; list-style: none; max-height: 60vh; overflow-y: auto;
   background: var(--bg); border: 1px solid var(--rule); border-radius: 6px;
   box-shadow: 0 4px 12px var(--shadow);
@@ -132,8 +132,10 @@ constexpr std::string_view kScript = R"js((function () {
       var path = String(entry[1]);
       var lower = path.toLowerCase();
       var slash = lower.lastIndexOf("/");
-      return { url: String(entry[0]), path: path, lower: lower,
-               name: lower.slice(slash + 1), nameStart: slash + 1, order: order };
+      var name = lower.slice(slash + 1);
+      var dot = name.lastIndexOf(".");
+      return { url: String(entry[0]), path: path, lower: lower, name: name,
+               stem: dot > 0 ? name.slice(0, dot) : name, nameStart: slash + 1, order: order };
     });
   }
 
@@ -156,14 +158,15 @@ constexpr std::string_view kScript = R"js((function () {
     document.head.appendChild(script);
   }
 
-  // 0 the exact name, 1 a name that starts with the query, 2 a name that holds it,
-  // 3 a path that holds it (a query with "/" matches paths); -1 no match.
+  // 0 the exact name (with or without its extension), 1 a name that starts with the
+  // query, 2 a name that holds it, 3 a path that holds it (a query with "/" matches
+  // paths); -1 no match.
   function Rank(entry, query) {
     if (query.indexOf("/") >= 0) {
       if (entry.lower === query || entry.lower.endsWith("/" + query)) return 0;
       return entry.lower.indexOf(query) >= 0 ? 2 : -1;
     }
-    if (entry.name === query) return 0;
+    if (entry.name === query || entry.stem === query) return 0;
     var at = entry.name.indexOf(query);
     if (at === 0) return 1;
     if (at > 0) return 2;

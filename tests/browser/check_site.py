@@ -8,8 +8,8 @@ a reader does:
 - the index renders in standards mode; a folder of the tree opens and shows its files;
   a click on a file opens its page, which has a breadcrumb back to the index;
 - typing part of a file name into the search box lists the matching files in the order
-  the ranking rules give (exact name, prefix, substring; then shorter path, then list
-  order), the arrow keys move the selection and Enter opens the page;
+  the ranking rules give (exact name with or without its extension, prefix, substring; then
+  shorter path, then list order), the arrow keys move the selection and Enter opens the page;
 - on PAGE (default: the first page with both kinds of link), a `uses` link (an a.xref
   outside an include directive) and an include link open the page they name;
 - page.html#L120 opens with line 120 in view and highlighted; line numbers are not
@@ -135,10 +135,11 @@ def ranked(entries, query):
     for order, (url, path) in enumerate(entries):
         lower = path.lower()
         name = lower[lower.rfind("/") + 1:]
+        stem = name[:name.rfind(".")] if name.rfind(".") > 0 else name
         if "/" in query:
             rank = 0 if lower == query or lower.endswith("/" + query) else (
                 2 if query in lower else -1)
-        elif name == query:
+        elif query in (name, stem):
             rank = 0
         elif name.startswith(query):
             rank = 1
@@ -532,8 +533,8 @@ def main():
     if arguments.fixture:
         write_fixture(arguments.fixture)
         arguments.site = arguments.fixture
-        arguments.search = arguments.search or "ysut"
-        arguments.expect_page = arguments.expect_page or "c/sysutils.pp.html"
+        arguments.search = arguments.search or "S"
+        arguments.expect_page = arguments.expect_page or "we%20ird%20%22%23%25.pas.html"
     if arguments.site is None or (arguments.search is None) != (arguments.expect_page is None):
         parser.error("give a SITE or --fixture DIR; --search and --expect-page go together")
     site = arguments.site.resolve()
