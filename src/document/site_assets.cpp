@@ -71,6 +71,7 @@ details.folder > summary:focus-visible { outline: 2px solid var(--link); }
 details.folder:target > summary { background: var(--target); }
 li.file { overflow-wrap: anywhere; }
 li.file::marker { content: ""; }
+li:has(> details.folder) { list-style: none; }
 
 pre.code {
   overflow-x: auto; margin: 0; padding: .75rem 1rem; background: var(--code-bg);
