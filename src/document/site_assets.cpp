@@ -337,7 +337,10 @@ constexpr std::string_view kScript = R"js((function () {
       var gutter = parseFloat(before.width) + parseFloat(before.marginRight);
       if (event.clientX - line.getBoundingClientRect().left > gutter) return;
       if (window.getSelection && String(window.getSelection()) !== "") return;
+      // Marks the line without moving the code under the reader's pointer.
+      var x = window.scrollX, y = window.scrollY;
       window.location.hash = line.id;
+      window.scrollTo(x, y);
     });
   }
 

@@ -13,7 +13,8 @@ a reader does:
 - on PAGE (default: the first page with both kinds of link), a `uses` link (an a.xref
   outside an include directive) and an include link open the page they name;
 - page.html#L120 opens with line 120 in view and highlighted; line numbers are not
-  copied with the code; the page never scrolls sideways;
+  copied with the code, a click on one links to its line; the page never scrolls
+  sideways;
 - under prefers-color-scheme: dark the page takes other, dark colours;
 - no page logs an error or throws (console, failed loads, exceptions).
 
@@ -364,6 +365,16 @@ class Checks:
           return [text === code.textContent, text.slice(0, 40)];
         })()""")
         self.expect(copied[0], "copying the code copies no line numbers", repr(copied[1]))
+        point = self.browser.evaluate(f"""(() => {{
+          const line = document.getElementById('L{number - 1}');
+          const box = line.getBoundingClientRect();
+          return [box.left + 4, box.top + box.height / 2];
+        }})()""")
+        for kind in ("mousePressed", "mouseReleased"):
+            self.browser.call("Input.dispatchMouseEvent", type=kind, x=point[0], y=point[1],
+                              button="left", clickCount=1)
+        hash_now = self.browser.wait_until(f"location.hash === '#L{number - 1}'", timeout=2)
+        self.expect(hash_now, "a click on a line's number links to that line")
         widths = self.browser.evaluate(
             "[document.documentElement.scrollWidth, document.documentElement.clientWidth]")
         self.expect(widths[0] <= widths[1], "the page does not scroll sideways", str(widths))
