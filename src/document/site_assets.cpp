@@ -63,7 +63,7 @@ form.search { position: relative; max-width: 36rem; margin: 0 0 1rem; }
 nav.crumbs { margin: 0 0 .75rem; overflow-wrap: anywhere; }
 nav.crumbs ol, nav.crumbs ul { display: flex; flex-wrap: wrap; margin: 0; padding: 0; list-style: none; }
 nav.crumbs li + li::before { content: "/"; padding: 0 .35em; color: var(--muted); }
-nav.crumbs [aria-current] { font-weight: bold; }
+nav.crumbs [aria-current], nav.crumbs .name { font-weight: bold; }
 
 details.folder > ul, .tree ul { margin: 0; padding-left: 1.25rem; list-style: none; }
 details.folder > summary { cursor: pointer; overflow-wrap: anywhere; }
