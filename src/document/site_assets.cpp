@@ -194,19 +194,27 @@ constexpr std::string_view kScript = R"js((function () {
     return element;
   }
 
-  // The name with the matched part marked, then its folder.
+  // `text` in an element, the first place that matches the query marked.
+  function Marked(className, text, query) {
+    var element = Element("span", className);
+    var at = query === "" ? -1 : text.toLowerCase().indexOf(query);
+    if (at < 0) {
+      element.textContent = text;
+    } else {
+      element.append(text.slice(0, at), Element("mark", "", text.slice(at, at + query.length)),
+                     text.slice(at + query.length));
+    }
+    return element;
+  }
+
+  // The name, then its folder, with the matched part marked in the name if it is there.
   function ResultContent(link, entry, query) {
     var name = entry.path.slice(entry.nameStart);
-    var nameElement = Element("span", "name");
-    var at = query.indexOf("/") >= 0 ? -1 : entry.name.indexOf(query);
-    if (at >= 0) {
-      nameElement.append(name.slice(0, at), Element("mark", "", name.slice(at, at + query.length)),
-                         name.slice(at + query.length));
-    } else {
-      nameElement.textContent = name;
+    var inName = query.indexOf("/") < 0 && entry.name.indexOf(query) >= 0;
+    link.append(Marked("name", name, inName ? query : ""));
+    if (entry.nameStart > 0) {
+      link.append(Marked("folder", entry.path.slice(0, entry.nameStart), inName ? "" : query));
     }
-    link.append(nameElement);
-    if (entry.nameStart > 0) link.append(Element("span", "folder", entry.path.slice(0, entry.nameStart)));
   }
 
   var searchCount = 0;
