@@ -128,7 +128,7 @@ constexpr std::string_view kScript = R"js((function () {
   // The file list, loaded on first use; see SiteSearchData.
   var fileList = { entries: null, loading: false, waiting: [] };
 
-  function Prepare(raw) {
+  function prepare(raw) {
     return raw.map(function (entry, order) {
       var path = String(entry[1]);
       var lower = path.toLowerCase();
@@ -140,7 +140,7 @@ constexpr std::string_view kScript = R"js((function () {
     });
   }
 
-  function LoadFiles(done, failed) {
+  function loadFiles(done, failed) {
     if (fileList.entries) { done(); return; }
     fileList.waiting.push({ done: done, failed: failed });
     if (fileList.loading) return;
@@ -148,7 +148,7 @@ constexpr std::string_view kScript = R"js((function () {
     var script = document.createElement("script");
     script.src = sharedFolder() + "files.js";
     script.onload = function () {
-      fileList.entries = Prepare(window.lexiformSiteFiles || []);
+      fileList.entries = prepare(window.lexiformSiteFiles || []);
       fileList.waiting.splice(0).forEach(function (w) { w.done(); });
     };
     script.onerror = function () {
@@ -162,7 +162,7 @@ constexpr std::string_view kScript = R"js((function () {
   // 0 the exact name (with or without its extension), 1 a name that starts with the
   // query, 2 a name that holds it, 3 a path that holds it (a query with "/" matches
   // paths); -1 no match.
-  function Rank(entry, query) {
+  function rankOf(entry, query) {
     if (query.indexOf("/") >= 0) {
       if (entry.lower === query || entry.lower.endsWith("/" + query)) return 0;
       return entry.lower.indexOf(query) >= 0 ? 2 : -1;
@@ -174,10 +174,10 @@ constexpr std::string_view kScript = R"js((function () {
     return entry.lower.indexOf(query) >= 0 ? 3 : -1;
   }
 
-  function Find(query) {
+  function findFiles(query) {
     var found = [];
     fileList.entries.forEach(function (entry) {
-      var rank = Rank(entry, query);
+      var rank = rankOf(entry, query);
       if (rank >= 0) found.push({ entry: entry, rank: rank });
     });
     found.sort(function (a, b) {
@@ -187,7 +187,7 @@ constexpr std::string_view kScript = R"js((function () {
     return found;
   }
 
-  function Element(tag, className, text) {
+  function makeElement(tag, className, text) {
     var element = document.createElement(tag);
     if (className) element.className = className;
     if (text) element.textContent = text;
@@ -195,38 +195,38 @@ constexpr std::string_view kScript = R"js((function () {
   }
 
   // `text` in an element, the first place that matches the query marked.
-  function Marked(className, text, query) {
-    var element = Element("span", className);
+  function marked(className, text, query) {
+    var element = makeElement("span", className);
     var at = query === "" ? -1 : text.toLowerCase().indexOf(query);
     if (at < 0) {
       element.textContent = text;
     } else {
-      element.append(text.slice(0, at), Element("mark", "", text.slice(at, at + query.length)),
+      element.append(text.slice(0, at), makeElement("mark", "", text.slice(at, at + query.length)),
                      text.slice(at + query.length));
     }
     return element;
   }
 
   // The name, then its folder, with the matched part marked in the name if it is there.
-  function ResultContent(link, entry, query) {
+  function resultContent(link, entry, query) {
     var name = entry.path.slice(entry.nameStart);
     var inName = query.indexOf("/") < 0 && entry.name.indexOf(query) >= 0;
-    link.append(Marked("name", name, inName ? query : ""));
+    link.append(marked("name", name, inName ? query : ""));
     if (entry.nameStart > 0) {
-      link.append(Marked("folder", entry.path.slice(0, entry.nameStart), inName ? "" : query));
+      link.append(marked("folder", entry.path.slice(0, entry.nameStart), inName ? "" : query));
     }
   }
 
   var searchCount = 0;
 
-  function SearchBox(form) {
+  function searchBox(form) {
     var box = form.querySelector(".search-box");
     var list = form.querySelector(".search-results");
     if (!box || !list) return;
     var root = document.body.getAttribute("data-root") || "";
     var number = ++searchCount;
     if (!list.id) list.id = "search-results-" + number;
-    var status = Element("p", "search-status");
+    var status = makeElement("p", "search-status");
     status.setAttribute("role", "status");
     form.appendChild(status);
     box.setAttribute("role", "combobox");
@@ -240,7 +240,7 @@ constexpr std::string_view kScript = R"js((function () {
     var shown = [];
     var selected = -1;
 
-    function Select(index) {
+    function selectOption(index) {
       if (selected >= 0) list.children[selected].setAttribute("aria-selected", "false");
       selected = index;
       if (index < 0) { box.removeAttribute("aria-activedescendant"); return; }
@@ -250,7 +250,7 @@ constexpr std::string_view kScript = R"js((function () {
       option.scrollIntoView({ block: "nearest" });
     }
 
-    function Close() {
+    function closeList() {
       list.textContent = "";
       shown = [];
       selected = -1;
@@ -258,21 +258,21 @@ constexpr std::string_view kScript = R"js((function () {
       box.setAttribute("aria-expanded", "false");
     }
 
-    function Show() {
+    function showResults() {
       var query = box.value.trim().toLowerCase().replace(/\\/g, "/");
-      Close();
+      closeList();
       if (query === "") { status.textContent = ""; return; }
-      var found = Find(query);
+      var found = findFiles(query);
       shown = found.slice(0, kMaxShown).map(function (f) { return f.entry; });
       shown.forEach(function (entry, index) {
-        var option = Element("li");
+        var option = makeElement("li");
         option.id = list.id + "-" + index;
         option.setAttribute("role", "option");
         option.setAttribute("aria-selected", "false");
-        var link = Element("a");
+        var link = makeElement("a");
         link.href = root + entry.url;
         link.tabIndex = -1;
-        ResultContent(link, entry, query);
+        resultContent(link, entry, query);
         option.appendChild(link);
         list.appendChild(option);
       });
@@ -280,35 +280,35 @@ constexpr std::string_view kScript = R"js((function () {
       status.textContent = found.length === 0 ? "No file matches." :
           found.length > shown.length ? "The first " + shown.length + " of " + found.length + " files." :
           found.length === 1 ? "1 file." : found.length + " files.";
-      if (shown.length > 0) Select(0);
+      if (shown.length > 0) selectOption(0);
     }
 
-    function Update() {
-      LoadFiles(Show, function () {
-        Close();
+    function updateResults() {
+      loadFiles(showResults, function () {
+        closeList();
         status.textContent = "The file list could not be loaded.";
       });
     }
 
-    function Open(index) {
+    function openResult(index) {
       if (index >= 0 && index < shown.length) window.location.href = root + shown[index].url;
     }
 
-    box.addEventListener("focus", function () { LoadFiles(function () {}, function () {}); });
-    box.addEventListener("input", Update);
+    box.addEventListener("focus", function () { loadFiles(function () {}, function () {}); });
+    box.addEventListener("input", updateResults);
     box.addEventListener("keydown", function (event) {
       if (event.altKey || event.ctrlKey || event.metaKey) return;
       var count = shown.length;
       if (event.key === "ArrowDown" || event.key === "ArrowUp") {
         event.preventDefault();
-        if (count === 0) { Update(); return; }
+        if (count === 0) { updateResults(); return; }
         var step = event.key === "ArrowDown" ? 1 : -1;
-        Select((selected + step + count) % count);
+        selectOption((selected + step + count) % count);
       } else if (event.key === "Enter") {
         event.preventDefault();
-        if (count > 0) Open(selected < 0 ? 0 : selected); else Update();
+        if (count > 0) openResult(selected < 0 ? 0 : selected); else updateResults();
       } else if (event.key === "Escape") {
-        if (count > 0 || status.textContent) { event.preventDefault(); Close(); status.textContent = ""; }
+        if (count > 0 || status.textContent) { event.preventDefault(); closeList(); status.textContent = ""; }
         else if (box.value) { event.preventDefault(); box.value = ""; }
       }
     });
@@ -316,13 +316,13 @@ constexpr std::string_view kScript = R"js((function () {
     // Keeps the focus in the box while a result is clicked.
     list.addEventListener("mousedown", function (event) { event.preventDefault(); });
     form.addEventListener("focusout", function (event) {
-      if (!form.contains(event.relatedTarget)) { Close(); status.textContent = ""; }
+      if (!form.contains(event.relatedTarget)) { closeList(); status.textContent = ""; }
     });
   }
 
   // Opens the folders around the element a URL's fragment names, so that following a
   // link into a closed part of the tree shows its target.
-  function RevealTarget() {
+  function revealTarget() {
     var id;
     try { id = decodeURIComponent(window.location.hash.slice(1)); } catch (e) { return; }
     var target = id && document.getElementById(id);
@@ -335,7 +335,7 @@ constexpr std::string_view kScript = R"js((function () {
   }
 
   // Room for the longest number, and a click on a number puts its line in the address.
-  function LineNumbers(code) {
+  function lineNumbers(code) {
     var last = code.querySelector(".line:last-of-type");
     if (last && last.id.length - 1 > 4) code.parentElement.style.setProperty("--gutter", (last.id.length - 1) + "ch");
     code.addEventListener("click", function (event) {
@@ -352,11 +352,11 @@ constexpr std::string_view kScript = R"js((function () {
     });
   }
 
-  function Start() {
-    Array.prototype.forEach.call(document.querySelectorAll("form.search"), SearchBox);
-    Array.prototype.forEach.call(document.querySelectorAll("pre.code > code"), LineNumbers);
-    RevealTarget();
-    window.addEventListener("hashchange", RevealTarget);
+  function start() {
+    Array.prototype.forEach.call(document.querySelectorAll("form.search"), searchBox);
+    Array.prototype.forEach.call(document.querySelectorAll("pre.code > code"), lineNumbers);
+    revealTarget();
+    window.addEventListener("hashchange", revealTarget);
     // "/" anywhere outside a text field goes to the search box.
     document.addEventListener("keydown", function (event) {
       if (event.key !== "/" || event.altKey || event.ctrlKey || event.metaKey) return;
@@ -367,8 +367,8 @@ constexpr std::string_view kScript = R"js((function () {
     });
   }
 
-  if (document.readyState === "loading") document.addEventListener("DOMContentLoaded", Start);
-  else Start();
+  if (document.readyState === "loading") document.addEventListener("DOMContentLoaded", start);
+  else start();
 })();
 )js";
 
