@@ -52,9 +52,13 @@ for link in sysutils=unix/sysutils.pp types=objpas/types.pp typinfo=objpas/typin
   expected_links+=(--expect-link "unix/classes.pp.html:$link.html")
 done
 
+# Both run whatever the first finds, so that one run shows every failure.
+status=0
 echo "--- html5lib on every page, vnu on $vnu_sample, links, the search list"
-$python scripts/check-site.py "$work/site" --vnu-sample "$vnu_sample" "${expected_links[@]}"
+$python scripts/check-site.py "$work/site" --vnu-sample "$vnu_sample" "${expected_links[@]}" ||
+  status=1
 
 echo "--- headless Chromium"
 $python tests/browser/check_site.py "$work/site" --page unix/classes.pp.html \
-  --search CLASSES --expect-page objpas/classes/classes.inc.html
+  --search CLASSES --expect-page objpas/classes/classes.inc.html || status=1
+exit $status
