@@ -28,7 +28,11 @@ std::string ErrnoText(int error) {
 }
 
 [[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, int error) {
-  throw FileError(what + " \"" + path + "\": " + ErrnoText(error));
+  const std::string message = what + " \"" + path + "\": " + ErrnoText(error);
+  if (error == EMFILE || error == ENFILE || error == ENOMEM) {
+    throw ResourceError(message);
+  }
+  throw FileError(message);
 }
 
 // ANSI colour for a console colour value: 7 is the terminal's own normal colour.
@@ -67,6 +71,10 @@ bool consoleOnStandardError = false;
 
 bool ConsoleIsTerminal() {
   return ::isatty(consoleOnStandardError ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
+bool StandardErrorIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
 }
 
 void UseStandardErrorForConsole() {
@@ -136,6 +144,15 @@ void SetConsoleTitle(const std::string& title) {
 
 // ---------------------------------------------------------------------------------
 // Process
+
+void OpenStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      // open() takes the lowest free number, which is this one: the ones below are open.
+      ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    }
+  }
+}
 
 void PrepareProcess() {
   ::signal(SIGXFSZ, SIG_IGN);
@@ -387,6 +404,27 @@ PathKind KindOf(const std::string& path) {
     return PathKind::Regular;
   }
   return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
+}
+
+PathFacts ExaminePath(const std::string& path) {
+  PathFacts facts;
+  struct stat info {};
+  if (path.empty()) {
+    return facts;
+  }
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == EACCES) {
+      facts.searchDenied = ErrnoText(errno);
+    }
+    return facts;
+  }
+  if (S_ISREG(info.st_mode)) {
+    facts.kind = PathKind::Regular;
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+  } else {
+    facts.kind = S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
+  }
+  return facts;
 }
 
 std::optional<FileId> IdentifyFile(const std::string& path) {
