@@ -92,7 +92,8 @@ void SetConsoleTitle(const std::string& title);
 void OpenStandardStreams();
 
 // Once at start: a write past a file-size limit or into a closed pipe fails with an
-// error instead of ending the process; no system error boxes pop up.
+// error instead of ending the process; no system error boxes pop up; the threads the
+// program starts get small stacks where the platform lets us choose (POSIX).
 void PrepareProcess();
 
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX

@@ -145,6 +145,28 @@ void SetConsoleTitle(const std::string& title) {
 // ---------------------------------------------------------------------------------
 // Process
 
+namespace {
+
+// Note [worker stacks]: a worker only converts, and nothing it calls keeps more than a
+// few KiB on its stack (sources and text live on the heap). The default, the stack limit
+// of the main thread (often 8 MiB), would reserve address space for nothing, which a
+// memory limit (ulimit -v) counts. The threads the program starts get this much.
+constexpr std::size_t kThreadStack = std::size_t{256} << 10;
+
+void UseSmallThreadStacks() {
+  pthread_attr_t attributes;
+  if (::pthread_attr_init(&attributes) != 0) {
+    return;
+  }
+  const std::size_t least = static_cast<std::size_t>(PTHREAD_STACK_MIN);
+  if (::pthread_attr_setstacksize(&attributes, std::max(kThreadStack, least)) == 0) {
+    ::pthread_setattr_default_np(&attributes);
+  }
+  ::pthread_attr_destroy(&attributes);
+}
+
+} // namespace
+
 void OpenStandardStreams() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
     if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
@@ -159,6 +181,7 @@ void PrepareProcess() {
   // A console piped into `head` that closes early must not end the run: the document
   // is still finished, and the lost console text is simply lost.
   ::signal(SIGPIPE, SIG_IGN);
+  UseSmallThreadStacks();
 }
 
 std::string CommandLine(int argc, const char* const argv[]) {
