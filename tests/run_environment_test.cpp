@@ -268,5 +268,22 @@ TEST_F(RunEnvironmentTest, ControlBytesInNamesNeverReachATerminal_PosixOnly) {
   }
 }
 
+// The 32-bit Windows program may use the address space above 2 GB (on a 64-bit Windows,
+// 4 GB in all): the flag IMAGE_FILE_LARGE_ADDRESS_AWARE in its file header.
+TEST_F(RunEnvironmentTest, ProgramIsLargeAddressAware_WindowsOnly) {
+  if (sizeof(void*) != 4) {
+    GTEST_SKIP() << "a 64-bit program has the whole address space anyway";
+  }
+  const std::string image = ReadBytes(program);
+  ASSERT_GT(image.size(), 0x40u);
+  const auto byteAt = [&image](std::size_t at) {
+    return static_cast<unsigned>(static_cast<unsigned char>(image.at(at)));
+  };
+  const std::size_t header = byteAt(0x3C) | byteAt(0x3D) << 8 | byteAt(0x3E) << 16;
+  ASSERT_EQ(image.substr(header, 4), std::string("PE\0\0", 4));
+  const unsigned characteristics = byteAt(header + 22) | byteAt(header + 23) << 8;
+  EXPECT_NE(characteristics & 0x20u, 0u);
+}
+
 } // namespace
 } // namespace lexiform
