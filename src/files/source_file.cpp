@@ -28,7 +28,9 @@ SourceEntry LookAtSource(const std::string& path) {
     if (!facts.searchDenied.empty()) {
       entry.state = SourceEntry::State::Unsearchable;
       entry.folder = DirectoryPart(path);
-      if (entry.folder.size() > 1 && platform::EndsDirectoryPart(entry.folder.back())) {
+      if (entry.folder.empty()) {
+        entry.folder = ".";
+      } else if (entry.folder.size() > 1 && platform::EndsDirectoryPart(entry.folder.back())) {
         entry.folder.pop_back();
       }
       entry.reason = facts.searchDenied;
