@@ -212,25 +212,25 @@ TEntryFormat ChosenFormat(const TOptions& options, const TStyleConfig& config,
   return format;
 }
 
-// The index of an HTML5 document is written before any entry is converted, so it asks
-// the file system: a file that is not there, or that cannot be opened for reading, gets
-// an item without a link, as it will get no section.
-Html5FileState FileStateOf(const std::string& path) {
-  if (!platform::IsExistingFile(path)) {
-    return Html5FileState::Missing;
+// The index of an HTML5 document is written before any entry is converted, so it looks
+// at each file: one that is not there, or that cannot be opened for reading, gets an
+// item without a link, as it will get no section.
+Html5IndexEntry IndexEntryOf(const TRunState& state, const std::string& path,
+                             const std::string& anchor) {
+  if (state.StandardInput) {
+    return {path, anchor, FormatFileSize(state.StandardInput->size()), Html5FileState::Present};
   }
-  try {
-    const SourceFile probe(path);
-  } catch (const std::exception&) {
-    return Html5FileState::Unreadable;
+  const SourceEntry source = LookAtSource(path);
+  switch (source.state) {
+  case SourceEntry::State::Present:
+    return {path, anchor, FormatFileSize(source.size), Html5FileState::Present};
+  case SourceEntry::State::Missing:
+    return {path, anchor, "", Html5FileState::Missing};
+  case SourceEntry::State::Unsearchable:
+  case SourceEntry::State::Unreadable:
+    break;
   }
-  return Html5FileState::Present;
-}
-
-// The size text of an entry: standard input's is that of the bytes it held.
-std::string EntrySizeText(const TRunState& state, const std::string& currentFile) {
-  return state.StandardInput ? FormatFileSize(state.StandardInput->size())
-                             : FileSizeText(currentFile);
+  return {path, anchor, "", Html5FileState::Unreadable};
 }
 
 void WriteStart(TextSink& document, TRunState& state, const std::string& outputFileName,
@@ -243,12 +243,9 @@ void WriteStart(TextSink& document, TRunState& state, const std::string& outputF
   std::vector<Html5IndexEntry> index;
   index.reserve(fileList.size());
   for (std::size_t i = 0; i < fileList.size(); ++i) {
-    const Html5FileState fileState =
-        state.StandardInput ? Html5FileState::Present : FileStateOf(fileList[i]);
-    index.push_back({fileList[i], format.Anchors[i],
-                     fileState == Html5FileState::Present ? EntrySizeText(state, fileList[i]) : "",
-                     fileState});
-    state.IndexLinks.push_back(fileState == Html5FileState::Present);
+    const Html5IndexEntry item = IndexEntryOf(state, fileList[i], format.Anchors[i]);
+    state.IndexLinks.push_back(item.state == Html5FileState::Present);
+    index.push_back(item);
   }
   document.Write(Html5DocumentStart(NamePart(outputFileName), config.Html5StyleSheet));
   document.Write(Html5Index(index));
@@ -271,37 +268,96 @@ void WriteFailedSection(const TRunState& state, std::size_t number, const std::s
   }
 }
 
-std::string FailureReason(const std::exception& error) {
-  if (dynamic_cast<const ConversionError*>(&error) || dynamic_cast<const std::bad_alloc*>(&error)) {
-    return "Not enough memory to convert the file";
+// See Note [one look at an entry]. Standard input was read whole at the start.
+SourceEntry LookAtEntry(const TRunState& state, const std::string& currentFile,
+                        const ConvertedEntry* convertedAhead) {
+  if (!convertedAhead && !state.StandardInput) {
+    return LookAtSource(currentFile);
   }
-  return error.what();
+  SourceEntry entry;
+  entry.state = SourceEntry::State::Present;
+  entry.size = convertedAhead ? convertedAhead->size : state.StandardInput->size();
+  return entry;
 }
 
+// A body converted ahead serves while its source still stands at the size it was read
+// at; one removed or edited since is looked at again, as a run on one thread would.
+const ConvertedEntry* StillCurrent(const std::optional<ConvertedEntry>& convertedAhead,
+                                   const std::string& currentFile) {
+  if (!convertedAhead) {
+    return nullptr;
+  }
+  const platform::PathFacts facts = platform::ExaminePath(currentFile);
+  const bool current =
+      facts.kind == platform::PathKind::Regular && facts.size == convertedAhead->size;
+  return current ? &*convertedAhead : nullptr;
+}
+
+// Says why an entry gets no section; false when it is to get one.
+bool ReportAbsentEntry(TRunState& state, const std::string& currentFile, const SourceEntry& entry) {
+  switch (entry.state) {
+  case SourceEntry::State::Present:
+    return false;
+  case SourceEntry::State::Missing:
+    ReportProblem(state, "  File not exists: " + Shown(currentFile));
+    break;
+  case SourceEntry::State::Unsearchable:
+    ReportProblem(state,
+                  "  Cannot search directory: " + Shown(entry.folder) + " (" + entry.reason + ")");
+    break;
+  case SourceEntry::State::Unreadable:
+    ReportProblem(state, "  Could not open file: " + Shown(currentFile));
+    break;
+  }
+  return true;
+}
+
+// The reason a failed section gives for an entry that was gone or closed at its turn.
+std::string AbsenceReason(const SourceEntry& entry) {
+  switch (entry.state) {
+  case SourceEntry::State::Missing:
+    return "File not exists";
+  case SourceEntry::State::Unsearchable:
+    return "Cannot search directory: " + entry.folder + " (" + entry.reason + ")";
+  case SourceEntry::State::Present:
+  case SourceEntry::State::Unreadable:
+    break;
+  }
+  return "Could not open file";
+}
+
+// Memory ran out while an entry was converted: the run cannot go on.
+class OutOfMemory : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
 void ProcessEntry(TRunState& state, std::size_t number, const std::string& currentFile,
-                  const TEntryFormat& format, std::optional<std::string>& convertedAhead,
+                  const TEntryFormat& format, const std::optional<ConvertedEntry>& convertedAhead,
                   DocumentOutput& document) {
-  ShowEntryLine(number, currentFile, EntrySizeText(state, currentFile));
+  const ConvertedEntry* ahead = StillCurrent(convertedAhead, currentFile);
+  SourceEntry entry = LookAtEntry(state, currentFile, ahead);
+  const std::string sizeText = FormatFileSize(entry.size);
+  ShowEntryLine(number, currentFile, sizeText);
+  if (ReportAbsentEntry(state, currentFile, entry)) {
+    WriteFailedSection(state, number, currentFile, format, AbsenceReason(entry), document);
+    return;
+  }
   // The entry's guard: a failure of the source (unreadable, vanished, too large to
   // convert) is reported and the run goes on, and whatever of the entry's section had
   // reached the document is cut off again, so a section is all or nothing. A failure
-  // to write the document is no fault of the source: it ends the run.
+  // to write the document, or resources running out, is no fault of the source: it
+  // ends the run.
   const std::uint64_t sectionStart = document.Length();
   try {
-    if (!state.StandardInput && !platform::IsExistingFile(currentFile)) {
-      ReportProblem(state, "  File not exists: " + Shown(currentFile));
-      WriteFailedSection(state, number, currentFile, format, "File not exists", document);
-      return;
-    }
     const bool multiFile = state.FileList.size() > 1;
-    const std::string sizeText = EntrySizeText(state, currentFile);
     const auto writeBody = [&](TextSink& body) {
-      if (convertedAhead) {
-        body.Write(*convertedAhead);
+      if (ahead) {
+        body.Write(ahead->body);
       } else if (state.StandardInput) {
         ConvertEntryText(*state.StandardInput, number, format, body);
-      } else {
-        ConvertEntry(currentFile, number, format, body);
+      } else if (entry.file) {
+        ConvertEntry(*entry.file, number, format, body);
       }
     };
     if (format.Html5) {
@@ -312,10 +368,16 @@ void ProcessEntry(TRunState& state, std::size_t number, const std::string& curre
     }
   } catch (const DocumentError&) {
     throw;
+  } catch (const platform::ResourceError&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw OutOfMemory("Not enough memory to convert \"" + currentFile + "\"");
+  } catch (const ConversionError&) {
+    throw OutOfMemory("Not enough memory to convert \"" + currentFile + "\"");
   } catch (const std::exception& error) {
     document.CutBackTo(sectionStart);
     ReportProblem(state, "  Could not open file: " + Shown(currentFile));
-    WriteFailedSection(state, number, currentFile, format, FailureReason(error), document);
+    WriteFailedSection(state, number, currentFile, format, error.what(), document);
   }
 }
 
@@ -361,11 +423,11 @@ int RunConversion(TRunState& state) {
   // See Note [converting ahead]. Standard input is the writer's alone.
   ConvertAhead ahead(state.FileList, format, state.StandardInput ? 0 : WorkerCount());
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
-    std::optional<std::string> convertedAhead = ahead.Take(i);
+    std::optional<ConvertedEntry> convertedAhead = ahead.Take(i);
     ProcessEntry(state, i + 1, state.FileList[i], format, convertedAhead, *document);
     document->SectionComplete();
     if (convertedAhead) {
-      ahead.Recycle(std::move(*convertedAhead));
+      ahead.Recycle(std::move(convertedAhead->body));
     }
   }
   WriteEnd(*document, config, format);
@@ -429,6 +491,12 @@ const char* ErrorKind(const std::exception& error) {
   if (dynamic_cast<const DocumentError*>(&error)) {
     return "FileError";
   }
+  if (dynamic_cast<const platform::ResourceError*>(&error)) {
+    return "OutOfResources";
+  }
+  if (dynamic_cast<const OutOfMemory*>(&error)) {
+    return "OutOfMemory";
+  }
   if (dynamic_cast<const platform::FileError*>(&error)) {
     return "FileError";
   }
@@ -443,7 +511,9 @@ const char* ErrorKind(const std::exception& error) {
 
 void ReportFatalError(const char* kind, const char* message) {
   FlushConsole();
-  std::fprintf(stderr, "%s: %s%s", kind, message, platform::ConsoleLineEnd());
+  // The message may quote a name the user gave (the output, an argument).
+  std::fprintf(stderr, "%s: %s%s", kind, ShownOnStandardError(message).c_str(),
+               platform::ConsoleLineEnd());
   std::fflush(stderr);
 }
 
@@ -451,6 +521,7 @@ void ReportFatalError(const char* kind, const char* message) {
 
 int RunProgram(int argc, char* argv[]) {
   try {
+    platform::OpenStandardStreams();
     InitConsole();
     const TConsoleSession consoleSession;
     platform::PrepareProcess();

@@ -10,7 +10,6 @@
 #include "convert/text_lines.h"
 #include "convert/utf8_text.h"
 #include "document/html5_document.h"
-#include "files/file_size.h"
 #include "files/source_file.h"
 
 namespace lexiform {
@@ -38,10 +37,9 @@ void ApplyStyles(TPasConversion& converter, const TEntryFormat& format) {
 }
 
 // Reads the source into the converter: no more than its length when opened.
-void LoadSource(TPasConversion& converter, const std::string& path) {
-  SourceFile source(path);
+void LoadSource(TPasConversion& converter, SourceFile& source) {
   if (source.Size() > std::numeric_limits<std::size_t>::max() - 2 * TMemoryStream::kTailRoom) {
-    throw platform::FileError("File too large to load: " + path);
+    throw platform::FileError("File too large to load");
   }
   const auto size = static_cast<std::size_t>(source.Size());
   ByteBlock block(size + TMemoryStream::kTailRoom);
@@ -301,14 +299,14 @@ TEntryFormat ClassicFormat(const TStyleConfig& config) {
   return format;
 }
 
-void ConvertEntry(const std::string& path, std::size_t number, const TEntryFormat& format,
+void ConvertEntry(SourceFile& source, std::size_t number, const TEntryFormat& format,
                   TextSink& body) {
-  if (GetFileSizeBytes(path) == 0) {
+  if (source.Size() == 0) {
     return; // an empty file: a section without body lines, and no converter
   }
   TPasConversion converter;
   ApplyStyles(converter, format);
-  LoadSource(converter, path);
+  LoadSource(converter, source);
   ConvertLoaded(converter, number, format, body);
 }
 

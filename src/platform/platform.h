@@ -21,6 +21,13 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// The system ran out of something the program needs (open files, memory): no fault of
+// the file that was being opened, read or written, and no better for the next one.
+class ResourceError : public FileError {
+public:
+  using FileError::FileError;
+};
+
 // ---------------------------------------------------------------------------------
 // Console
 
@@ -40,6 +47,9 @@ std::string ToConsoleCodePage(const std::string& text);
 
 // Whether the console text goes to a terminal (a console window on Windows).
 bool ConsoleIsTerminal();
+
+// Whether standard error goes to a terminal (a console window on Windows).
+bool StandardErrorIsTerminal();
 
 // The console text goes to standard error from now on (colours, title and code page
 // with it), so that standard output is free for the document.
@@ -76,8 +86,14 @@ void SetConsoleTitle(const std::string& title);
 // ---------------------------------------------------------------------------------
 // Process
 
+// First of all: standard input, output and error are open afterwards (on the null
+// device where the caller had closed them), so that no file the program opens can
+// take their numbers and receive its console text.
+void OpenStandardStreams();
+
 // Once at start: a write past a file-size limit or into a closed pipe fails with an
-// error instead of ending the process; no system error boxes pop up.
+// error instead of ending the process; no system error boxes pop up; the threads the
+// program starts get small stacks where the platform lets us choose (POSIX).
 void PrepareProcess();
 
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX
@@ -170,6 +186,16 @@ std::uint64_t FileSize(const std::string& path);
 enum class PathKind { Missing, Regular, Directory, Other };
 PathKind KindOf(const std::string& path);
 
+// What one look at `path` (following links) finds: its kind, its length when it is a
+// regular file, and, when a folder on the way cannot be searched (POSIX: no "x" for
+// us), the system's reason, with the kind Missing.
+struct PathFacts {
+  PathKind kind = PathKind::Missing;
+  std::uint64_t size = 0;
+  std::string searchDenied;
+};
+PathFacts ExaminePath(const std::string& path);
+
 // Identity of an existing file, the same for every name and link that reaches it:
 // device and inode on POSIX, volume serial and file index on Windows.
 struct FileId {
@@ -226,7 +252,8 @@ public:
   };
 
   File() = default;
-  // Throws FileError when the file cannot be opened in `mode`.
+  // Throws FileError when the file cannot be opened in `mode` (ResourceError when the
+  // system has no more files or memory to give).
   File(const std::string& path, Mode mode);
   ~File();
   File(File&& other) noexcept;

@@ -28,7 +28,11 @@ std::string ErrnoText(int error) {
 }
 
 [[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, int error) {
-  throw FileError(what + " \"" + path + "\": " + ErrnoText(error));
+  const std::string message = what + " \"" + path + "\": " + ErrnoText(error);
+  if (error == EMFILE || error == ENFILE || error == ENOMEM) {
+    throw ResourceError(message);
+  }
+  throw FileError(message);
 }
 
 // ANSI colour for a console colour value: 7 is the terminal's own normal colour.
@@ -67,6 +71,10 @@ bool consoleOnStandardError = false;
 
 bool ConsoleIsTerminal() {
   return ::isatty(consoleOnStandardError ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
+bool StandardErrorIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
 }
 
 void UseStandardErrorForConsole() {
@@ -137,11 +145,43 @@ void SetConsoleTitle(const std::string& title) {
 // ---------------------------------------------------------------------------------
 // Process
 
+namespace {
+
+// Note [worker stacks]: a worker only converts, and nothing it calls keeps more than a
+// few KiB on its stack (sources and text live on the heap). The default, the stack limit
+// of the main thread (often 8 MiB), would reserve address space for nothing, which a
+// memory limit (ulimit -v) counts. The threads the program starts get this much.
+constexpr std::size_t kThreadStack = std::size_t{256} << 10;
+
+void UseSmallThreadStacks() {
+  pthread_attr_t attributes;
+  if (::pthread_attr_init(&attributes) != 0) {
+    return;
+  }
+  const std::size_t least = static_cast<std::size_t>(PTHREAD_STACK_MIN);
+  if (::pthread_attr_setstacksize(&attributes, std::max(kThreadStack, least)) == 0) {
+    ::pthread_setattr_default_np(&attributes);
+  }
+  ::pthread_attr_destroy(&attributes);
+}
+
+} // namespace
+
+void OpenStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      // open() takes the lowest free number, which is this one: the ones below are open.
+      ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    }
+  }
+}
+
 void PrepareProcess() {
   ::signal(SIGXFSZ, SIG_IGN);
   // A console piped into `head` that closes early must not end the run: the document
   // is still finished, and the lost console text is simply lost.
   ::signal(SIGPIPE, SIG_IGN);
+  UseSmallThreadStacks();
 }
 
 std::string CommandLine(int argc, const char* const argv[]) {
@@ -387,6 +427,27 @@ PathKind KindOf(const std::string& path) {
     return PathKind::Regular;
   }
   return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
+}
+
+PathFacts ExaminePath(const std::string& path) {
+  PathFacts facts;
+  struct stat info {};
+  if (path.empty()) {
+    return facts;
+  }
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == EACCES) {
+      facts.searchDenied = ErrnoText(errno);
+    }
+    return facts;
+  }
+  if (S_ISREG(info.st_mode)) {
+    facts.kind = PathKind::Regular;
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+  } else {
+    facts.kind = S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
+  }
+  return facts;
 }
 
 std::optional<FileId> IdentifyFile(const std::string& path) {

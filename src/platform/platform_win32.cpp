@@ -47,7 +47,12 @@ std::string ErrorText(DWORD error) {
 }
 
 [[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, DWORD error) {
-  throw FileError(what + " \"" + path + "\": " + ErrorText(error));
+  const std::string message = what + " \"" + path + "\": " + ErrorText(error);
+  if (error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
+      error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES) {
+    throw ResourceError(message);
+  }
+  throw FileError(message);
 }
 
 HANDLE ToHandle(std::intptr_t value) {
@@ -160,6 +165,10 @@ bool ConsoleIsTerminal() {
   return IsConsole(StdOutput());
 }
 
+bool StandardErrorIsTerminal() {
+  return IsConsole(::GetStdHandle(STD_ERROR_HANDLE));
+}
+
 void UseStandardErrorForConsole() {
   std::fflush(stdout);
   consoleOnStandardError = true;
@@ -223,6 +232,11 @@ void SetConsoleTitle(const std::string& title) {
 
 // ---------------------------------------------------------------------------------
 // Process
+
+void OpenStandardStreams() {
+  // Files are opened as handles, never as C runtime descriptors: a closed standard
+  // handle is not handed out again to a file the program opens.
+}
 
 void PrepareProcess() {
   // A missing floppy or an unreadable drive is a failed call for us, not a dialog box.
@@ -478,6 +492,15 @@ std::optional<std::string> ReadFileStart(const std::string& path, std::size_t li
   }
   bytes.resize(got);
   return bytes;
+}
+
+PathFacts ExaminePath(const std::string& path) {
+  PathFacts facts;
+  facts.kind = KindOf(path);
+  if (facts.kind == PathKind::Regular) {
+    facts.size = FileSize(path);
+  }
+  return facts;
 }
 
 std::optional<FileId> IdentifyFile(const std::string& path) {
