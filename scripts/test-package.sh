@@ -56,6 +56,10 @@ mkdir -p "$scratch/work"
   fail "the installed program failed on an example"
 grep -q '<pre>' "$scratch/work/geometry.html" || fail "the document holds no converted text"
 grep -q '     Processed files: 1$' "$scratch/work/console" || fail "no summary on the console"
+[[ ! -e $root/usr/bin/lexiform.ini ]] ||
+  fail "the installed program wrote its configuration into its system folder"
+[[ -f $HOME/.config/lexiform/lexiform.ini ]] ||
+  fail "the installed program wrote no configuration into the user's home"
 
 if [[ -n $windows_build ]]; then
   rm -f "$windows_build"/lexiform-*-win32.zip

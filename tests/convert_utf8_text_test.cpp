@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 
 #include "convert/utf8_text.h"
 
@@ -40,8 +41,24 @@ TEST(Utf8TextTest, ValidityFollowsTheStrictForm) {
   }
 }
 
+// Each form's first and last code point, where a wrong bound picks the wrong length.
+TEST(Utf8TextTest, EncodingAtTheLengthBoundaries) {
+  const std::pair<char32_t, std::string> forms[] = {
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0xFFFF, "\xEF\xBF\xBF"},
+      {0x10000, "\xF0\x90\x80\x80"},
+      {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& [codePoint, bytes] : forms) {
+    EXPECT_EQ(Utf8(codePoint), bytes) << std::hex << static_cast<unsigned long>(codePoint);
+  }
+}
+
 TEST(Utf8TextTest, Utf8StaysLessItsByteOrderMark) {
-  const std::string text = "{ n\xC3\xA3o \xE2\x80\x9Cquotes\xE2\x80\x9D }\r\n\t\f\x1A";
+  const std::string text = "{ n\xC3\xA3o \xE2\x80\x9Cquotes\xE2\x80\x9D }\r\n\t\f";
   EXPECT_EQ(TextToUtf8(text), text);
   EXPECT_EQ(TextToUtf8("\xEF\xBB\xBF" + text), text);
   EXPECT_EQ(TextToUtf8("\xEF\xBB\xBF"), "");
@@ -62,6 +79,9 @@ TEST(Utf8TextTest, CharactersADocumentCannotHoldAreShownVisibly) {
                        "b\x1B\x7F"),
             "a" + Utf8(0x2401) + "b" + Utf8(0x241B) + Utf8(0x2421));
   EXPECT_EQ(TextToUtf8("\x0B"), Utf8(0x240B));
+  EXPECT_EQ(TextToUtf8("a\x1A"), "a" + Utf8(0x241A)) << "Ctrl-Z cuts nothing";
+  EXPECT_EQ(TextToUtf8("\xC3\xA9\x1A"), "\xC3\xA9" + Utf8(0x241A));
+  EXPECT_EQ(TextToUtf8("\xE9\x1A"), "\xC3\xA9" + Utf8(0x241A));
   EXPECT_EQ(TextToUtf8("\xC2\x85"), Utf8(0xFFFD)) << "C1 control in UTF-8";
   EXPECT_EQ(TextToUtf8("\x85", CodePage::Iso8859_1), Utf8(0xFFFD)) << "C1 control of a page";
   EXPECT_EQ(TextToUtf8("\xEF\xBF\xBE\xEF\xB7\x90\xF4\x8F\xBF\xBF"),
@@ -91,8 +111,7 @@ TEST(Utf8TextTest, AnyBytesGiveDisplayableUtf8) {
       ASSERT_TRUE(IsValidUtf8(text)) << input;
       for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
-        ASSERT_TRUE(b >= 0x20 || b == '\t' || b == '\n' || b == '\r' || b == '\f' || b == 0x1A)
-            << input;
+        ASSERT_TRUE(b >= 0x20 || b == '\t' || b == '\n' || b == '\r' || b == '\f') << input;
         ASSERT_NE(b, 0x7F) << input;
       }
       ASSERT_EQ(text.find("\xC2\x80"), std::string::npos);

@@ -51,6 +51,9 @@ TEST(Html5DocumentTest, AnchorsAreStableUniqueIdsAndFragments) {
   // The same path keeps its anchor whatever else the list holds.
   EXPECT_EQ(FileAnchors({"z.pas", "dir/a.pas"})[1], anchors[5]);
   EXPECT_EQ(FileAnchor("src/Main.dpr").substr(0, 11), "f-main-dpr-");
+  // A long name keeps the end of its slug, with the extension.
+  EXPECT_EQ(FileAnchor("src/A_Very_Long_Unit_Name_Of_Many_Parts.pas").substr(0, 35),
+            "f-long-unit-name-of-many-parts-pas-");
   EXPECT_EQ(FileAnchor("").size(), 10u);
 }
 

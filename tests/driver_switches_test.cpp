@@ -33,6 +33,10 @@ TEST_F(SwitchesTest, QuietRunSaysOnlyItsProblemsOnStandardError) {
 TEST_F(SwitchesTest, StrictRunEndsWithStatusTwoWhenSomethingIsMissing) {
   EXPECT_EQ(Run({"a.pas", "out", "-strict"}).status, 0);
   EXPECT_EQ(Run({"a.pas,missing.pas", "out"}).status, 0); // without -strict, as always
+  // Too few arguments: the usage screen, or "Not enough parameters.".
+  EXPECT_EQ(Run({}).status, 0);
+  EXPECT_EQ(Run({"-strict"}).status, 2);
+  EXPECT_EQ(Run({"a.pas", "-strict"}).status, 2);
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"a.pas,missing.pas", "out", "-strict"},
         std::vector<std::string>{"*.none,a.pas", "out", "-STRICT"},

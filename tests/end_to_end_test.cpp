@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <thread>
 
@@ -88,7 +89,7 @@ TEST_F(EndToEndTest, NoArgumentsShowUsage) {
                   test::ConsoleRule());
   }
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 // The version that CMakeLists.txt declares in project(... VERSION x ...).
@@ -107,17 +108,23 @@ TEST_F(EndToEndTest, HelpSwitchesShowTheUsageScreenAndVersionItsOneLine) {
   }
   for (const std::string& help : helpSwitches) {
     // Whatever follows: the request is answered and nothing is converted. After the
-    // usage screen, on a line of its own, the configuration file in use.
+    // usage screen, on lines of their own, the newer switches and the exit statuses,
+    // and last the configuration file in use.
     const RunResult result = Run({help, "out"});
     EXPECT_EQ(result.status, 0) << help;
     EXPECT_EQ(result.err, "") << help;
     EXPECT_EQ(result.out.rfind(usage.out, 0), 0u) << help;
     const std::string rest = result.out.substr(std::min(usage.out.size(), result.out.size()));
     EXPECT_TRUE(std::regex_match(rest, std::regex((test::IsWindowsProgram() ? "\r\n" : "") +
-                                                  std::string("  Configuration file: .*[/\\\\]"
+                                                  std::string("  Switches[\\s\\S]*"
+                                                              "  Configuration file: .*[/\\\\]"
                                                               "lexiform\\.ini") +
                                                   test::ConsoleLineEnd())))
         << result.out;
+    for (const char* listed : {"-html5 ", "-lines ", "-cp x ", "-q ", "-strict ", "- ",
+                               "--version ", "Exit status: 0"}) {
+      EXPECT_NE(rest.find("  " + std::string(listed)), std::string::npos) << listed;
+    }
   }
   const RunResult version = Run({"--version"});
   EXPECT_EQ(version.status, 0);
@@ -128,7 +135,7 @@ TEST_F(EndToEndTest, HelpSwitchesShowTheUsageScreenAndVersionItsOneLine) {
 
   EXPECT_FALSE(test::Exists(bin / "lexiform.ini"));
   EXPECT_FALSE(test::Exists(work / "out.html"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, SlashQuestionIsAPathNotASwitch_PosixOnly) {
@@ -223,7 +230,7 @@ TEST_F(EndToEndTest, OneFileMakesADocumentWithoutIndex) {
   EXPECT_EQ(document.find('\x01'), std::string::npos);
   EXPECT_EQ(document.substr(document.size() - 11), "</html>\r\n\r\n");
   EXPECT_TRUE(test::Exists(bin / "lexiform.ini"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, CommaListWithMissingEmptyAndDirectoryEntries) {
@@ -457,13 +464,39 @@ TEST_F(ConfigurationHomeTest, AFileBesideTheProgramWins_PosixOnly) {
             std::string::npos);
 }
 
+// Installed by a package (into a usr/bin below some root), the program leaves no file of
+// its own beside itself, even where it could (root's runs): the configuration home
+// serves, unless a file already stands beside it.
+TEST_F(EndToEndTest, ProgramInASystemFolderKeepsItsConfigurationAtHome_PosixOnly) {
+  Write("a.pas", "begin end.\r\n");
+  for (const char* folder : {"usr/bin", "usr/local/bin"}) {
+    fs::create_directories(work / folder);
+    const std::string installed = work / (std::string(folder) + "/lexiform");
+    fs::copy_file(program, installed);
+    const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + (work / "xdg")};
+    const std::string home = work / "xdg/lexiform/lexiform.ini";
+    ASSERT_EQ(test::RunProgram(installed, {"a.pas", "out"}, work.Path(), environment).status, 0);
+    EXPECT_FALSE(test::Exists(installed + ".ini")) << folder;
+    EXPECT_EQ(Count(ReadBytes(home), "\r\n"), 72u);
+    EXPECT_NE(test::RunProgram(installed, {"--help"}, work.Path(), environment)
+                  .out.find("  Configuration file: " + home + "\n"),
+              std::string::npos);
+
+    WriteBytes(installed + ".ini", "[Header]\r\n0=<title>Beside</title>\r\n");
+    ASSERT_EQ(test::RunProgram(installed, {"a.pas", "out"}, work.Path(), environment).status, 0);
+    EXPECT_EQ(Document().rfind("<title>Beside</title>\r\n", 0), 0u) << folder;
+    fs::remove(home);
+    fs::remove(work / "out.html"); // its header is not the next run's
+  }
+}
+
 TEST_F(EndToEndTest, OutputInMissingDirectoryFailsWithStatusOne) {
   Write("a.pas", "x\r\n");
   const RunResult result = Run({"a.pas", "no/such/dir/out"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("no/such/dir/out.html"), std::string::npos) << result.err;
   EXPECT_EQ(result.out.find("Processed files"), std::string::npos);
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
@@ -494,24 +527,65 @@ TEST_F(EndToEndTest, UnreadableFileIsReportedAndTheRunGoesOn_PosixOnly) {
   EXPECT_NE(modern.find("<section id=\"f-c-pas-"), std::string::npos);
 }
 
+// A file that opens but cannot be read (a kernel attribute that refuses it) fails only
+// during its conversion, when the HTML5 index already links it: a short section under
+// the same id, with the reason, stands in for its text, so that the link lands. The
+// classic document stays as it was: no section.
+TEST_F(EndToEndTest, FileFailingAfterTheIndexStillHasItsSection_PosixOnly) {
+  const std::string refusing = "/sys/class/net/lo/speed";
+  std::error_code error;
+  const bool sized = fs::file_size(refusing, error) > 0 && !error;
+  std::ifstream probe(refusing, std::ios::binary);
+  char byte = 0;
+  if (!sized || !probe.is_open() || probe.read(&byte, 1).gcount() != 0) {
+    GTEST_SKIP() << refusing << " is not a file that opens and then refuses to be read";
+  }
+  Write("a.pas", "a\r\n");
+  fs::create_symlink(refusing, work / "speed.pas");
+  const RunResult html5 = Run({"a.pas,speed.pas", "out", "-html5"});
+  EXPECT_EQ(html5.status, 0) << html5.err;
+  EXPECT_NE(html5.out.find("  Could not open file: speed.pas\n"), std::string::npos);
+  const std::string document = Document();
+  std::smatch link;
+  ASSERT_TRUE(
+      std::regex_search(document, link, std::regex("<a href=\"#(f-speed-pas-[0-9a-f]+)\">")))
+      << document;
+  const std::string section =
+      "<section id=\"" + link[1].str() +
+      "\">\r\n<h2><span class=\"name\">speed.pas</span> <span class=\"state\">(could not be "
+      "read)</span><a class=\"up\" href=\"#index\">&uarr; Files</a></h2>\r\n<p class=\"state\">";
+  const std::size_t at = document.find(section);
+  ASSERT_NE(at, std::string::npos) << document;
+  const std::size_t end = document.find("</p>\r\n</section>\r\n", at);
+  EXPECT_NE(end, std::string::npos);
+  EXPECT_NE(document.substr(at + section.size(), end - at - section.size()).find("speed.pas"),
+            std::string::npos)
+      << "the reason names the file";
+  const std::string documentEnd = "</body>\r\n</html>\r\n";
+  EXPECT_EQ(document.substr(document.size() - documentEnd.size()), documentEnd);
+
+  EXPECT_EQ(Run({"a.pas,speed.pas", "out"}).status, 0);
+  EXPECT_EQ(Document().find("<a name=\"File_2\">"), std::string::npos);
+}
+
 // An unknown code page, named by -cp or by [Options], refuses the run before anything is
 // written, with the pages the program knows.
 TEST_F(EndToEndTest, UnknownCodePageRefusesTheRun) {
   Write("a.pas", "x\r\n");
-  Write("out.html", "kept");
+  Write("out.html", "<html>kept");
   const RunResult result = Run({"a.pas", "out", "-html5", "-cp", "1999"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("Unknown code page \"1999\" (-cp)"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("1250 (windows-1250)"), std::string::npos) << result.err;
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(Document(), "kept");
+  EXPECT_EQ(Document(), "<html>kept");
 
   test::WriteBytes(bin / "lexiform.ini", "[Options]\r\nCodePage=koi8-r\r\n");
   const RunResult configured = Run({"a.pas", "out", "-html5"});
   EXPECT_EQ(configured.status, 1);
   EXPECT_NE(configured.err.find("\"koi8-r\" (CodePage in [Options] of "), std::string::npos)
       << configured.err;
-  EXPECT_EQ(Document(), "kept");
+  EXPECT_EQ(Document(), "<html>kept");
   // The command line overrides the configuration.
   EXPECT_EQ(Run({"a.pas", "out", "-html5", "-cp", "850"}).status, 0);
 }

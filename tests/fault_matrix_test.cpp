@@ -166,7 +166,7 @@ TEST_F(FaultMatrixTest, UnreadableFile_PosixOnly) {
   ExpectGoodFilesWhole(document, good);
   EXPECT_EQ(Section(document, 2), "");
   EXPECT_EQ(document.find("secret"), std::string::npos);
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 TEST_F(FaultMatrixTest, DirectoryAmongTheFiles) {
@@ -423,7 +423,7 @@ TEST_F(FaultMatrixTest, OutputInAMissingDirectory) {
   EXPECT_NE(result.err.find("missing/dir/out.html"), std::string::npos) << result.err;
   EXPECT_EQ(result.out.find("Processed files"), std::string::npos);
   EXPECT_FALSE(test::Exists(work / "missing"));
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 // What a full disk while the document is written must give: the good first section
@@ -438,10 +438,7 @@ void ExpectFailedWriteOutcome(const RunResult& result, const std::string& output
   EXPECT_NE(result.err.find("Cannot write \""), std::string::npos) << result.err;
   EXPECT_NE(result.err.find(outputName + "\": "), std::string::npos) << result.err;
   EXPECT_EQ(ReadBytes(outputDirectory + "/" + outputName), earlier);
-  for (const auto& entry : fs::directory_iterator(outputDirectory)) {
-    EXPECT_EQ(entry.path().filename().string().find(".lexiform-"), std::string::npos)
-        << entry.path();
-  }
+  EXPECT_EQ(test::UnfinishedFiles(outputDirectory), std::vector<std::string>{});
 }
 
 // Pascal-like text of at least `size` bytes, mostly words (which get no markup in the
@@ -459,12 +456,13 @@ std::string BigSource(std::size_t size) {
 TEST_F(FaultMatrixTest, DocumentBeyondTheFileSizeLimit_PosixOnly) {
   WriteBytes(work / "big.pas", BigSource(600u << 10));
   WriteBytes(work / "big2.pas", BigSource(600u << 10));
-  WriteBytes(work / "out.html", "the earlier document\r\n");
+  WriteBytes(work / "out.html", "<html>the earlier document</html>\r\n");
   std::string command = "ulimit -f 1024 && exec " + test::ShellQuote(program) +
                         " before.pas,big2.pas,big.pas,after.pas out";
   const RunResult result =
       test::RunShell("bash -c " + test::ShellQuote(command), work.Path(), Environment());
-  ExpectFailedWriteOutcome(result, work.Path(), "out.html", "the earlier document\r\n");
+  ExpectFailedWriteOutcome(result, work.Path(), "out.html",
+                           "<html>the earlier document</html>\r\n");
 }
 
 // The same on a file system that is really full: a 1 MiB tmpfs holds the document.
@@ -479,9 +477,10 @@ TEST_F(FaultMatrixTest, FullFileSystemWhileWritingTheDocument_PosixOnly) {
     ~Unmount() { test::RunShell("umount " + test::ShellQuote(path), "/"); }
   } unmount{work / "small"};
   WriteBytes(work / "big.pas", BigSource(2u << 20));
-  WriteBytes(work / "small/out.html", "the earlier document\r\n");
+  WriteBytes(work / "small/out.html", "<html>the earlier document</html>\r\n");
   const RunResult result = Run({"before.pas,big.pas,after.pas", "small/out"});
-  ExpectFailedWriteOutcome(result, work / "small", "out.html", "the earlier document\r\n");
+  ExpectFailedWriteOutcome(result, work / "small", "out.html",
+                           "<html>the earlier document</html>\r\n");
 }
 
 // Two runs at the same time make the same documents as one run alone.
@@ -505,7 +504,7 @@ TEST_F(FaultMatrixTest, TwoRunsAtOnceInOneTemporaryDirectory_PosixOnly) {
     EXPECT_EQ(Count(out, "Could not open file"), 0u) << out;
     EXPECT_NE(out.find("     Processed files: 6"), std::string::npos);
   }
-  EXPECT_EQ(LeftoverTempFiles(), 0u);
+  EXPECT_EQ(LeftoverFiles(), 0u);
 }
 
 } // namespace

@@ -18,22 +18,15 @@ namespace {
 using test::ReadBytes;
 using test::RunResult;
 
-const std::string kEarlier = "the earlier document\r\n";
+const std::string kEarlier = "<!DOCTYPE html>\r\n<title>the earlier document</title>\r\n";
 
 class SafeOutputTest : public test::ProgramTest {
 protected:
   void SetUp() override { LEXIFORM_SKIP_ON_OTHER_PLATFORM(); }
 
-  // Files beside the output that a run left unfinished.
+  // Files that a run left unfinished.
   std::vector<std::string> Unfinished(const std::string& directory = "") const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory.empty() ? work.Path() : directory)) {
-      const std::string name = entry.path().filename().string();
-      if (name.find(".lexiform-") != std::string::npos) {
-        names.push_back(name);
-      }
-    }
-    return names;
+    return test::UnfinishedFiles(directory.empty() ? work.Path() : directory);
   }
 
   // A refused run: status 1, the reason on standard error, and nothing written.
@@ -77,6 +70,9 @@ TEST_F(SafeOutputTest, OutputThatIsAnInputIsRefused_PosixOnly) {
   ExpectRefused(Run({"a.pas", "b.pas"}), "is an existing Pascal source");
   Write("C.Dpr", "program C;\r\n");
   ExpectRefused(Run({"a.pas", "C.Dpr"}), "is an existing Pascal source");
+  // The extension is the last dot's.
+  Write("my.unit.pas", "unit My.Unit;\r\n");
+  ExpectRefused(Run({"a.pas", "my.unit.pas"}), "is an existing Pascal source");
   EXPECT_EQ(Document("a.pas"), "unit A;\r\n");
   EXPECT_EQ(Document("b.pas"), "unit B;\r\n");
   EXPECT_EQ(Document("a.html"), "<p>a page someone wrote</p>\r\n");
@@ -90,7 +86,7 @@ TEST_F(SafeOutputTest, OutputThatIsTheConfigurationOrNoPlainFileIsRefused_PosixO
   EXPECT_EQ(ReadBytes(bin / "lexiform.ini"), ini);
 
   fs::create_directory(work / "folder.html");
-  ExpectRefused(Run({"a.pas", "folder.html"}), "is not a regular file");
+  ExpectRefused(Run({"a.pas", "folder.html"}), "names a folder");
   ASSERT_EQ(test::RunShell("mkfifo pipe.html", work.Path()).status, 0);
   ExpectRefused(Run({"a.pas", "pipe.html"}), "is not a regular file");
 }
@@ -111,6 +107,122 @@ TEST_F(SafeOutputTest, DocumentReplacesTheOutputWholeKeepingLinksAndPermissions_
   EXPECT_EQ(fs::status(work / "docs/real.html").permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_TRUE(Unfinished(work / "docs").empty());
+
+  // A relative link counts from its own folder, not from the current one.
+  fs::create_symlink("real.html", work / "docs/out.html");
+  Write("real.html", kEarlier);
+  ASSERT_EQ(Run({"a.pas", "docs/out.html"}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(work / "docs/out.html"));
+  EXPECT_NE(ReadBytes(work / "docs/real.html").find("<b>unit</b> A"), std::string::npos);
+  EXPECT_EQ(Document("real.html"), kEarlier);
+}
+
+// Run as root, replacing a user's document must leave it the user's, or they could no
+// longer read it.
+TEST_F(SafeOutputTest, ReplacedDocumentKeepsItsOwnerAndGroup_PosixOnly) {
+  Write("a.pas", "unit A;\r\n");
+  Write("out.html", kEarlier);
+  if (test::RunShell("chown 65534:65534 out.html", work.Path()).status != 0) {
+    GTEST_SKIP() << "only root can give a file to another user";
+  }
+  ASSERT_EQ(Run({"a.pas", "out.html"}).status, 0);
+  EXPECT_NE(Document().find("<b>unit</b> A"), std::string::npos);
+  EXPECT_EQ(test::RunShell("stat -c %u:%g out.html", work.Path()).out, "65534:65534\n");
+}
+
+// A file that is not a document, named as the output by a slip ("lexiform *" in a
+// folder of a.pas and readme.txt), is refused; documents of every kind are replaced.
+TEST_F(SafeOutputTest, ExistingFileThatIsNoDocumentIsRefused) {
+  Write("a.pas", "unit A;\r\n");
+  const std::string readme = "Read me first.\r\n";
+  const std::string project = "<?xml version=\"1.0\"?>\r\n<CONFIG>\r\n<html/>\r\n";
+  Write("readme.txt", readme);
+  Write("project.lpi", project);
+  for (const char* output : {"readme.txt", "project.lpi"}) {
+    const RunResult result = Run({"a.pas", output});
+    ExpectRefused(result, "exists and is no HTML document; nothing was written");
+    EXPECT_NE(result.err.find("Quote it"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("delete the file"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("another name"), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(Document("readme.txt"), readme);
+  EXPECT_EQ(Document("project.lpi"), project);
+
+  for (const std::string& earlier :
+       {std::string(), std::string("\xEF\xBB\xBF \r\n\t<!doctype HTML>"),
+        std::string("<HTML lang=en>")}) {
+    Write("page.html", earlier);
+    EXPECT_EQ(Run({"a.pas", "page.html"}).status, 0) << earlier;
+    EXPECT_NE(Document("page.html").find("<b>unit</b> A"), std::string::npos) << earlier;
+  }
+  // A document made with the user's own header, which need not look like HTML.
+  test::WriteBytes(bin / "lexiform.ini", "[Header]\r\n0=Plain text first\r\n1=<pre>\r\n");
+  ASSERT_EQ(Run({"a.pas", "plain.txt"}).status, 0);
+  ASSERT_EQ(Document("plain.txt").rfind("Plain text first\r\n", 0), 0u);
+  EXPECT_EQ(Run({"a.pas", "plain.txt"}).status, 0);
+}
+
+// The configuration of the run cannot be the output, whether it exists yet or not.
+TEST_F(SafeOutputTest, ConfigurationToBeIsRefusedAsOutput_PosixOnly) {
+  Write("a.pas", "unit A;\r\n");
+  // The first run writes the default file, and must not then replace it.
+  ExpectRefused(Run({"a.pas", bin / "lexiform.ini"}), "is the configuration file");
+  EXPECT_EQ(ReadBytes(bin / "lexiform.ini").rfind("; Ini file for Lexiform.exe\r\n", 0), 0u);
+
+  // A dangling link beside the program: the runs use the configuration home, and so
+  // does --help.
+  fs::remove(bin / "lexiform.ini");
+  fs::create_symlink("nowhere.ini", bin / "lexiform.ini");
+  std::vector<std::string> environment = Environment();
+  environment.push_back("XDG_CONFIG_HOME=" + (work / "xdg"));
+  const std::string ini = work / "xdg/lexiform/lexiform.ini";
+  const RunResult help = test::RunProgram(program, {"--help"}, work.Path(), environment);
+  EXPECT_NE(help.out.find("  Configuration file: " + ini + "\n"), std::string::npos) << help.out;
+  ExpectRefused(
+      test::RunProgram(program, {"a.pas", "xdg/lexiform/lexiform.ini"}, work.Path(), environment),
+      "is the configuration file");
+  EXPECT_EQ(ReadBytes(ini).rfind("; Ini file for Lexiform.exe\r\n", 0), 0u);
+  EXPECT_FALSE(test::Exists(bin / "nowhere.ini"));
+}
+
+// "d/" or "/" would give a hidden ".html" in that folder; a long name, whose unfinished
+// file's name would be longer than a name may be, still works.
+TEST_F(SafeOutputTest, OutputNamingAFolderIsRefusedAndLongNamesWork_PosixOnly) {
+  Write("a.pas", "unit A;\r\n");
+  fs::create_directory(work / "d");
+  const bool rootHadIt = test::Exists("/.html");
+  for (const char* output : {"d/", "d", "/", "."}) {
+    ExpectRefused(Run({"a.pas", output}), "names a folder; nothing was written");
+  }
+  EXPECT_TRUE(fs::is_empty(work / "d"));
+  if (!rootHadIt && test::Exists("/.html")) {
+    ADD_FAILURE() << "a run wrote /.html";
+    fs::remove("/.html");
+  }
+
+  for (const std::size_t length : {237u, 255u}) {
+    const std::string name = std::string(length - 5, 'n') + ".html";
+    const RunResult result = Run({"a.pas", name});
+    EXPECT_EQ(result.status, 0) << length << result.err;
+    EXPECT_NE(Document(name).find("<b>unit</b> A"), std::string::npos);
+    EXPECT_TRUE(Unfinished().empty());
+  }
+}
+
+// A stop signal that comes once the document is in place does not turn the finished
+// run into a stopped one.
+TEST_F(SafeOutputTest, StopSignalAfterTheReplaceLeavesTheRunFinished_PosixOnly) {
+  Write("a.pas", "unit A;\r\n");
+  for (const int signal : test::InterruptSignals()) {
+    Write("out.html", kEarlier);
+    std::vector<std::string> environment = Environment();
+    // See Note [interrupts after the replace].
+    environment.push_back("LEXIFORM_TEST_SIGNAL_AFTER_REPLACE=" + std::to_string(signal));
+    const RunResult result = test::RunProgram(program, {"a.pas", "out"}, work.Path(), environment);
+    EXPECT_EQ(result.status, 0) << signal;
+    EXPECT_NE(result.out.find("Processed files: 1"), std::string::npos) << result.out;
+    EXPECT_NE(Document().find("<b>unit</b> A"), std::string::npos);
+  }
 }
 
 // A console that goes away (a pipe into "head" closing early) does not stop the run.

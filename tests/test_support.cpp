@@ -625,14 +625,18 @@ std::string NativePath(const std::string& path) {
   return native;
 }
 
-std::size_t CountTempFiles(const std::string& directory) {
-  std::size_t count = 0;
-  for (const auto& entry : fs::directory_iterator(directory)) {
-    if (entry.path().filename().string().rfind("Lexiform_", 0) == 0) {
-      ++count;
+std::vector<std::string> UnfinishedFiles(const std::string& directory) {
+  std::vector<std::string> found;
+  std::error_code ignored;
+  for (auto it = fs::recursive_directory_iterator(
+           directory, fs::directory_options::skip_permission_denied, ignored);
+       it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind('.', 0) == 0 && name.find(".lexiform-") != std::string::npos) {
+      found.push_back(it->path().string());
     }
   }
-  return count;
+  return found;
 }
 
 namespace {
@@ -680,6 +684,12 @@ std::vector<std::string> SplitConsoleLines(const std::string& text) {
 
 ProgramTest::ProgramTest() : program(InstallProgram(bin)) {
   fs::create_directories(work / "tmp");
+}
+
+std::size_t ProgramTest::LeftoverFiles() const {
+  const auto temporary = fs::directory_iterator(work / "tmp");
+  return UnfinishedFiles(work.Path()).size() +
+         static_cast<std::size_t>(std::distance(begin(temporary), end(temporary)));
 }
 
 void ProgramTest::Write(const std::string& relative, const std::string& bytes) {

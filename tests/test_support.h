@@ -116,8 +116,9 @@ RunResult RunProgramWithConsoleStalled(const std::string& program,
 std::vector<int> InterruptSignals();
 void SendSignal(int pid, int signal);
 
-// The program's temporary files (names beginning "Lexiform_") in `directory`.
-std::size_t CountTempFiles(const std::string& directory);
+// The unfinished documents (".NAME.lexiform-" and random characters, beside the
+// output) in `directory` and below, by path.
+std::vector<std::string> UnfinishedFiles(const std::string& directory);
 
 // Splits text at CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> SplitCrLfLines(const std::string& text);
@@ -149,7 +150,9 @@ protected:
   std::string Document(const std::string& relative = "out.html") const {
     return ReadBytes(work / relative);
   }
-  std::size_t LeftoverTempFiles() const { return CountTempFiles(work / "tmp"); }
+  // What a run left behind that it should not have: unfinished documents anywhere in
+  // `work`, and anything at all in the temporary directory, which the program never uses.
+  std::size_t LeftoverFiles() const;
 
   // Whether the program can be run as the unprivileged user "nobody" (POSIX, setpriv).
   static bool CanRunAsNobody();

@@ -13,19 +13,18 @@ namespace {
 // pictures (U+2401 "SOH" .. U+241F, U+2421 "DEL"), so that a reader sees which byte
 // stands there. C1 controls (U+0080..U+009F, which have no pictures) and noncharacters
 // become U+FFFD, the replacement character, like bytes that a code page leaves
-// undefined. Two bytes pass unchanged because the reading of the converted text still
-// acts on them: NUL, at which the conversion ends (TextToUtf8 stops there), and Ctrl-Z
-// (0x1A), which ends a line or the file when the converted text is read line by line,
-// as it does in every document; it never reaches the document.
+// undefined. NUL alone passes unchanged: the conversion ends at it (TextToUtf8 stops
+// there). Ctrl-Z (0x1A) gets its picture too, although the classic document reads it
+// as the end of a line or of the file: left as it is, the reading of the converted text
+// would cut a line inside a comment or string and leave its element open.
 
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 constexpr char32_t kControlPictures = 0x2400;
 constexpr char32_t kDeletePicture = 0x2421;
-constexpr char kCtrlZ = '\x1A';
 
 constexpr bool IsPlainAsciiByte(unsigned char byte) {
   return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\n' || byte == '\f' ||
-         byte == '\r' || byte == kCtrlZ;
+         byte == '\r';
 }
 
 constexpr std::array<bool, 256> MakePlainAsciiTable() {
@@ -140,8 +139,7 @@ void AppendUtf8(std::string& text, char32_t codePoint) {
 char32_t DisplayCharacter(char32_t codePoint) {
   if (codePoint < 0x20) {
     const bool passes = codePoint == '\t' || codePoint == '\n' || codePoint == '\f' ||
-                        codePoint == '\r' || codePoint == 0 ||
-                        codePoint == static_cast<char32_t>(kCtrlZ);
+                        codePoint == '\r' || codePoint == 0;
     return passes ? codePoint : kControlPictures + codePoint;
   }
   if (codePoint == 0x7F) {

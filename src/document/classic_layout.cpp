@@ -24,7 +24,7 @@ public:
 
   const TEntryFormat& Format() const override { return format_; }
 
-  void WriteStart(TextSink& document, const std::vector<IndexedEntry>& entries) const override {
+  void WriteStart(TextSink& document, const std::vector<IndexedEntry>& entries) override {
     std::vector<std::string> sizeTexts;
     sizeTexts.reserve(entries.size());
     for (const IndexedEntry& entry : entries) {
@@ -38,6 +38,10 @@ public:
     AppendFileSection(document, index + 1, fileList_[index], sizeText, fileList_.size() > 1,
                       writeBody);
   }
+
+  // The index's link to an entry without a section leads nowhere, as it always has.
+  void WriteFailedSection(TextSink& /*document*/, std::size_t /*index*/,
+                          const std::string& /*reason*/) const override {}
 
   void WriteEnd(TextSink& document) const override { WriteDocumentEnd(document, footerText_); }
 

@@ -42,12 +42,17 @@ public:
 
   // The document's start: its header and, where the layout has one, the index of the
   // entries as `entries` (by list position) found them.
-  virtual void WriteStart(TextSink& document, const std::vector<IndexedEntry>& entries) const = 0;
+  virtual void WriteStart(TextSink& document, const std::vector<IndexedEntry>& entries) = 0;
 
   // The section of the entry at list position `index`: its head with `sizeText`, then
   // what `writeBody` writes.
   virtual void WriteSection(TextSink& document, std::size_t index, const std::string& sizeText,
                             const BodyWriter& writeBody) const = 0;
+
+  // What stands in place of the section of the entry at `index` that gets none
+  // (missing, unreadable, failed for `reason`), where the layout needs anything there.
+  virtual void WriteFailedSection(TextSink& document, std::size_t index,
+                                  const std::string& reason) const = 0;
 
   // The document's end.
   virtual void WriteEnd(TextSink& document) const = 0;

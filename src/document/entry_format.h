@@ -8,6 +8,7 @@
 
 #include "convert/code_pages.h"
 #include "convert/token_kind.h"
+#include "document/html5_document.h"
 #include "document/style_config.h"
 
 namespace lexiform {
@@ -28,9 +29,10 @@ struct TEntryFormat {
   // HTML5: each entry's anchor, by list position (from 0); the line ids start with it.
   // None for pages of their own, whose line ids are "L<N>".
   std::vector<std::string> Anchors;
-  // HTML5: what stands for the converter's frame around the code.
-  std::string_view CodeStart;
-  std::string_view CodeEnd;
+  // HTML5: what stands for the converter's frame around the code (a page of a site has
+  // its own).
+  std::string_view CodeStart = kHtml5CodeStart;
+  std::string_view CodeEnd = kHtml5CodeEnd;
 };
 
 // The format of a document as the configuration alone makes it, without the switches.

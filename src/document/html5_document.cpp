@@ -12,6 +12,7 @@ namespace lexiform {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
+constexpr const char* kUpLink = "<a class=\"up\" href=\"#index\">&uarr; Files</a>";
 
 // Light theme first; the dark one takes over where the reader's system asks for it.
 // The code scrolls sideways inside its own block, so one long line never widens the
@@ -221,8 +222,7 @@ std::string Html5Index(const std::vector<Html5IndexEntry>& entries) {
 std::string Html5SectionStart(std::string_view path, std::string_view anchor,
                               std::string_view sizeText) {
   return "<section id=\"" + std::string(anchor) + "\">\r\n<h2>" + ShownPath(path) + " " +
-         Span("size") + ShownText(sizeText) + "</span>" +
-         "<a class=\"up\" href=\"#index\">&uarr; Files</a></h2>\r\n";
+         Span("size") + ShownText(sizeText) + "</span>" + kUpLink + "</h2>\r\n";
 }
 
 std::string Html5DocumentEnd() {
@@ -231,6 +231,12 @@ std::string Html5DocumentEnd() {
 
 void AppendNumberedLine(std::string& text, std::string_view anchor, std::size_t lineNumber,
                         std::string_view convertedLine) {
+  AppendNumberedLineStart(text, anchor, lineNumber);
+  text += convertedLine;
+  text += kNumberedLineEnd;
+}
+
+void AppendNumberedLineStart(std::string& text, std::string_view anchor, std::size_t lineNumber) {
   char digits[24];
   char* const digitsEnd = std::to_chars(std::begin(digits), std::end(digits), lineNumber).ptr;
   text += "<span class=\"line\" id=\"";
@@ -241,8 +247,13 @@ void AppendNumberedLine(std::string& text, std::string_view anchor, std::size_t 
   text += 'L';
   text.append(digits, static_cast<std::size_t>(digitsEnd - digits));
   text += "\">";
-  text += convertedLine;
-  text += "</span>";
+}
+
+std::string Html5FailedSection(std::string_view path, std::string_view anchor,
+                               std::string_view reason) {
+  return "<section id=\"" + std::string(anchor) + "\">\r\n<h2>" + ShownPath(path) + " " +
+         Span("state") + "(could not be read)</span>" + kUpLink + "</h2>\r\n<p class=\"state\">" +
+         ShownText(reason) + "</p>\r\n" + std::string(kHtml5SectionEnd);
 }
 
 std::string LineNumberPrefix(std::size_t fileNumber, std::size_t lineNumber, std::size_t width,

@@ -15,7 +15,8 @@ namespace lexiform {
 //   Html5DocumentStart, Html5Index,
 //   for each file with a section: Html5SectionStart, then for a file that is not empty
 //     kHtml5CodeStart, its converted lines (each through AppendNumberedLine with
-//     "-lines"), kHtml5CodeEnd; then kHtml5SectionEnd;
+//     "-lines"), kHtml5CodeEnd; then kHtml5SectionEnd; or, for a file whose conversion
+//     failed, Html5FailedSection;
 //   Html5DocumentEnd.
 // The converter's own "<pre>", "<code>", "</code>" and "</pre>" lines are left out:
 // kHtml5CodeStart and kHtml5CodeEnd stand for them, so that the code starts on its
@@ -82,6 +83,17 @@ std::string Html5DocumentEnd();
 // from 1 without gaps. Appends rather than returns: it runs once per line of every source.
 void AppendNumberedLine(std::string& text, std::string_view anchor, std::size_t lineNumber,
                         std::string_view convertedLine);
+
+// The same in two halves, for a line written in pieces: what stands before the line,
+// and kNumberedLineEnd after it.
+void AppendNumberedLineStart(std::string& text, std::string_view anchor, std::size_t lineNumber);
+inline constexpr std::string_view kNumberedLineEnd = "</span>";
+
+// What stands in place of the section of a file whose conversion failed, so that the
+// index's link to it still lands: the section's heading under the same id, marked as
+// not read, and `reason`.
+std::string Html5FailedSection(std::string_view path, std::string_view anchor,
+                               std::string_view reason);
 
 // What "-lines" puts before line `lineNumber` of file `fileNumber` in a document that
 // is not HTML5: the anchor "<a name="File_N_L7"></a>", then the number in `style`,

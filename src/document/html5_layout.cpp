@@ -22,18 +22,17 @@ public:
     format_.LineNumbers = choice.lineNumbers;
     format_.SourcePage = choice.sourcePage;
     format_.Anchors = FileAnchors(fileList);
-    format_.CodeStart = kHtml5CodeStart;
-    format_.CodeEnd = kHtml5CodeEnd;
   }
 
   const TEntryFormat& Format() const override { return format_; }
 
   // A file that is not there, or that cannot be read, gets an item without a link, as
   // it will get no section.
-  void WriteStart(TextSink& document, const std::vector<IndexedEntry>& entries) const override {
+  void WriteStart(TextSink& document, const std::vector<IndexedEntry>& entries) override {
     std::vector<Html5IndexEntry> index;
     index.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
+      linked_.push_back(entries[i].state == IndexedEntry::State::Present);
       switch (entries[i].state) {
       case IndexedEntry::State::Present:
         index.push_back({fileList_[i], format_.Anchors[i], FormatFileSize(entries[i].size),
@@ -56,6 +55,15 @@ public:
     AppendHtml5FileSection(document, fileList_[index], format_.Anchors[index], sizeText, writeBody);
   }
 
+  // An entry that the index links but that gets no section: a short section stands in
+  // its place, so that the link lands.
+  void WriteFailedSection(TextSink& document, std::size_t index,
+                          const std::string& reason) const override {
+    if (index < linked_.size() && linked_[index]) {
+      document.Write(Html5FailedSection(fileList_[index], format_.Anchors[index], reason));
+    }
+  }
+
   void WriteEnd(TextSink& document) const override { document.Write(Html5DocumentEnd()); }
 
 private:
@@ -63,6 +71,7 @@ private:
   std::string styleSheet_;
   std::string outputName_;
   const std::vector<std::string>& fileList_;
+  std::vector<bool> linked_; // by list position: whether the index links the entry
 };
 
 } // namespace

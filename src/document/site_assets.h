@@ -26,6 +26,19 @@
 // - Token classes are those of the HTML5 document (k, c, d, n, s, o, a); links between
 //   files are <a class="xref" href="...">, a choice among several also has class
 //   "choice" and a title naming the others.
+// Details the shared files also rely on:
+// - Every page's <head> loads <link rel="stylesheet" href="{shared}site.css"> and
+//   <script src="{shared}site.js" defer></script> (the script also works at the end of
+//   <body>); files.js assigns window.lexiformSiteFiles = [[url, path], ...], the url from
+//   the site's top, which the script prefixes with data-root.
+// - The stylesheet numbers lines with a counter: a page's code holds every line, in
+//   order from L1, as one span.line, so that the shown numbers and the ids agree.
+// - The breadcrumb may be a list, <nav class="crumbs"><ol><li><a href="R index.html">..
+//   with the page's own name as <li aria-current="page">; its folders link to
+//   index.html#d-<path>, and the script opens the closed folders around such a target.
+// - Muted small texts (sizes, line and file counts, states, totals) carry the class
+//   "size", "lines", "count", "state" or "totals"; entries that are not pages carry
+//   "missing" or "unreadable".
 namespace lexiform {
 
 struct SiteAsset {

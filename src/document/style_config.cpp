@@ -263,19 +263,41 @@ std::string GetCurrentUserName() {
 // own. Installed into a folder that its users cannot write (/usr/local/bin), the
 // program could neither write nor find a file there that a user may edit, so on POSIX
 // the user's configuration directory serves instead, under the fixed name
-// lexiform/lexiform.ini. A file beside the program still wins wherever it exists, so
-// an administrator can configure all users at once.
+// lexiform/lexiform.ini. The same holds in a system folder that the user can write
+// (root's runs): a file written there would outlive the package that put the program
+// there. A file beside the program still wins wherever it exists, so an administrator
+// can configure all users at once.
+
+namespace {
+
+// Whether the default file may be made beside the program: not in a system folder,
+// and only where nothing, not even a dangling link, has the name yet.
+bool MayWriteBeside(const std::string& programPath) {
+  const std::string beside = IniFileBeside(programPath);
+  const std::string folder = DirectoryPart(programPath);
+  return !platform::IsSystemProgramFolder(folder) &&
+         platform::KindOf(beside) == platform::PathKind::Missing &&
+         platform::FollowLinks(beside) == beside && platform::CanWriteInDirectory(folder);
+}
+
+// Without a configuration directory: the file beside the program, unless the program
+// stands in a system folder, which it never writes.
+std::string IniFileWithoutConfigHome(const std::string& programPath) {
+  return platform::IsSystemProgramFolder(DirectoryPart(programPath)) ? std::string()
+                                                                     : IniFileBeside(programPath);
+}
+
+} // namespace
 
 std::string IniFileInUse(const std::string& programPath, const std::string& configHome) {
   if (programPath.empty()) {
     return {};
   }
   const std::string beside = IniFileBeside(programPath);
-  if (configHome.empty() || platform::IsExistingFile(beside) ||
-      platform::CanWriteInDirectory(DirectoryPart(programPath))) {
+  if (platform::IsExistingFile(beside) || MayWriteBeside(programPath)) {
     return beside;
   }
-  return UserIniFileName(configHome);
+  return configHome.empty() ? IniFileWithoutConfigHome(programPath) : UserIniFileName(configHome);
 }
 
 std::string SettleIniFile(const std::string& programPath, const std::string& configHome) {
@@ -285,11 +307,14 @@ std::string SettleIniFile(const std::string& programPath, const std::string& con
     return {};
   }
   const std::string beside = IniFileBeside(programPath);
-  if (!platform::IsExistingFile(beside)) {
+  if (MayWriteBeside(programPath)) {
     WriteDefaultIniFile(beside);
   }
-  if (configHome.empty() || platform::IsExistingFile(beside)) {
+  if (platform::IsExistingFile(beside)) {
     return beside;
+  }
+  if (configHome.empty()) {
+    return IniFileWithoutConfigHome(programPath);
   }
   const std::string user = UserIniFileName(configHome);
   if (!platform::IsExistingFile(user) && platform::CreateDirectories(DirectoryPart(user))) {

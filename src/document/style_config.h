@@ -56,10 +56,11 @@ std::string GetCurrentUserName();
 //
 // The configuration file a run uses, settled and made when missing: the file beside
 // `programPath` (named after it, with ".ini") when it exists or the default file can be
-// written there; otherwise "lexiform/lexiform.ini" in `configHome` (the user's
-// configuration directory; empty for none), its directories made and the default
-// file written there when missing. Failures to write are silent. Empty when the
-// program's path is unknown.
+// written there (never in a system folder); otherwise "lexiform/lexiform.ini" in
+// `configHome` (the user's configuration directory; empty for none), its directories
+// made and the default file written there when missing. Failures to write are silent.
+// Empty when the program's path is unknown, or when a program in a system folder has
+// no configuration directory and no file beside it.
 std::string SettleIniFile(const std::string& programPath, const std::string& configHome);
 
 // The file SettleIniFile would settle on, found without writing anything.

@@ -1,5 +1,8 @@
 #include "document/unfinished_document.h"
 
+#include <csignal>
+#include <cstdlib>
+
 #include "files/path_parts.h"
 
 namespace lexiform {
@@ -14,9 +17,29 @@ constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 // writing thread more than the one extra system call.
 constexpr std::size_t kDirectWrite = std::size_t{64} << 10;
 
-// A hidden name beside the output that says whose it is.
+// The longest file name that file systems commonly take, in bytes.
+constexpr std::size_t kNameLimit = 255;
+// What the name adds to the output's: the dot before it, ".lexiform-" and the random
+// characters that CreateUnique appends.
+constexpr std::size_t kAddedLength = 1 + 10 + 8;
+
+// A hidden name beside the output that says whose it is. An output name near the limit
+// is cut short in it, or the document could not be written where its name fits.
 std::string UnfinishedPrefix(const std::string& target) {
-  return "." + NamePart(target) + ".lexiform-";
+  return "." + NamePart(target).substr(0, kNameLimit - kAddedLength) + ".lexiform-";
+}
+
+// Note [interrupts after the replace]
+// Once the finished document has been renamed into place, the run has succeeded, and
+// its status must say so: an interrupt that arrives from just before the rename to the
+// exit no longer ends the process. Should the rename fail, the interrupt held back
+// takes effect as it would have. To make that moment testable, a test sets
+// LEXIFORM_TEST_SIGNAL_AFTER_REPLACE to a signal number, which the program then sends
+// itself right after the rename; nobody else has a reason to set it.
+void RaiseTestSignalAfterReplace() {
+  if (const char* number = std::getenv("LEXIFORM_TEST_SIGNAL_AFTER_REPLACE")) {
+    std::raise(std::atoi(number));
+  }
 }
 
 // The reason part of a platform error ("Cannot write "x": No space left on device").
@@ -37,7 +60,7 @@ UnfinishedDocument::UnfinishedDocument(const std::string& outputFileName)
   }
   platform::RemoveOnInterrupt(file_.Path());
   if (platform::KindOf(target_) == platform::PathKind::Regular) {
-    platform::CopyPermissions(target_, file_.Path());
+    file_.CopyAccessOf(target_);
   }
   buffer_.reserve(kBufferSize);
 }
@@ -106,14 +129,18 @@ void UnfinishedDocument::CutBackTo(std::uint64_t length) {
 void UnfinishedDocument::Commit() {
   Flush();
   const std::string path = file_.Path();
+  // See Note [interrupts after the replace].
+  platform::HoldInterrupts();
   try {
     file_.Close();
     platform::MoveFileOver(path, target_);
   } catch (const platform::FileError& error) {
+    platform::ReleaseInterrupts();
     Fail(error);
   }
   committed_ = true;
   platform::RemoveOnInterrupt({});
+  RaiseTestSignalAfterReplace();
 }
 
 void StandardOutputDocument::CutBackTo(std::uint64_t length) {

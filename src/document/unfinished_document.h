@@ -41,7 +41,7 @@ public:
 // then the earlier document stays whole; a failure, or an interrupt, removes the
 // unfinished file instead. When the output is a symbolic link, the file it points to
 // is what gets replaced, so the link stays a link; the replaced document keeps the
-// permissions of the one it replaces. Two runs on one output each write their own
+// owner, group and permissions of the one it replaces. Two runs on one output each write their own
 // file, and the last to finish wins.
 class UnfinishedDocument : public DocumentOutput {
 public:

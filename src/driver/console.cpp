@@ -77,9 +77,11 @@ void FlushConsole() {
   std::fflush(platform::ConsoleStream());
 }
 
-std::string Shown(std::string_view text) {
+namespace {
+// Every control byte as "?" when `terminal`; see Shown.
+std::string ShownOnTerminal(std::string_view text, bool terminal) {
   std::string shown(text);
-  if (platform::ConsoleIsTerminal()) {
+  if (terminal) {
     for (char& c : shown) {
       if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') {
         c = '?';
@@ -87,6 +89,17 @@ std::string Shown(std::string_view text) {
     }
   }
   return shown;
+}
+} // namespace
+
+std::string Shown(std::string_view text) {
+  // A quiet run writes its problem lines, where names stand, to standard error.
+  return ShownOnTerminal(text, quiet ? platform::StandardErrorIsTerminal()
+                                     : platform::ConsoleIsTerminal());
+}
+
+std::string ShownOnStandardError(std::string_view text) {
+  return ShownOnTerminal(text, platform::StandardErrorIsTerminal());
 }
 
 } // namespace lexiform

@@ -48,9 +48,14 @@ void FlushConsole();
 // on standard error.
 void WriteProblemLine(std::string_view text);
 
-// A name or command line as the console shows it: on a terminal every control byte
+// A name or command line as the console shows it: where the console text (in a quiet
+// run, the problem lines) goes to a terminal, every control byte
 // (0x00-0x1F, 0x7F) becomes "?", so that a file name cannot move the cursor, clear the
 // screen or retitle the window; elsewhere (a pipe, a file) the bytes stay as they are.
 std::string Shown(std::string_view text);
+
+// The same for a text written to standard error on its own (a fatal error's message):
+// filtered when standard error is a terminal.
+std::string ShownOnStandardError(std::string_view text);
 
 } // namespace lexiform

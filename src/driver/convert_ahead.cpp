@@ -1,28 +1,28 @@
 #include "driver/convert_ahead.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 
 #include "convert/text_sink.h"
 #include "driver/entry_conversion.h"
 #include "driver/options.h"
-#include "files/file_size.h"
+#include "files/source_file.h"
 
 namespace lexiform {
 
 namespace {
 
-// An entry of a document: converted ahead unless the writer is to stream it.
-std::optional<std::string> PrepareEntry(const std::string& path, std::size_t index,
-                                        const TEntryFormat& format, std::string storage) {
-  const std::uint64_t size = GetFileSizeBytes(path);
-  if (size == 0 || size > ConvertAhead::kMaxAheadSource) {
-    return std::nullopt; // missing, empty or large: the writer's own
-  }
+std::optional<ConvertedEntry> ConvertEntryAhead(const std::string& path, std::size_t number,
+                                                const TEntryFormat& format, std::string storage) {
   try {
+    SourceEntry source = LookAtSource(path);
+    if (!source.file || source.size > ConvertAhead::kMaxAheadSource) {
+      return std::nullopt; // missing, empty, unreadable or large: the writer's own
+    }
     StringSink body(std::move(storage));
-    ConvertEntry(path, index + 1, format, body);
-    return body.Take();
+    ConvertEntry(*source.file, number, format, body);
+    return ConvertedEntry{source.size, body.Take()};
   } catch (const std::exception&) {
     return std::nullopt; // the writer tries again and reports what it meets
   }
@@ -33,17 +33,16 @@ std::optional<std::string> PrepareEntry(const std::string& path, std::size_t ind
 ConvertAhead::ConvertAhead(const std::vector<std::string>& fileList, const TEntryFormat& format,
                            unsigned workers)
     : ConvertAhead(
-          fileList.size(),
-          [&fileList, &format](std::size_t index, std::string storage) {
-            return PrepareEntry(fileList[index], index, format, std::move(storage));
-          },
-          workers) {}
+          fileList.size(), workers, [&fileList, &format](std::size_t index, std::string storage) {
+            return ConvertEntryAhead(fileList[index], index + 1, format, std::move(storage));
+          }) {}
 
-ConvertAhead::ConvertAhead(std::size_t count, Work work, unsigned workers)
-    : work_(std::move(work)), slots_(workers > 0 ? count : 0), maxSpare_(2 * std::size_t{workers}) {
+ConvertAhead::ConvertAhead(std::size_t entryCount, unsigned workers, AheadConverter convert)
+    : convert_(std::move(convert)), slots_(workers > 0 ? entryCount : 0),
+      maxSpare_(2 * std::size_t{workers}) {
   try {
-    for (unsigned i = 0; i < workers && i < count; ++i) {
-      workers_.emplace_back([this] { RunWorker(); });
+    for (unsigned i = 0; i < workers && i < entryCount; ++i) {
+      workers_.emplace_back([this] { Work(); });
     }
   } catch (const std::exception&) {
     // No more threads to be had: the ones that started serve, or the writer alone.
@@ -64,20 +63,20 @@ ConvertAhead::~ConvertAhead() {
   }
 }
 
-std::optional<std::string> ConvertAhead::Take(std::size_t index) {
+std::optional<ConvertedEntry> ConvertAhead::Take(std::size_t index) {
   if (index >= slots_.size()) {
     return std::nullopt;
   }
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] { return slots_[index].done; });
-  std::optional<std::string> body = std::move(slots_[index].body);
-  slots_[index].body.reset();
-  if (body) {
-    inFlight_ -= body->capacity();
+  std::optional<ConvertedEntry> entry = std::move(slots_[index].entry);
+  slots_[index].entry.reset();
+  if (entry) {
+    inFlight_ -= entry->body.capacity();
   }
   lock.unlock();
   changed_.notify_all();
-  return body;
+  return entry;
 }
 
 void ConvertAhead::Recycle(std::string body) {
@@ -90,7 +89,7 @@ void ConvertAhead::Recycle(std::string body) {
   }
 }
 
-void ConvertAhead::RunWorker() {
+void ConvertAhead::Work() {
   for (;;) {
     std::size_t index = 0;
     std::string storage;
@@ -107,13 +106,13 @@ void ConvertAhead::RunWorker() {
         spare_.pop_back();
       }
     }
-    std::optional<std::string> body = work_(index, std::move(storage));
+    std::optional<ConvertedEntry> entry = convert_(index, std::move(storage));
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      if (body) {
-        inFlight_ += body->capacity(); // the memory it holds, not only its text
+      if (entry) {
+        inFlight_ += entry->body.capacity(); // the memory it holds, not only its text
       }
-      slots_[index].body = std::move(body);
+      slots_[index].entry = std::move(entry);
       slots_[index].done = true;
     }
     changed_.notify_all();
@@ -121,14 +120,17 @@ void ConvertAhead::RunWorker() {
 }
 
 unsigned WorkerCount() {
+  const unsigned hardware = std::max(std::thread::hardware_concurrency(), 1u);
+  // More threads than this only cost memory and switching: the writer is the bottleneck
+  // long before.
+  const unsigned most = std::min(4 * hardware, kMostThreads);
   if (const char* text = std::getenv("LEXIFORM_THREADS")) {
     const std::optional<std::int32_t> threads = ParseInteger(text);
     if (threads && *threads >= 1) {
-      return static_cast<unsigned>(*threads - 1);
+      return std::min(static_cast<unsigned>(*threads), most) - 1;
     }
   }
-  const unsigned hardware = std::thread::hardware_concurrency();
-  return hardware > 0 ? hardware : 1;
+  return hardware;
 }
 
 } // namespace lexiform

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -24,7 +25,20 @@ namespace lexiform {
 // writer, which converts it streaming as on one thread, and so is any entry a worker
 // could not convert: the writer then meets the failure itself, at the entry's turn,
 // and reports it as it always does. Workers touch no shared state but the slots, and
-// the entry format, which nobody changes during a run.
+// the entry format, which nobody changes during a run. See Note [one look at an entry]:
+// a body converted ahead comes with the size of the look it was read in.
+
+// An entry's body converted ahead, and the size its source had when it was read.
+struct ConvertedEntry {
+  std::uint64_t size = 0;
+  std::string body;
+};
+
+// Converts entry `index` (from 0) into `storage` (memory to reuse); empty when the
+// writer is to convert the entry itself. Called on the worker threads.
+using AheadConverter =
+    std::function<std::optional<ConvertedEntry>(std::size_t index, std::string storage)>;
+
 class ConvertAhead {
 public:
   // At most about this much memory holds converted text that waits for the writer: a
@@ -36,16 +50,11 @@ public:
   // memory costs a page fault per page, which is much of the cost of a conversion.
   static constexpr std::size_t kMaxRecycled = std::size_t{1} << 20;
 
-  // What a worker does with entry `index` (from 0): its body, written into `storage`
-  // (memory to use again); nothing when the writer is to handle the entry itself. Runs
-  // on worker threads, so it only reads what nobody changes during the run.
-  using Work = std::function<std::optional<std::string>(std::size_t index, std::string storage)>;
-
   // Starts `workers` threads over `fileList` (none: the writer does everything).
   ConvertAhead(const std::vector<std::string>& fileList, const TEntryFormat& format,
                unsigned workers);
-  // Starts `workers` threads over `count` entries that `work` prepares.
-  ConvertAhead(std::size_t count, Work work, unsigned workers);
+  // The same over `entryCount` entries that `convert` converts.
+  ConvertAhead(std::size_t entryCount, unsigned workers, AheadConverter convert);
   // Stops the workers (each finishes the entry in hand) and waits for them.
   ~ConvertAhead();
   ConvertAhead(const ConvertAhead&) = delete;
@@ -53,19 +62,19 @@ public:
 
   // The fixed body of entry `index` (from 0), converted ahead; empty when the writer
   // is to convert the entry itself. Call for each entry in order, once.
-  std::optional<std::string> Take(std::size_t index);
+  std::optional<ConvertedEntry> Take(std::size_t index);
   // Gives a body back once it is written, so that its memory serves again.
   void Recycle(std::string body);
 
 private:
   struct Slot {
     bool done = false;
-    std::optional<std::string> body;
+    std::optional<ConvertedEntry> entry;
   };
 
-  void RunWorker();
+  void Work();
 
-  Work work_;
+  const AheadConverter convert_;
   std::vector<Slot> slots_;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -77,9 +86,13 @@ private:
   std::vector<std::thread> workers_;
 };
 
+// The threads of a run in all, at most: LEXIFORM_THREADS asks for no more.
+inline constexpr unsigned kMostThreads = 64;
+
 // How many worker threads a run starts: LEXIFORM_THREADS names the threads in all
 // (1: the writer alone, the reference that every other count must match byte for
-// byte); otherwise one per hardware thread.
+// byte), at most four per hardware thread and kMostThreads; otherwise one per
+// hardware thread.
 unsigned WorkerCount();
 
 } // namespace lexiform

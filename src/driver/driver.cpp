@@ -207,73 +207,140 @@ std::unique_ptr<DocumentLayout> ChosenLayout(const TOptions& options, const TSty
   return MakeDocumentLayout(choice, config, fileList, outputFileName);
 }
 
-// The index is written before any entry is converted, so it looks at each file: its
-// size, and whether it is there and can be opened for reading.
-IndexedEntry LookForIndex(const std::string& path) {
-  IndexedEntry entry;
-  if (!platform::IsExistingFile(path)) {
-    entry.state = IndexedEntry::State::Missing;
-    return entry;
+// The index is written before any entry is converted, so it looks at each file (see
+// Note [one look at an entry]): one that is not there, or that cannot be opened for
+// reading, gets no section. An unreadable file's size is shown as it always was.
+IndexedEntry IndexEntryOf(const TRunState& state, const std::string& path) {
+  if (state.StandardInput) {
+    return {IndexedEntry::State::Present, state.StandardInput->size()};
   }
-  entry.size = GetFileSizeBytes(path);
-  try {
-    const SourceFile probe(path);
-  } catch (const std::exception&) {
-    entry.state = IndexedEntry::State::Unreadable;
+  const SourceEntry source = LookAtSource(path);
+  switch (source.state) {
+  case SourceEntry::State::Present:
+    return {IndexedEntry::State::Present, source.size};
+  case SourceEntry::State::Missing:
+    return {IndexedEntry::State::Missing, 0};
+  case SourceEntry::State::Unsearchable:
+  case SourceEntry::State::Unreadable:
+    break;
   }
-  return entry;
+  return {IndexedEntry::State::Unreadable, GetFileSizeBytes(path)};
 }
 
-// The size text of an entry: standard input's is that of the bytes it held.
-std::string EntrySizeText(const TRunState& state, const std::string& currentFile) {
-  return state.StandardInput ? FormatFileSize(state.StandardInput->size())
-                             : FileSizeText(currentFile);
-}
-
-void WriteStart(TextSink& document, const TRunState& state, const DocumentLayout& layout) {
+void WriteStart(TextSink& document, const TRunState& state, DocumentLayout& layout) {
   std::vector<IndexedEntry> index;
   index.reserve(state.FileList.size());
   for (const std::string& path : state.FileList) {
-    if (state.StandardInput) {
-      index.push_back({IndexedEntry::State::Present, state.StandardInput->size()});
-    } else {
-      index.push_back(LookForIndex(path));
-    }
+    index.push_back(IndexEntryOf(state, path));
   }
   layout.WriteStart(document, index);
 }
 
+// See Note [one look at an entry]. Standard input was read whole at the start.
+SourceEntry LookAtEntry(const TRunState& state, const std::string& currentFile,
+                        const ConvertedEntry* convertedAhead) {
+  if (!convertedAhead && !state.StandardInput) {
+    return LookAtSource(currentFile);
+  }
+  SourceEntry entry;
+  entry.state = SourceEntry::State::Present;
+  entry.size = convertedAhead ? convertedAhead->size : state.StandardInput->size();
+  return entry;
+}
+
+// A body converted ahead serves while its source still stands at the size it was read
+// at; one removed or edited since is looked at again, as a run on one thread would.
+const ConvertedEntry* StillCurrent(const std::optional<ConvertedEntry>& convertedAhead,
+                                   const std::string& currentFile) {
+  if (!convertedAhead) {
+    return nullptr;
+  }
+  const platform::PathFacts facts = platform::ExaminePath(currentFile);
+  const bool current =
+      facts.kind == platform::PathKind::Regular && facts.size == convertedAhead->size;
+  return current ? &*convertedAhead : nullptr;
+}
+
+// Says why an entry gets no section; false when it is to get one.
+bool ReportAbsentEntry(TRunState& state, const std::string& currentFile, const SourceEntry& entry) {
+  switch (entry.state) {
+  case SourceEntry::State::Present:
+    return false;
+  case SourceEntry::State::Missing:
+    ReportProblem(state, "  File not exists: " + Shown(currentFile));
+    break;
+  case SourceEntry::State::Unsearchable:
+    ReportProblem(state,
+                  "  Cannot search directory: " + Shown(entry.folder) + " (" + entry.reason + ")");
+    break;
+  case SourceEntry::State::Unreadable:
+    ReportProblem(state, "  Could not open file: " + Shown(currentFile));
+    break;
+  }
+  return true;
+}
+
+// The reason a failed section gives for an entry that was gone or closed at its turn.
+std::string AbsenceReason(const SourceEntry& entry) {
+  switch (entry.state) {
+  case SourceEntry::State::Missing:
+    return "File not exists";
+  case SourceEntry::State::Unsearchable:
+    return "Cannot search directory: " + entry.folder + " (" + entry.reason + ")";
+  case SourceEntry::State::Present:
+  case SourceEntry::State::Unreadable:
+    break;
+  }
+  return "Could not open file";
+}
+
+// Memory ran out while an entry was converted: the run cannot go on.
+class OutOfMemory : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
 void ProcessEntry(TRunState& state, std::size_t number, const std::string& currentFile,
-                  const DocumentLayout& layout, std::optional<std::string>& convertedAhead,
+                  const DocumentLayout& layout, const std::optional<ConvertedEntry>& convertedAhead,
                   DocumentOutput& document) {
   const TEntryFormat& format = layout.Format();
-  ShowEntryLine(number, currentFile, EntrySizeText(state, currentFile));
+  const ConvertedEntry* ahead = StillCurrent(convertedAhead, currentFile);
+  SourceEntry entry = LookAtEntry(state, currentFile, ahead);
+  const std::string sizeText = FormatFileSize(entry.size);
+  ShowEntryLine(number, currentFile, sizeText);
+  if (ReportAbsentEntry(state, currentFile, entry)) {
+    layout.WriteFailedSection(document, number - 1, AbsenceReason(entry));
+    return;
+  }
   // The entry's guard: a failure of the source (unreadable, vanished, too large to
   // convert) is reported and the run goes on, and whatever of the entry's section had
   // reached the document is cut off again, so a section is all or nothing. A failure
-  // to write the document is no fault of the source: it ends the run.
+  // to write the document, or resources running out, is no fault of the source: it
+  // ends the run.
   const std::uint64_t sectionStart = document.Length();
   try {
-    if (!state.StandardInput && !platform::IsExistingFile(currentFile)) {
-      ReportProblem(state, "  File not exists: " + Shown(currentFile));
-      return;
-    }
-    const std::string sizeText = EntrySizeText(state, currentFile);
     const auto writeBody = [&](TextSink& body) {
-      if (convertedAhead) {
-        body.Write(*convertedAhead);
+      if (ahead) {
+        body.Write(ahead->body);
       } else if (state.StandardInput) {
         ConvertEntryText(*state.StandardInput, number, format, body);
-      } else {
-        ConvertEntry(currentFile, number, format, body);
+      } else if (entry.file) {
+        ConvertEntry(*entry.file, number, format, body);
       }
     };
     layout.WriteSection(document, number - 1, sizeText, writeBody);
   } catch (const DocumentError&) {
     throw;
-  } catch (const std::exception&) {
+  } catch (const platform::ResourceError&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw OutOfMemory("Not enough memory to convert \"" + currentFile + "\"");
+  } catch (const ConversionError&) {
+    throw OutOfMemory("Not enough memory to convert \"" + currentFile + "\"");
+  } catch (const std::exception& error) {
     document.CutBackTo(sectionStart);
     ReportProblem(state, "  Could not open file: " + Shown(currentFile));
+    layout.WriteFailedSection(document, number - 1, error.what());
   }
 }
 
@@ -338,16 +405,20 @@ int RunConversion(TRunState& state) {
     return RunSiteConversion(state);
   }
   RefuseShellExpandedList(state.Options);
+  if (Argument(state, 2) != kStandardStream) {
+    RefuseFolderAsOutput(Argument(state, 2));
+  }
   const std::string outputFileName = OutputNameFor(Argument(state, 2));
   if (outputFileName == kStandardStream) {
     platform::UseStandardErrorForConsole();
   }
   NoteUnknownSwitches(state);
   state.FileList = BuildFileList(state, Argument(state, 1));
-  if (outputFileName != kStandardStream) {
-    CheckOutputIsNoInput(outputFileName, state.FileList, IniFileInUse());
-  }
+  // The configuration is settled first, so that a file it has just made is known.
   const TStyleConfig config = LoadStyleConfig(outputFileName);
+  if (outputFileName != kStandardStream) {
+    CheckOutputMayBeReplaced(outputFileName, state.FileList, config.IniFileName, config.HeaderText);
+  }
   const std::unique_ptr<DocumentLayout> layout =
       ChosenLayout(state.Options, config, state.FileList, outputFileName);
 
@@ -359,11 +430,11 @@ int RunConversion(TRunState& state) {
   // See Note [converting ahead]. Standard input is the writer's alone.
   ConvertAhead ahead(state.FileList, layout->Format(), state.StandardInput ? 0 : WorkerCount());
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
-    std::optional<std::string> convertedAhead = ahead.Take(i);
+    std::optional<ConvertedEntry> convertedAhead = ahead.Take(i);
     ProcessEntry(state, i + 1, state.FileList[i], *layout, convertedAhead, *document);
     document->SectionComplete();
     if (convertedAhead) {
-      ahead.Recycle(std::move(*convertedAhead));
+      ahead.Recycle(std::move(convertedAhead->body));
     }
   }
   layout->WriteEnd(*document);
@@ -384,6 +455,7 @@ void OpenHomePage() {
 bool AnswerInformationRequest(const std::string& first) {
   if (IsHelpSwitch(first)) {
     ShowUsage();
+    ShowSwitchesAndStatuses();
     ShowConfigurationFile(IniFileInUse());
     return true;
   }
@@ -402,7 +474,7 @@ int Dispatch(TRunState& state) {
   }
   if (first.empty()) {
     ShowUsage();
-    return 0;
+    return state.Options.Strict ? kTroubledStatus : 0;
   }
   if (IsWwwCommand(first) && second.empty()) {
     OpenHomePage();
@@ -413,6 +485,7 @@ int Dispatch(TRunState& state) {
   }
   if (second.empty()) {
     ShowError("Not enough parameters.", state.CommandLine);
+    state.Troubled = true;
     return FinishRun(state);
   }
   return RunConversion(state);
@@ -424,6 +497,12 @@ const char* ErrorKind(const std::exception& error) {
   }
   if (dynamic_cast<const DocumentError*>(&error)) {
     return "FileError";
+  }
+  if (dynamic_cast<const platform::ResourceError*>(&error)) {
+    return "OutOfResources";
+  }
+  if (dynamic_cast<const OutOfMemory*>(&error)) {
+    return "OutOfMemory";
   }
   if (dynamic_cast<const platform::FileError*>(&error)) {
     return "FileError";
@@ -439,7 +518,9 @@ const char* ErrorKind(const std::exception& error) {
 
 void ReportFatalError(const char* kind, const char* message) {
   FlushConsole();
-  std::fprintf(stderr, "%s: %s%s", kind, message, platform::ConsoleLineEnd());
+  // The message may quote a name the user gave (the output, an argument).
+  std::fprintf(stderr, "%s: %s%s", kind, ShownOnStandardError(message).c_str(),
+               platform::ConsoleLineEnd());
   std::fflush(stderr);
 }
 
@@ -447,6 +528,7 @@ void ReportFatalError(const char* kind, const char* message) {
 
 int RunProgram(int argc, char* argv[]) {
   try {
+    platform::OpenStandardStreams();
     InitConsole();
     const TConsoleSession consoleSession;
     platform::PrepareProcess();

@@ -11,7 +11,6 @@
 #include "convert/text_lines.h"
 #include "convert/utf8_text.h"
 #include "document/html5_document.h"
-#include "files/file_size.h"
 #include "files/source_file.h"
 
 namespace lexiform {
@@ -39,10 +38,9 @@ void ApplyStyles(TPasConversion& converter, const TEntryFormat& format) {
 }
 
 // Reads the source into the converter: no more than its length when opened.
-void LoadSource(TPasConversion& converter, const std::string& path) {
-  SourceFile source(path);
+void LoadSource(TPasConversion& converter, SourceFile& source) {
   if (source.Size() > std::numeric_limits<std::size_t>::max() - 2 * TMemoryStream::kTailRoom) {
-    throw platform::FileError("File too large to load: " + path);
+    throw platform::FileError("File too large to load");
   }
   const auto size = static_cast<std::size_t>(source.Size());
   ByteBlock block(size + TMemoryStream::kTailRoom);
@@ -89,6 +87,11 @@ std::size_t DecimalDigits(std::size_t number) {
 // code copied from a browser (which drops the last line end of a block) ends with that
 // line end. The frame's lines are the converter's own (TPasConversion::kOpeningFrameLines,
 // kClosingFrameLine), which no source line can read.
+//
+// A line that comes in pieces (the fix-up writes a long line slice by slice, then its
+// line end whole; no line holds a CR or LF) is written on as its pieces come, once it is
+// long enough to be no line of the frame: a line of many megabytes is neither gathered
+// nor searched again for each piece.
 class SourceLineWriter final : public TextSink {
 public:
   SourceLineWriter(const TEntryFormat& format, std::size_t number, std::size_t lineCount,
@@ -99,19 +102,17 @@ public:
     }
   }
 
-  // Text in pieces, as the fix-up writes a long line with entities.
   void Write(std::string_view bytes) override {
-    partial_.append(bytes.data(), bytes.size());
-    std::size_t start = 0;
-    for (std::size_t end; (end = partial_.find(kCrLf, start)) != std::string::npos;
-         start = end + kCrLf.size()) {
-      TakeLine(std::string_view(partial_).substr(start, end - start));
+    for (std::size_t end; (end = bytes.find(kCrLf)) != std::string_view::npos;
+         bytes.remove_prefix(end + kCrLf.size())) {
+      TakePiece(bytes.substr(0, end));
+      EndLine();
     }
-    partial_.erase(0, start);
+    TakePiece(bytes);
   }
 
   void WriteLine(std::string_view line) override {
-    if (partial_.empty()) {
+    if (!lineOpen_ && partial_.empty()) {
       TakeLine(line);
     } else {
       Write(line);
@@ -121,9 +122,8 @@ public:
 
   // Whatever a Ctrl-Z left unended.
   void Finish() {
-    if (!partial_.empty()) {
-      TakeLine(partial_);
-      partial_.clear();
+    if (lineOpen_ || !partial_.empty()) {
+      EndLine();
     }
     if (!closed_) {
       WriteEmptyLines(emptyLines_);
@@ -137,6 +137,36 @@ public:
 private:
   // What gathers before it is written: pieces of about this size keep the calls few.
   static constexpr std::size_t kWriteSize = std::size_t{64} << 10;
+  // No line of the converter's frame is longer than its closing line.
+  static constexpr std::size_t kLongestFrameLine = TPasConversion::kClosingFrameLine.size();
+
+  // A piece of the line that has not ended yet.
+  void TakePiece(std::string_view piece) {
+    if (lineOpen_) {
+      Append(piece);
+      return;
+    }
+    partial_.append(piece.data(), piece.size());
+    if (partial_.size() > kLongestFrameLine && linesTaken_ >= TPasConversion::kOpeningFrameLines &&
+        !closed_) {
+      WriteEmptyLines(emptyLines_);
+      StartSourceLine();
+      Append(partial_);
+      partial_.clear();
+      lineOpen_ = true;
+    }
+  }
+
+  void EndLine() {
+    if (lineOpen_) {
+      lineOpen_ = false;
+      ++linesTaken_;
+      EndSourceLine();
+    } else {
+      TakeLine(partial_);
+      partial_.clear();
+    }
+  }
 
   void TakeLine(std::string_view line) {
     ++linesTaken_;
@@ -165,36 +195,61 @@ private:
       ++emptyLines_; // held back: the last one before "</code>" is no source line
     } else {
       WriteEmptyLines(emptyLines_);
-      WriteSourceLine(line);
+      StartSourceLine();
+      Append(line);
+      EndSourceLine();
     }
-    if (out_.size() >= kWriteSize) {
-      Flush();
-    }
+    FlushWhenFull();
   }
 
   void WriteEmptyLines(std::size_t count) {
     for (; count > 0; --count) {
-      WriteSourceLine({});
+      StartSourceLine();
+      EndSourceLine();
     }
     emptyLines_ = 0;
   }
 
-  void WriteSourceLine(std::string_view line) {
+  void StartSourceLine() {
     ++sourceLine_;
     if (!format_.LineNumbers) {
-      out_ += line;
-    } else if (format_.Html5) {
-      AppendNumberedLine(out_, anchor_, sourceLine_, line);
+      return;
+    }
+    if (format_.Html5) {
+      AppendNumberedLineStart(out_, anchor_, sourceLine_);
     } else {
       out_ += LineNumberPrefix(number_, sourceLine_, width_, format_.LineNumberStyle);
-      out_ += line;
+    }
+  }
+
+  void EndSourceLine() {
+    if (format_.LineNumbers && format_.Html5) {
+      out_ += kNumberedLineEnd;
     }
     out_ += kCrLf;
+    FlushWhenFull();
   }
 
   void AppendLine(std::string_view line) {
     out_ += line;
     out_ += kCrLf;
+  }
+
+  // Text of a source line; a long one goes on as it is, without a copy.
+  void Append(std::string_view text) {
+    if (text.size() >= kWriteSize) {
+      Flush();
+      body_.Write(text);
+    } else {
+      out_ += text;
+      FlushWhenFull();
+    }
+  }
+
+  void FlushWhenFull() {
+    if (out_.size() >= kWriteSize) {
+      Flush();
+    }
   }
 
   void Flush() {
@@ -207,11 +262,12 @@ private:
   const std::size_t width_;
   std::string_view anchor_;
   TextSink& body_;
-  std::string partial_; // an unfinished line written in pieces
+  std::string partial_; // the start of a line that came in pieces, while it is short
   std::string out_;     // written text not yet handed on
   std::size_t linesTaken_ = 0;
   std::size_t sourceLine_ = 0;
   std::size_t emptyLines_ = 0; // empty source lines held back
+  bool lineOpen_ = false;      // a source line is being written piece by piece
   bool closed_ = false;        // the converter's "</code>" came
 };
 
@@ -240,14 +296,14 @@ void ConvertLoaded(TPasConversion& converter, std::size_t number, const TEntryFo
 
 } // namespace
 
-void ConvertEntry(const std::string& path, std::size_t number, const TEntryFormat& format,
+void ConvertEntry(SourceFile& source, std::size_t number, const TEntryFormat& format,
                   TextSink& body) {
-  if (GetFileSizeBytes(path) == 0) {
+  if (source.Size() == 0) {
     return; // an empty file: a section without body lines, and no converter
   }
   TPasConversion converter;
   ApplyStyles(converter, format);
-  LoadSource(converter, path);
+  LoadSource(converter, source);
   ConvertLoaded(converter, number, format, body);
 }
 

@@ -19,9 +19,9 @@ namespace lexiform {
 // The body of entry `number` (counting from 1) of the file list: its source read (never
 // past the length it had when opened), converted in `format`, and fixed, into `body`
 // piece by piece, so that memory stays near the size of the source. An empty file
-// gives no body. Throws whatever reading or converting throws, and whatever `body`
-// throws.
-void ConvertEntry(const std::string& path, std::size_t number, const TEntryFormat& format,
+// gives no body. Throws whatever reading or converting throws (std::bad_alloc or
+// ConversionError when memory runs out), and whatever `body` throws.
+void ConvertEntry(SourceFile& source, std::size_t number, const TEntryFormat& format,
                   TextSink& body);
 
 // The same for a source that is already in memory (standard input).

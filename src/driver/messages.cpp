@@ -65,11 +65,26 @@ void ShowUsage() {
   FlushConsole();
 }
 
-void ShowConfigurationFile(const std::string& iniFileName) {
+void ShowSwitchesAndStatuses() {
   if (!platform::RuleNeedsLineEnd()) {
     // The rule above ended without a line end: a log must not get both on one line.
     WriteLine();
   }
+  WriteLine("  Switches, anywhere after the program's name:");
+  WriteLine("    -html5     = HTML5 document with an index of the files");
+  WriteLine("    -lines     = number every line");
+  WriteLine("    -cp x      = code page of the sources, by number or name (e.g. 1250)");
+  WriteLine("    -q         = quiet: no console text, problems on standard error");
+  WriteLine("    -strict    = exit status 2 when a file is missing, unreadable or");
+  WriteLine("                 unmatched, or a switch unknown");
+  WriteLine("    -          = standard input as PasFile, standard output as HtmlFile");
+  WriteLine("    --version  = the program's version");
+  WriteLine("  Exit status: 0 done, 1 error (the earlier document kept), 2 done with");
+  WriteLine("               problems (-strict), 128+n stopped by signal n");
+  FlushConsole();
+}
+
+void ShowConfigurationFile(const std::string& iniFileName) {
   WriteLine("  Configuration file: " + (iniFileName.empty() ? "none" : iniFileName));
   FlushConsole();
 }

@@ -10,7 +10,10 @@ inline constexpr const char* kProgramTitle = "Lexiform";
 // The usage screen; also makes the program's base name the console title.
 void ShowUsage();
 
-// The line that follows the usage screen for "--help": the configuration file in use.
+// What "--help" adds to the usage screen: the switches and the exit statuses.
+void ShowSwitchesAndStatuses();
+
+// The line that ends "--help": the configuration file in use.
 void ShowConfigurationFile(const std::string& iniFileName);
 
 // The one line of "--version": "lexiform" and the version the build declares.

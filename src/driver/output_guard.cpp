@@ -1,7 +1,9 @@
 #include "driver/output_guard.h"
 
+#include <algorithm>
 #include <optional>
 #include <set>
+#include <string_view>
 
 #include "driver/options.h"
 #include "files/path_parts.h"
@@ -71,6 +73,66 @@ void RefuseSiteOverInput(const std::string& target, const std::vector<std::strin
   }
 }
 
+// Whether `a` and `b` name the same file, or would once it is made: the same existing
+// file, or the same name in the same folder, links followed.
+bool SameLocation(const std::string& a, const std::string& b) {
+  const std::string targetA = platform::FollowLinks(a);
+  const std::string targetB = platform::FollowLinks(b);
+  const std::optional<platform::FileId> fileA = platform::IdentifyFile(targetA);
+  const std::optional<platform::FileId> fileB = platform::IdentifyFile(targetB);
+  if (fileA || fileB) {
+    return fileA == fileB;
+  }
+  const auto folderOf = [](const std::string& path) {
+    const std::string folder = DirectoryPart(path);
+    return platform::IdentifyFile(folder.empty() ? "." : folder);
+  };
+  const std::optional<platform::FileId> folderA = folderOf(targetA);
+  return folderA && folderA == folderOf(targetB) && NamePart(targetA) == NamePart(targetB);
+}
+
+// Enough of a file to see what it is.
+constexpr std::size_t kLookAhead = 4096;
+
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+  if (text.size() < start.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < start.size(); ++i) {
+    const auto lower = [](char c) {
+      return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    };
+    if (lower(text[i]) != lower(start[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Whether the existing file `path` is a document that a run may replace: empty, HTML
+// (after a byte order mark and blanks, "<!DOCTYPE html" or "<html" in any letter case;
+// an XML file is not), or one that begins with the first line of `headerText`, as a
+// document made with the user's own [Header] does. A file that cannot be read is left
+// to the replace, which waits or fails by itself where another program holds it.
+bool IsDocument(const std::string& path, const std::string& headerText) {
+  const std::string firstLine = headerText.substr(0, headerText.find_first_of("\r\n"));
+  const std::optional<std::string> start =
+      platform::ReadFileStart(path, kLookAhead + firstLine.size());
+  if (!start || start->empty()) {
+    return true;
+  }
+  if (firstLine.find_first_not_of(" \t") != std::string::npos &&
+      start->compare(0, firstLine.size(), firstLine) == 0) {
+    return true;
+  }
+  std::string_view text = *start;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    text.remove_prefix(3);
+  }
+  text.remove_prefix(std::min(text.size(), text.find_first_not_of(" \t\r\n\f")));
+  return StartsWithNoCase(text, "<!doctype html") || StartsWithNoCase(text, "<html");
+}
+
 } // namespace
 
 void CheckSiteTarget(const std::string& target, const std::vector<std::string>& fileList,
@@ -131,14 +193,30 @@ void CheckSiteTarget(const std::string& target, const std::vector<std::string>& 
   }
 }
 
-void CheckOutputIsNoInput(const std::string& outputFileName,
-                          const std::vector<std::string>& fileList,
-                          const std::string& iniFileName) {
+void RefuseFolderAsOutput(const std::string& outputArgument) {
+  const bool namesFolder = !outputArgument.empty() &&
+                           (platform::EndsDirectoryPart(outputArgument.back()) ||
+                            platform::KindOf(outputArgument) == platform::PathKind::Directory);
+  if (namesFolder) {
+    throw RefusedRun("The output \"" + outputArgument +
+                     "\" names a folder; nothing was written. Name the document's file, "
+                     "for example \"" +
+                     JoinPath(outputArgument, "doc.html") + "\".");
+  }
+}
+
+void CheckOutputMayBeReplaced(const std::string& outputFileName,
+                              const std::vector<std::string>& fileList,
+                              const std::string& iniFileName, const std::string& headerText) {
+  const std::string quoted = "\"" + outputFileName + "\"";
+  if (!iniFileName.empty() && SameLocation(outputFileName, iniFileName)) {
+    throw RefusedRun("The output " + quoted + " is the configuration file \"" + iniFileName +
+                     "\"; nothing was written.");
+  }
   const platform::PathKind kind = platform::KindOf(outputFileName);
   if (kind == platform::PathKind::Missing) {
     return;
   }
-  const std::string quoted = "\"" + outputFileName + "\"";
   if (kind != platform::PathKind::Regular) {
     throw RefusedRun("The output " + quoted +
                      " exists and is not a regular file; nothing was written.");
@@ -150,14 +228,16 @@ void CheckOutputIsNoInput(const std::string& outputFileName,
                        "\"; nothing was written.");
     }
   }
-  if (output && !iniFileName.empty() && platform::IdentifyFile(iniFileName) == output) {
-    throw RefusedRun("The output " + quoted + " is the configuration file \"" + iniFileName +
-                     "\"; nothing was written.");
-  }
   if (HasSourceExtension(outputFileName)) {
     throw RefusedRun("The output " + quoted +
                      " is an existing Pascal source; nothing was written. Name the "
                      "document with .html, or leave out the extension.");
+  }
+  if (!IsDocument(outputFileName, headerText)) {
+    throw RefusedRun("The output " + quoted +
+                     " exists and is no HTML document; nothing was written. A list of files "
+                     "expanded by the shell? Quote it: lexiform \"*.pas\" doc.html. Else "
+                     "delete the file first, or choose another name for the document.");
   }
 }
 

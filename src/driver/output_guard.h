@@ -15,12 +15,19 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// Throws RefusedRun when the output argument names a folder ("d/", "/", an existing
+// directory): the document would become a hidden ".html" in it.
+void RefuseFolderAsOutput(const std::string& outputArgument);
+
 // Throws RefusedRun when the document would land where a user's file would be lost:
 // on an existing file that is also one of `fileList` (the same file under any name or
-// link), or the configuration file `iniFileName`, or an existing Pascal source named
-// by mistake, or anything that is not a regular file.
-void CheckOutputIsNoInput(const std::string& outputFileName,
-                          const std::vector<std::string>& fileList, const std::string& iniFileName);
+// link), on the configuration file `iniFileName` (whether or not it exists yet), on an
+// existing Pascal source named by mistake, on anything that is not a regular file, or
+// on an existing file that is no document: one that is not empty, not HTML and does
+// not begin with the first line of `headerText`, the header this run writes.
+void CheckOutputMayBeReplaced(const std::string& outputFileName,
+                              const std::vector<std::string>& fileList,
+                              const std::string& iniFileName, const std::string& headerText);
 
 // Throws RefusedRun when writing a site into the folder `target` could harm a file of
 // the user's: when it is an existing file, an input, or a folder that holds one of

@@ -299,8 +299,8 @@ void WriteWhole(UnfinishedSite& site, const std::string& file, std::string_view 
 }
 
 // Converts pages ahead on worker threads: see Note [converting ahead].
-std::optional<std::string> ConvertPageAhead(const SiteBuild& build, std::size_t page,
-                                            std::string storage) {
+std::optional<ConvertedEntry> ConvertPageAhead(const SiteBuild& build, std::size_t page,
+                                               std::string storage) {
   const std::uint64_t size = build.Facts()[page].size;
   if (size == 0 || size > ConvertAhead::kMaxAheadSource) {
     return std::nullopt;
@@ -308,7 +308,7 @@ std::optional<std::string> ConvertPageAhead(const SiteBuild& build, std::size_t 
   try {
     StringSink body(std::move(storage));
     build.WriteCode(page, build.TextOf(page), body);
-    return body.Take();
+    return ConvertedEntry{size, body.Take()};
   } catch (const std::exception&) {
     return std::nullopt; // the writer tries again and reports what it meets
   }
@@ -356,12 +356,10 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
 
   bool troubled = false;
   const std::vector<std::size_t>& pageOf = build.Plan().pageOfEntry;
-  ConvertAhead ahead(
-      build.Plan().pages.size(),
-      [&build](std::size_t page, std::string storage) {
-        return ConvertPageAhead(build, page, std::move(storage));
-      },
-      WorkerCount());
+  ConvertAhead ahead(build.Plan().pages.size(), WorkerCount(),
+                     [&build](std::size_t page, std::string storage) {
+                       return ConvertPageAhead(build, page, std::move(storage));
+                     });
   std::size_t pagesWritten = 0;
   for (std::size_t i = 0; i < fileList.size(); ++i) {
     StopWhenInterrupted();
@@ -381,13 +379,14 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
     if (page < pagesWritten) {
       continue; // listed before: it has its page
     }
-    std::optional<std::string> convertedAhead = ahead.Take(page);
-    if (WritePage(build, site, page, convertedAhead ? &*convertedAhead : nullptr, fileList[i])) {
+    std::optional<ConvertedEntry> convertedAhead = ahead.Take(page);
+    if (WritePage(build, site, page, convertedAhead ? &convertedAhead->body : nullptr,
+                  fileList[i])) {
       troubled = true;
     }
     pagesWritten = page + 1;
     if (convertedAhead) {
-      ahead.Recycle(std::move(*convertedAhead));
+      ahead.Recycle(std::move(convertedAhead->body));
     }
   }
   StopWhenInterrupted();

@@ -1,5 +1,7 @@
 #include "files/source_file.h"
 
+#include "files/path_parts.h"
+
 namespace lexiform {
 
 SourceFile::SourceFile(const std::string& path)
@@ -16,6 +18,50 @@ std::size_t SourceFile::ReadInto(char* buffer, std::size_t capacity) {
     done += got;
   }
   return done;
+}
+
+SourceEntry LookAtSource(const std::string& path) {
+  SourceEntry entry;
+  const platform::PathFacts facts = platform::ExaminePath(path);
+  switch (facts.kind) {
+  case platform::PathKind::Missing:
+    if (!facts.searchDenied.empty()) {
+      entry.state = SourceEntry::State::Unsearchable;
+      entry.folder = DirectoryPart(path);
+      if (entry.folder.empty()) {
+        entry.folder = ".";
+      } else if (entry.folder.size() > 1 && platform::EndsDirectoryPart(entry.folder.back())) {
+        entry.folder.pop_back();
+      }
+      entry.reason = facts.searchDenied;
+    }
+    return entry;
+  case platform::PathKind::Directory:
+    return entry;
+  case platform::PathKind::Other:
+    entry.state = SourceEntry::State::Present;
+    return entry;
+  case platform::PathKind::Regular:
+    break;
+  }
+  entry.state = SourceEntry::State::Present;
+  entry.size = facts.size;
+  if (facts.size == 0) {
+    return entry;
+  }
+  try {
+    entry.file.emplace(path);
+    entry.size = entry.file->Size();
+  } catch (const platform::ResourceError&) {
+    throw;
+  } catch (const platform::FileError& error) {
+    entry.state = SourceEntry::State::Unreadable;
+    entry.file.reset();
+    const std::string text = error.what();
+    const std::size_t colon = text.rfind(": ");
+    entry.reason = colon == std::string::npos ? text : text.substr(colon + 2);
+  }
+  return entry;
 }
 
 } // namespace lexiform

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
@@ -28,5 +29,34 @@ private:
   platform::File file_;
   std::uint64_t size_ = 0;
 };
+
+// Note [one look at an entry]
+// An entry of the list is looked at once, where it is converted: whether it is there,
+// whether it can be read, and its size at that moment. Its console line, its section's
+// size line and the text read (up to that size) all come from that one look, so a
+// file edited meanwhile never shows its old text under its new size, whichever thread
+// converts it. A body converted ahead by a worker is used only while the file still
+// has the size the worker read; otherwise the writer looks again at the entry's turn.
+
+// What the look at an entry found.
+struct SourceEntry {
+  enum class State {
+    Present,      // a file: open in `file` when it is regular and not empty
+    Missing,      // nothing, or a directory, of that name
+    Unsearchable, // a folder on its way cannot be searched: `folder`, `reason`
+    Unreadable,   // a regular file that cannot be opened: `reason`
+  };
+  State state = State::Missing;
+  std::uint64_t size = 0; // the length read up to; 0 for anything but a regular file
+  std::optional<SourceFile> file;
+  std::string folder;
+  std::string reason;
+};
+
+// Looks at `path` once. Opens only a regular file: a FIFO would wait for a writer and a
+// device might never end, so anything else that is not a directory is Present, empty
+// and not opened. Throws platform::ResourceError when the system has no more files or
+// memory to give, which is no fact about the entry.
+SourceEntry LookAtSource(const std::string& path);
 
 } // namespace lexiform

@@ -21,6 +21,13 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// The system ran out of something the program needs (open files, memory): no fault of
+// the file that was being opened, read or written, and no better for the next one.
+class ResourceError : public FileError {
+public:
+  using FileError::FileError;
+};
+
 // ---------------------------------------------------------------------------------
 // Console
 
@@ -40,6 +47,9 @@ std::string ToConsoleCodePage(const std::string& text);
 
 // Whether the console text goes to a terminal (a console window on Windows).
 bool ConsoleIsTerminal();
+
+// Whether standard error goes to a terminal (a console window on Windows).
+bool StandardErrorIsTerminal();
 
 // The console text goes to standard error from now on (colours, title and code page
 // with it), so that standard output is free for the document.
@@ -76,8 +86,14 @@ void SetConsoleTitle(const std::string& title);
 // ---------------------------------------------------------------------------------
 // Process
 
+// First of all: standard input, output and error are open afterwards (on the null
+// device where the caller had closed them), so that no file the program opens can
+// take their numbers and receive its console text.
+void OpenStandardStreams();
+
 // Once at start: a write past a file-size limit or into a closed pipe fails with an
-// error instead of ending the process; no system error boxes pop up.
+// error instead of ending the process; no system error boxes pop up; the threads the
+// program starts get small stacks where the platform lets us choose (POSIX).
 void PrepareProcess();
 
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX
@@ -183,6 +199,16 @@ std::uint64_t FileSize(const std::string& path);
 enum class PathKind { Missing, Regular, Directory, Other };
 PathKind KindOf(const std::string& path);
 
+// What one look at `path` (following links) finds: its kind, its length when it is a
+// regular file, and, when a folder on the way cannot be searched (POSIX: no "x" for
+// us), the system's reason, with the kind Missing.
+struct PathFacts {
+  PathKind kind = PathKind::Missing;
+  std::uint64_t size = 0;
+  std::string searchDenied;
+};
+PathFacts ExaminePath(const std::string& path);
+
 // Identity of an existing file, the same for every name and link that reaches it:
 // device and inode on POSIX, volume serial and file index on Windows.
 struct FileId {
@@ -207,9 +233,14 @@ bool RemoveFile(const std::string& path) noexcept;
 // failure (for instance when another program holds `to`); `from` then stays.
 void MoveFileOver(const std::string& from, const std::string& to);
 
-// Gives the file `to` the access permissions of the existing file `from` where the
-// platform has such permissions; does nothing when `from` cannot be examined.
-void CopyPermissions(const std::string& from, const std::string& to);
+// The first bytes of the regular file `path`, at most `limit` of them; empty when it
+// cannot be opened or is no regular file. Never waits: a pipe or a device is not read.
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t limit);
+
+// Whether `directory` is one of the system's folders for programs (/usr/bin and the
+// like, or the bin folder of the prefix the program was built for), where the
+// program must not leave files of its own. Never on Windows.
+bool IsSystemProgramFolder(const std::string& directory);
 
 // While a path is registered, an interrupt (Ctrl-C, SIGTERM, SIGHUP, SIGQUIT; on
 // Windows Ctrl-C, Ctrl-Break and closing the console) removes that file before the
@@ -226,6 +257,13 @@ bool InterruptRequested();
 // Ends the process as the deferred interrupt demands (on POSIX by the same signal).
 [[noreturn]] void EndAsInterrupted();
 
+// From HoldInterrupts on, an interrupt no longer ends the process; ReleaseInterrupts
+// acts on one that came in between as it would have acted then (on Windows that one is
+// simply dropped). Once the document is
+// in place the run has succeeded: see Note [interrupts after the replace].
+void HoldInterrupts();
+void ReleaseInterrupts();
+
 // An open file, closed by its destructor. Byte-exact in every mode: no line-end
 // translation anywhere.
 class File {
@@ -236,7 +274,8 @@ public:
   };
 
   File() = default;
-  // Throws FileError when the file cannot be opened in `mode`.
+  // Throws FileError when the file cannot be opened in `mode` (ResourceError when the
+  // system has no more files or memory to give).
   File(const std::string& path, Mode mode);
   ~File();
   File(File&& other) noexcept;
@@ -258,6 +297,11 @@ public:
   std::uint64_t Size() const;
   // Cuts the file at `length` and moves the write position there.
   void Truncate(std::uint64_t length);
+  // Gives the file the owner, group and access permissions of the existing file
+  // `model`, as far as the system lets this process (only root may give a file away);
+  // does nothing when `model` cannot be examined, and on Windows, where a new file
+  // inherits its folder's access rules as the old one did.
+  void CopyAccessOf(const std::string& model);
   // Closes the file; throws FileError when the system reports that the data could not
   // be written. A closed file can be closed again.
   void Close();

@@ -30,7 +30,11 @@ std::string ErrnoText(int error) {
 }
 
 [[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, int error) {
-  throw FileError(what + " \"" + path + "\": " + ErrnoText(error));
+  const std::string message = what + " \"" + path + "\": " + ErrnoText(error);
+  if (error == EMFILE || error == ENFILE || error == ENOMEM) {
+    throw ResourceError(message);
+  }
+  throw FileError(message);
 }
 
 // ANSI colour for a console colour value: 7 is the terminal's own normal colour.
@@ -69,6 +73,10 @@ bool consoleOnStandardError = false;
 
 bool ConsoleIsTerminal() {
   return ::isatty(consoleOnStandardError ? STDERR_FILENO : STDOUT_FILENO) == 1;
+}
+
+bool StandardErrorIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
 }
 
 void UseStandardErrorForConsole() {
@@ -139,11 +147,43 @@ void SetConsoleTitle(const std::string& title) {
 // ---------------------------------------------------------------------------------
 // Process
 
+namespace {
+
+// Note [worker stacks]: a worker only converts, and nothing it calls keeps more than a
+// few KiB on its stack (sources and text live on the heap). The default, the stack limit
+// of the main thread (often 8 MiB), would reserve address space for nothing, which a
+// memory limit (ulimit -v) counts. The threads the program starts get this much.
+constexpr std::size_t kThreadStack = std::size_t{256} << 10;
+
+void UseSmallThreadStacks() {
+  pthread_attr_t attributes;
+  if (::pthread_attr_init(&attributes) != 0) {
+    return;
+  }
+  const std::size_t least = static_cast<std::size_t>(PTHREAD_STACK_MIN);
+  if (::pthread_attr_setstacksize(&attributes, std::max(kThreadStack, least)) == 0) {
+    ::pthread_setattr_default_np(&attributes);
+  }
+  ::pthread_attr_destroy(&attributes);
+}
+
+} // namespace
+
+void OpenStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      // open() takes the lowest free number, which is this one: the ones below are open.
+      ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    }
+  }
+}
+
 void PrepareProcess() {
   ::signal(SIGXFSZ, SIG_IGN);
   // A console piped into `head` that closes early must not end the run: the document
   // is still finished, and the lost console text is simply lost.
   ::signal(SIGPIPE, SIG_IGN);
+  UseSmallThreadStacks();
 }
 
 std::string CommandLine(int argc, const char* const argv[]) {
@@ -419,6 +459,27 @@ PathKind KindOf(const std::string& path) {
   return S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
 }
 
+PathFacts ExaminePath(const std::string& path) {
+  PathFacts facts;
+  struct stat info {};
+  if (path.empty()) {
+    return facts;
+  }
+  if (::stat(path.c_str(), &info) != 0) {
+    if (errno == EACCES) {
+      facts.searchDenied = ErrnoText(errno);
+    }
+    return facts;
+  }
+  if (S_ISREG(info.st_mode)) {
+    facts.kind = PathKind::Regular;
+    facts.size = static_cast<std::uint64_t>(info.st_size);
+  } else {
+    facts.kind = S_ISDIR(info.st_mode) ? PathKind::Directory : PathKind::Other;
+  }
+  return facts;
+}
+
 std::optional<FileId> IdentifyFile(const std::string& path) {
   struct stat info {};
   if (path.empty() || ::stat(path.c_str(), &info) != 0) {
@@ -467,11 +528,23 @@ void MoveFileOver(const std::string& from, const std::string& to) {
   }
 }
 
-void CopyPermissions(const std::string& from, const std::string& to) {
-  struct stat info {};
-  if (::stat(from.c_str(), &info) == 0) {
-    ::chmod(to.c_str(), info.st_mode & 07777);
+bool IsSystemProgramFolder(const std::string& directory) {
+  std::string folder = directory;
+  while (folder.size() > 1 && folder.back() == '/') {
+    folder.pop_back();
   }
+  if (folder == "/bin" || folder == "/sbin" || folder == LEXIFORM_INSTALL_BINDIR) {
+    return true;
+  }
+  // These below any root count too: the root of a container image, a chroot, or the
+  // staging tree of a package build, whose files all end up in the system folder.
+  for (const std::string tail : {"/usr/bin", "/usr/sbin", "/usr/local/bin", "/usr/local/sbin"}) {
+    if (folder.size() >= tail.size() &&
+        folder.compare(folder.size() - tail.size(), tail.size(), tail) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // ---------------------------------------------------------------------------------
@@ -486,12 +559,21 @@ namespace {
 // (status 128 + signal number for the shell).
 char interruptPath[8192];
 volatile std::sig_atomic_t interruptPathSet = 0;
+// See Note [interrupts after the replace]: while held, an interrupt is only noted.
+volatile std::sig_atomic_t interruptsHeld = 0;
+volatile std::sig_atomic_t heldSignal = 0;
 
 // See DeferInterrupts: the first interrupt is only noted while deferring.
 volatile std::sig_atomic_t deferring = 0;
 volatile std::sig_atomic_t deferredSignal = 0;
 
 extern "C" void RemoveAndResignal(int signalNumber) {
+  // A flag rather than a blocked signal mask: a signal for the process may reach any
+  // of its threads, the converting workers included, and each would need the mask.
+  if (interruptsHeld != 0) {
+    heldSignal = signalNumber;
+    return;
+  }
   // The interrupted code may still run for a moment (the signal raised again below can
   // be delivered only once this handler returns): leave errno as it found it.
   const int savedErrno = errno;
@@ -580,6 +662,17 @@ void EndAsInterrupted() {
   std::_Exit(128 + signalNumber);
 }
 
+void HoldInterrupts() {
+  interruptsHeld = 1;
+}
+
+void ReleaseInterrupts() {
+  interruptsHeld = 0;
+  if (heldSignal != 0) {
+    RemoveAndResignal(heldSignal);
+  }
+}
+
 void RemoveOnInterrupt(const std::string& path) {
   InstallInterruptHandlers();
   const InterruptsBlocked blocked;
@@ -621,7 +714,52 @@ std::string RandomSuffix() {
   return suffix;
 }
 
+// Closes a descriptor that no File owns when the scope ends.
+class DescriptorCloser {
+public:
+  explicit DescriptorCloser(int fd) : fd_(fd) {}
+  ~DescriptorCloser() { ::close(fd_); }
+  DescriptorCloser(const DescriptorCloser&) = delete;
+  DescriptorCloser& operator=(const DescriptorCloser&) = delete;
+
+private:
+  int fd_;
+};
+
 } // namespace
+
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t limit) {
+  if (KindOf(path) != PathKind::Regular) {
+    return std::nullopt;
+  }
+  // O_NONBLOCK and the second look: a FIFO put there in between must not hold the run.
+  const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0);
+  if (fd < 0) {
+    return std::nullopt;
+  }
+  const DescriptorCloser closer(fd);
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return std::nullopt;
+  }
+  std::string bytes(limit, '\0');
+  std::size_t filled = 0;
+  while (filled < limit) {
+    const ssize_t got = ::read(fd, bytes.data() + filled, limit - filled);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return std::nullopt;
+    }
+    if (got == 0) {
+      break;
+    }
+    filled += static_cast<std::size_t>(got);
+  }
+  bytes.resize(filled);
+  return bytes;
+}
 
 File::File(const std::string& path, Mode mode) : path_(path) {
   int flags = O_CLOEXEC;
@@ -730,6 +868,21 @@ void File::Truncate(std::uint64_t length) {
   if (::ftruncate(fd, end) != 0 || ::lseek(fd, end, SEEK_SET) != end) {
     ThrowFileError("Cannot write", path_, errno);
   }
+}
+
+void File::CopyAccessOf(const std::string& model) {
+  struct stat info {};
+  if (::stat(model.c_str(), &info) != 0) {
+    return;
+  }
+  const int fd = static_cast<int>(handle_);
+  // Owner first: a change of owner clears the set-user-ID bits that chmod then restores.
+  // Only root may give a file away; anyone else keeps the file as their own (EPERM),
+  // and keeps at least the group when it is one of theirs.
+  if (::fchown(fd, info.st_uid, info.st_gid) != 0) {
+    [[maybe_unused]] const int grouped = ::fchown(fd, static_cast<uid_t>(-1), info.st_gid);
+  }
+  ::fchmod(fd, info.st_mode & 07777);
 }
 
 void File::Close() {

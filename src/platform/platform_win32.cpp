@@ -47,7 +47,12 @@ std::string ErrorText(DWORD error) {
 }
 
 [[noreturn]] void ThrowFileError(const std::string& what, const std::string& path, DWORD error) {
-  throw FileError(what + " \"" + path + "\": " + ErrorText(error));
+  const std::string message = what + " \"" + path + "\": " + ErrorText(error);
+  if (error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
+      error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES) {
+    throw ResourceError(message);
+  }
+  throw FileError(message);
 }
 
 HANDLE ToHandle(std::intptr_t value) {
@@ -160,6 +165,10 @@ bool ConsoleIsTerminal() {
   return IsConsole(StdOutput());
 }
 
+bool StandardErrorIsTerminal() {
+  return IsConsole(::GetStdHandle(STD_ERROR_HANDLE));
+}
+
 void UseStandardErrorForConsole() {
   std::fflush(stdout);
   consoleOnStandardError = true;
@@ -223,6 +232,11 @@ void SetConsoleTitle(const std::string& title) {
 
 // ---------------------------------------------------------------------------------
 // Process
+
+void OpenStandardStreams() {
+  // Files are opened as handles, never as C runtime descriptors: a closed standard
+  // handle is not handed out again to a file the program opens.
+}
 
 void PrepareProcess() {
   // A missing floppy or an unreadable drive is a failed call for us, not a dialog box.
@@ -494,6 +508,37 @@ PathKind KindOf(const std::string& path) {
   return type == FILE_TYPE_DISK ? PathKind::Regular : PathKind::Other;
 }
 
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t limit) {
+  if (KindOf(path) != PathKind::Regular) {
+    return std::nullopt;
+  }
+  const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return std::nullopt;
+  }
+  std::string bytes(limit, '\0');
+  DWORD got = 0;
+  const bool read = ::GetFileType(handle) == FILE_TYPE_DISK &&
+                    ::ReadFile(handle, bytes.data(), static_cast<DWORD>(limit), &got, nullptr);
+  ::CloseHandle(handle);
+  if (!read) {
+    return std::nullopt;
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
+PathFacts ExaminePath(const std::string& path) {
+  PathFacts facts;
+  facts.kind = KindOf(path);
+  if (facts.kind == PathKind::Regular) {
+    facts.size = FileSize(path);
+  }
+  return facts;
+}
+
 std::optional<FileId> IdentifyFile(const std::string& path) {
   if (path.empty()) {
     return std::nullopt;
@@ -543,8 +588,9 @@ void MoveFileOver(const std::string& from, const std::string& to) {
   ThrowFileError("Cannot replace", to, error);
 }
 
-void CopyPermissions(const std::string& /*from*/, const std::string& /*to*/) {
-  // A new file in the same folder inherits the folder's access rules, as the old one did.
+bool IsSystemProgramFolder(const std::string& /*directory*/) {
+  // The program's configuration lives beside it alone here: see UserConfigHome.
+  return false;
 }
 
 // ---------------------------------------------------------------------------------
@@ -560,8 +606,13 @@ std::atomic<bool> interruptPathSet{false};
 // See DeferInterrupts.
 std::atomic<bool> deferring{false};
 std::atomic<bool> deferredInterrupt{false};
+// See Note [interrupts after the replace].
+std::atomic<bool> interruptsHeld{false};
 
 BOOL WINAPI RemoveOnConsoleEvent(DWORD event) {
+  if (interruptsHeld.load()) {
+    return TRUE; // handled: the run goes on to its end
+  }
   const bool asks = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
   if (asks && deferring.load() && !deferredInterrupt.exchange(true)) {
     return TRUE; // noted: the program ends by itself
@@ -593,6 +644,14 @@ bool InterruptRequested() {
 void EndAsInterrupted() {
   constexpr UINT kControlCExit = 0xC000013Au; // the status of a process ended by Ctrl-C
   ::ExitProcess(kControlCExit);
+}
+
+void HoldInterrupts() {
+  interruptsHeld.store(true);
+}
+
+void ReleaseInterrupts() {
+  interruptsHeld.store(false);
 }
 
 void RemoveOnInterrupt(const std::string& path) {
@@ -724,6 +783,10 @@ void File::Truncate(std::uint64_t length) {
       !::SetEndOfFile(ToHandle(handle_))) {
     ThrowFileError("Cannot write", path_, ::GetLastError());
   }
+}
+
+void File::CopyAccessOf(const std::string& /*model*/) {
+  // A new file in the same folder inherits the folder's access rules, as the old one did.
 }
 
 void File::Close() {

@@ -1,0 +1,2 @@
+{ não “q” }
+asm mov eax, 1 end;

@@ -1,0 +1,93 @@
+// Converting ahead: the writer and the workers wait for each other on one condition,
+// so every change must wake every waiter; one woken in the wrong place sleeps on, and
+// the run hangs.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "driver/convert_ahead.h"
+
+namespace lexiform {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Entry 0 is slow: it is done only when released. Entry 1's body fills all the room
+// for bodies in flight, so that the worker which made it then waits for room.
+struct SlowFirstEntry {
+  std::mutex mutex;
+  std::condition_variable released;
+  bool release = false;
+  bool fullBodyDone = false;
+
+  std::optional<ConvertedEntry> Convert(std::size_t index) {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (index == 0) {
+      released.wait(lock, [this] { return release; });
+      return ConvertedEntry{4, "slow"};
+    }
+    if (index == 1) {
+      fullBodyDone = true;
+      return ConvertedEntry{1, std::string(ConvertAhead::kInFlightBytes, 'x')};
+    }
+    return ConvertedEntry{1, "x"};
+  }
+  bool FullBodyDone() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return fullBodyDone;
+  }
+  void Release() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      release = true;
+    }
+    released.notify_all();
+  }
+};
+
+// The writer waits for entry 0 while a worker already waits for room: the worker that
+// finishes entry 0 must wake the writer too. Then both workers wait for room when the
+// run ends: both must be told to stop. A hang fails the test after a while (its thread
+// is left behind).
+TEST(ConvertAheadTest, EveryWaiterIsWoken) {
+  const auto entries = std::make_shared<SlowFirstEntry>();
+  auto finished = std::make_shared<std::promise<std::string>>();
+  std::future<std::string> taken = finished->get_future();
+  std::thread writer([entries, finished] {
+    std::string body;
+    {
+      ConvertAhead ahead(
+          4, 2, [entries](std::size_t index, std::string) { return entries->Convert(index); });
+      while (!entries->FullBodyDone()) {
+        std::this_thread::sleep_for(1ms);
+      }
+      std::this_thread::sleep_for(100ms); // its worker is waiting for room by now
+      std::thread releaser([entries] {
+        std::this_thread::sleep_for(100ms); // the writer is waiting for entry 0 by now
+        entries->Release();
+      });
+      const std::optional<ConvertedEntry> first = ahead.Take(0);
+      releaser.join();
+      body = first ? first->body : "none";
+      std::this_thread::sleep_for(100ms); // both workers are waiting for room by now
+    }
+    finished->set_value(body);
+  });
+  if (taken.wait_for(30s) != std::future_status::ready) {
+    writer.detach();
+    FAIL() << "the writer or a worker was never woken";
+  }
+  writer.join();
+  EXPECT_EQ(taken.get(), "slow");
+}
+
+} // namespace
+} // namespace lexiform
