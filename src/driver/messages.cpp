@@ -73,6 +73,8 @@ void ShowSwitchesAndStatuses() {
   WriteLine("  Switches, anywhere after the program's name:");
   WriteLine("    -html5     = HTML5 document with an index of the files");
   WriteLine("    -lines     = number every line");
+  WriteLine("    -site      = a site in the folder HtmlFile: a page per file, an index,");
+  WriteLine("                 search, links between files");
   WriteLine("    -cp x      = code page of the sources, by number or name (e.g. 1250)");
   WriteLine("    -q         = quiet: no console text, problems on standard error");
   WriteLine("    -strict    = exit status 2 when a file is missing, unreadable or");
