@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <thread>
@@ -43,14 +45,18 @@ void StopWhenInterrupted() {
   }
 }
 
-enum class EntryState { Missing, Unreadable, Present };
+enum class EntryState { Missing, Unsearchable, Unreadable, Present };
 
-// What the first pass learns of a source: checked once, and handed to the index, the
-// console and the pages alike. Of its text only the facts about other files are kept.
+// What the first pass learns of a source: checked once (see Note [one look at an
+// entry]), and handed to the index, the console and the pages alike. Of its text only
+// the facts about other files are kept.
 struct CheckedSource {
   EntryState state = EntryState::Missing;
+  std::string folder; // Unsearchable: the folder that cannot be searched, and why
+  std::string reason;
   SiteFileFacts file;
   xref::FileFacts links;
+  std::exception_ptr fatal; // the system ran out of files or memory: the run ends
 };
 
 std::size_t CountLines(std::string_view text) {
@@ -62,19 +68,38 @@ std::size_t CountLines(std::string_view text) {
   return count;
 }
 
+EntryState StateOf(SourceEntry::State state) {
+  switch (state) {
+  case SourceEntry::State::Present:
+    return EntryState::Present;
+  case SourceEntry::State::Missing:
+    return EntryState::Missing;
+  case SourceEntry::State::Unsearchable:
+    return EntryState::Unsearchable;
+  case SourceEntry::State::Unreadable:
+    break;
+  }
+  return EntryState::Unreadable;
+}
+
 CheckedSource CheckSource(const std::string& path, CodePage page) {
   CheckedSource checked;
-  if (!platform::IsExistingFile(path)) {
-    return checked;
-  }
   try {
-    SourceFile source(path);
-    checked.file.size = source.Size();
-    // Read to the size it had when opened, as the page will be: size and text agree.
-    const std::string text = ReadPageText(source, checked.file.size, page);
-    checked.file.lines = CountLines(text);
-    checked.links = xref::ScanFileFacts(text);
-    checked.state = EntryState::Present;
+    SourceEntry source = LookAtSource(path);
+    checked.state = StateOf(source.state);
+    checked.folder = std::move(source.folder);
+    checked.reason = std::move(source.reason);
+    checked.file.size = source.size;
+    if (source.file) {
+      // Read to the size it had when looked at, as the page will be: size and text agree.
+      const std::string text = ReadPageText(*source.file, source.size, page);
+      checked.file.lines = CountLines(text);
+      checked.links = xref::ScanFileFacts(text);
+    }
+  } catch (const platform::ResourceError&) {
+    checked.fatal = std::current_exception();
+  } catch (const std::bad_alloc&) {
+    checked.fatal = std::current_exception();
   } catch (const std::exception&) {
     checked.state = EntryState::Unreadable;
   }
@@ -122,9 +147,16 @@ std::vector<CheckedSource> CheckEntries(const std::vector<std::string>& fileList
     checked[distinct[d]] = CheckSource(fileList[distinct[d]], page);
   });
   StopWhenInterrupted();
+  for (const CheckedSource& source : checked) {
+    if (source.fatal) {
+      std::rethrow_exception(source.fatal);
+    }
+  }
   for (std::size_t i = 0; i < fileList.size(); ++i) {
     if (sameAs[i] != i) {
       checked[i].state = checked[sameAs[i]].state;
+      checked[i].folder = checked[sameAs[i]].folder;
+      checked[i].reason = checked[sameAs[i]].reason;
       checked[i].file = checked[sameAs[i]].file;
     }
   }
@@ -298,6 +330,26 @@ void WriteWhole(UnfinishedSite& site, const std::string& file, std::string_view 
   output->Commit();
 }
 
+// Says why an entry gets no page, as a document run says why one gets no section;
+// false when it gets one.
+bool ReportAbsentEntry(const CheckedSource& entry, const std::string& path) {
+  switch (entry.state) {
+  case EntryState::Present:
+    return false;
+  case EntryState::Missing:
+    WriteProblemLine("  File not exists: " + Shown(path));
+    break;
+  case EntryState::Unsearchable:
+    WriteProblemLine("  Cannot search directory: " + Shown(entry.folder) + " (" + entry.reason +
+                     ")");
+    break;
+  case EntryState::Unreadable:
+    WriteProblemLine("  Could not open file: " + Shown(path));
+    break;
+  }
+  return true;
+}
+
 // Converts pages ahead on worker threads: see Note [converting ahead].
 std::optional<ConvertedEntry> ConvertPageAhead(const SiteBuild& build, std::size_t page,
                                                std::string storage) {
@@ -365,13 +417,7 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
     StopWhenInterrupted();
     const CheckedSource& entry = checked[i];
     ShowEntryLine(i + 1, fileList[i], FormatFileSize(entry.file.size));
-    if (entry.state == EntryState::Missing) {
-      WriteProblemLine("  File not exists: " + Shown(fileList[i]));
-      troubled = true;
-      continue;
-    }
-    if (entry.state == EntryState::Unreadable) {
-      WriteProblemLine("  Could not open file: " + Shown(fileList[i]));
+    if (ReportAbsentEntry(entry, fileList[i])) {
       troubled = true;
       continue;
     }
