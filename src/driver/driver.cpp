@@ -430,7 +430,7 @@ int RunProgram(int argc, char* argv[]) {
     TRunState state;
     state.StartTime = Clock::now();
     state.CommandLine = platform::CommandLine(argc, argv);
-    state.Arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+    state.Arguments = platform::Arguments(argc, argv);
     state.Options = ParseOptions(state.Arguments);
     platform::SetConsoleTitle(kProgramTitle);
     return Dispatch(state);

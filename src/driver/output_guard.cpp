@@ -55,7 +55,8 @@ void CheckOutputIsNoInput(const std::string& outputFileName,
     throw RefusedRun("The output " + quoted + " is the configuration file \"" + iniFileName +
                      "\"; nothing was written.");
   }
-  if (HasSourceExtension(outputFileName)) {
+  // "victim.pas." and "victim.pas " open "victim.pas" on Windows.
+  if (HasSourceExtension(platform::ResolvedPath(outputFileName))) {
     throw RefusedRun("The output " + quoted +
                      " is an existing Pascal source; nothing was written. Name the "
                      "document with .html, or leave out the extension.");
