@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -672,6 +673,16 @@ std::vector<std::string> SplitLines(const std::string& text, const std::string& 
 }
 
 } // namespace
+
+std::vector<std::string> Html5IndexNames(const std::string& document) {
+  std::vector<std::string> names;
+  const std::regex item("<li><a href=\"#[^\"]*\">[^<]*<span class=\"name\">([^<]*)</span>");
+  for (auto it = std::sregex_iterator(document.begin(), document.end(), item);
+       it != std::sregex_iterator(); ++it) {
+    names.push_back((*it)[1]);
+  }
+  return names;
+}
 
 std::vector<std::string> SplitCrLfLines(const std::string& text) {
   return SplitLines(text, "\r\n");

@@ -119,6 +119,9 @@ void SendSignal(int pid, int signal);
 // The program's temporary files (names beginning "Lexiform_") in `directory`.
 std::size_t CountTempFiles(const std::string& directory);
 
+// The names (the part after the directory) of an -html5 document's index, in its order.
+std::vector<std::string> Html5IndexNames(const std::string& document);
+
 // Splits text at CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> SplitCrLfLines(const std::string& text);
 

@@ -344,17 +344,6 @@ std::string InAnsiPage(const std::string& utf8) {
   return ansi;
 }
 
-// The names of an -html5 document's index, in its order.
-Names Html5IndexNames(const std::string& document) {
-  Names names;
-  const std::regex item("<li><a href=\"#[^\"]*\">(?:[^<]*)<span class=\"name\">([^<]*)</span>");
-  for (auto it = std::sregex_iterator(document.begin(), document.end(), item);
-       it != std::sregex_iterator(); ++it) {
-    names.push_back((*it)[1]);
-  }
-  return names;
-}
-
 // Names outside ASCII reach the program whole, whatever the ANSI code page: no file is
 // taken for a look-alike ("Ωmega.pas" for "Omega.pas", "ā.html" for "a.html"). A
 // classic document shows them in the ANSI code page, byte for byte what it always
@@ -387,7 +376,7 @@ TEST_F(Win32EndToEndTest, NamesBeyondTheAnsiPageAreNeverSwapped) {
   const Names all{"a.pas", aMacron + ".pas", cafe, "Omega.pas", so, omega, privet};
   const RunResult html5 = Run({"*.pas", "all5", "-html5"});
   ASSERT_EQ(html5.status, 0) << html5.err;
-  EXPECT_EQ(Sorted(Html5IndexNames(Document("all5.html"))), Sorted(all));
+  EXPECT_EQ(Sorted(test::Html5IndexNames(Document("all5.html"))), Sorted(all));
 
   ASSERT_EQ(Run({"*.pas", "all"}).status, 0);
   const std::string classic = Document("all.html");
