@@ -416,7 +416,16 @@ const char* ErrorKind(const std::exception& error) {
 
 void ReportFatalError(const char* kind, const char* message) {
   FlushConsole();
-  std::fprintf(stderr, "%s: %s%s", kind, message, platform::ConsoleLineEnd());
+  // Names in the message are UTF-8 inside; standard error shows them as the console
+  // does, or as they are when even that conversion fails (memory being short).
+  std::string shown;
+  try {
+    shown = platform::ToConsoleCodePage(message);
+  } catch (const std::exception&) {
+    shown.clear();
+  }
+  std::fprintf(stderr, "%s: %s%s", kind, shown.empty() ? message : shown.c_str(),
+               platform::ConsoleLineEnd());
   std::fflush(stderr);
 }
 
