@@ -3,7 +3,9 @@
 # Wine) and fails on any difference in what they write: the documents, the sites and the
 # configuration file byte for byte, and the console text. The only differences
 # allowed are the path separators where a file's name is shown ("\" on Windows), the
-# elapsed time, and the ".exe" that the Windows usage screen shows.
+# elapsed time, the ".exe" that the Windows usage screen shows, and the code page of
+# names beyond ASCII in the console text (UTF-8 on Linux, the ANSI code page on
+# Windows, windows-1252 under the locale the Windows program runs in here).
 #
 # Usage: scripts/compare-platforms.sh [linux-program [windows-program]]
 #        (defaults: build/ci/lexiform and build/mingw32/lexiform.exe)
@@ -17,6 +19,9 @@ for program in "$linux_program" "$windows_program"; do
   [[ -f $program ]] || { echo "compare-platforms: no program $program" >&2; exit 2; }
 done
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine takes the ANSI code page from the locale: windows-1252 under this one (and under
+# C.UTF-8 when it is missing).
+export LANG=en_US.UTF-8 LC_ALL=
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/lexiform-compare.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -70,6 +75,12 @@ make_tree() {
   for name in a_b.pas ab.pas aZ.pas 'a[.pas' a_b/x.pas ab/x.pas; do
     printf 'unit %s;\r\n' "${name%%.*}" >"$root/order/$name"
   done
+  # Names beyond ASCII, in UTF-8: an order that byte order would give otherwise, and
+  # names that differ only in the letter case of such a letter.
+  mkdir -p "$root/intl/été"
+  for name in 'Ä1' 'Éb' 'ä' 'é1' 'é2' 'éa' 'Ä' 'été/x'; do
+    printf 'unit %s;\r\n' "${name##*/}" >"$root/intl/$name.pas"
+  done
   for _ in $(seq 300); do cat "$root/src/a.pas"; done >"$root/src/util/big.pas"
 }
 
@@ -100,7 +111,7 @@ fail() {
 }
 
 # Lines that name a file: the index items and the section headings.
-readonly path_lines='^(<li>|<font face="arial" size="-1">File [0-9]+: )'
+readonly path_lines='^(<li[ >]|<h2>|<font face="arial" size="-1">File [0-9]+: )'
 
 # compare <label> <linux args> -- <windows args>
 compare() {
@@ -130,12 +141,16 @@ compare() {
       -e 's/Execution time: [0-9]*[^0-9][0-9][0-9][^0-9][0-9][0-9]/Execution time: T/' "$1" |
       awk 1
   }
+  windows_console_in_utf8() {
+    iconv -f WINDOWS-1252 -t UTF-8 "$windows/console" >"$windows/console.utf8"
+  }
+  windows_console_in_utf8
   ! grep -q $'\r' "$linux/console" || fail "$label: the Linux console text holds a CR"
   if ! cmp -s <(normalise_console "$linux/console" "$linux") \
-    <(normalise_console "$windows/console" "$windows"); then
+    <(normalise_console "$windows/console.utf8" "$windows"); then
     fail "$label: console text differs"
     diff <(normalise_console "$linux/console" "$linux" | cat -A) \
-      <(normalise_console "$windows/console" "$windows" | cat -A) | head -20 >&2 || true
+      <(normalise_console "$windows/console.utf8" "$windows" | cat -A) | head -20 >&2 || true
   fi
 
   # The configuration file the first run writes beside the program.
@@ -166,7 +181,7 @@ compare() {
   # Sites: every file byte for byte, names and all.
   if [[ -d $linux/site || -d $windows/site ]]; then
     diff -r "$linux/site" "$windows/site" >&2 || fail "$label: the sites differ"
-    grep -q 'id="L1"' "$linux/site/a.pas.html" || fail "$label: the site holds no converted text"
+    grep -rq 'id="L1"' "$linux/site" || fail "$label: the site holds no converted text"
   fi
   ((failures > failures_before)) || echo "$label: same"
 }
@@ -180,7 +195,12 @@ compare recursive 'src/*.pas' doc -sub -- 'src\*.pas' doc -sub
 compare absolute 'a.pas,big.pas' doc -sub 2 -- 'a.pas,big.pas' doc -sub 2
 compare order 'order/*.pas' doc -- 'order\*.pas' doc
 compare order-sub 'order/*.pas' doc -sub -- 'order\*.pas' doc -sub
+# -html5 documents are UTF-8 on both platforms and their ids hash the paths with "/".
+compare html5 "$list" doc -html5 -- "${list//\//\\}" doc -html5
+compare intl 'intl/*.pas' doc -html5 -- 'intl\*.pas' doc -html5
+compare intl-sub 'intl/*.pas' doc -html5 -sub -- 'intl\*.pas' doc -html5 -sub
 compare site 'src/*.pas,src/*.dpr' site -sub -site -- 'src\*.pas,src\*.dpr' site -sub -site
+compare intl-site 'intl/*.pas' site -sub -site -- 'intl\*.pas' site -sub -site
 compare nothing 'src/*.none' doc -- 'src\*.none' doc
 compare usage --
 

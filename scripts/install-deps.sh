@@ -16,6 +16,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++)
 testing=(clang clang-format libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev)
 want_html5=no
+want_locales=no
 [[ "${1:-}" == "--program" ]] || packages+=("${testing[@]}")
 for flag in "$@"; do
   case "$flag" in
@@ -23,7 +24,8 @@ for flag in "$@"; do
   --windows)
     # The 32-bit program is built everywhere; where the machine cannot run 32-bit
     # code, its tests run on the 64-bit build under the 64-bit Wine.
-    packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64)
+    packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 locales)
+    want_locales=yes
     ;;
   --html5)
     packages+=(python3-html5lib python3-websocket default-jre-headless chromium)
@@ -58,6 +60,16 @@ if [[ ${#missing[@]} -gt 0 ]]; then
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# Wine takes the ANSI code page from the locale it runs under: the Windows tests of
+# names run under these three (code pages 1252, 1251 and 932).
+if [[ $want_locales == yes ]]; then
+  for locale in en_US ru_RU ja_JP; do
+    if ! locale -a | grep -qix "$locale.utf-\?8"; then
+      $sudo localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+    fi
+  done
 fi
 
 if [[ $want_html5 == yes && ! -f build/tools/node_modules/vnu-jar/build/dist/vnu.jar ]]; then

@@ -350,6 +350,27 @@ TEST_F(EndToEndTest, EntriesAndDirectoriesInTheOrderOfUpperCaseFolding) {
   EXPECT_NE(recursive.out.find(ConsoleText(expected)), std::string::npos) << recursive.out;
 }
 
+// Beyond ASCII too, letters fold to upper case by Unicode's simple mapping on both
+// platforms: byte order ("Ä1, Éb, ä, é1, é2, éa") would differ from NTFS's.
+TEST_F(EndToEndTest, NamesBeyondAsciiInTheOrderOfUnicodeUpperCase) {
+  const std::vector<std::string> ordered{"\xc3\xa4.pas",
+                                         "\xc3\x84"
+                                         "1.pas",
+                                         "\xc3\xa9"
+                                         "1.pas",
+                                         "\xc3\xa9"
+                                         "2.pas",
+                                         "\xc3\xa9"
+                                         "a.pas",
+                                         "\xc3\x89"
+                                         "b.pas"};
+  for (const std::string& name : ordered) {
+    Write(name, "x\r\n");
+  }
+  ASSERT_EQ(Run({"*.pas", "out", "-html5"}).status, 0);
+  EXPECT_EQ(test::Html5IndexNames(Document()), ordered);
+}
+
 TEST_F(EndToEndTest, SubInFirstOrSecondPositionIsAlsoAnArgument) {
   Write("a.pas", "x\r\n");
   const RunResult second = Run({"a.pas", "-sub"});

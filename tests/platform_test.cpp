@@ -19,6 +19,18 @@ TEST(WildcardTest, StarAndQuestionMarkOnlyOtherBytesLiteral) {
   EXPECT_TRUE(MatchesWildcard("**a*", "xxa"));
 }
 
+// "?" is one character, not one byte; letter case is ignored by Unicode's simple upper
+// case where asked (Windows), and a byte that is no UTF-8 matches only itself.
+TEST(WildcardTest, CharactersNotBytesAndCaseFoldingBeyondAscii) {
+  EXPECT_TRUE(MatchesWildcard("?.pas", "\xc3\xa9.pas"));
+  EXPECT_TRUE(MatchesWildcard("?.pas", "\xe9.pas"));
+  EXPECT_FALSE(MatchesWildcard("*.pas", "\xc3\xa9.PAS"));
+  EXPECT_TRUE(MatchesWildcard("\xc3\xa9*.pas", "\xc3\x89T\xc3\x89.PAS", LetterCase::Ignored));
+  EXPECT_TRUE(MatchesWildcard("\xce\xa9*", "\xcf\x89mega", LetterCase::Ignored)); // Ω, ω
+  EXPECT_FALSE(MatchesWildcard("\xc9*", "\xe9", LetterCase::Ignored));
+  EXPECT_FALSE(MatchesWildcard("*.pas", "notes.pascal", LetterCase::Ignored));
+}
+
 TEST(WildcardTest, ManyStarsStayFast) {
   const std::string name(5000, 'a');
   EXPECT_FALSE(MatchesWildcard(std::string(50, '*') + "b", name));
@@ -35,6 +47,19 @@ TEST(CompareNoCaseTest, FoldsAsciiLettersToUpperCaseThenBytes) {
   EXPECT_LT(CompareNoCase("aZ.pas", "a[.pas"), 0);
   EXPECT_LT(CompareNoCase("a[.pas", "a_b.pas"), 0);
   EXPECT_LT(CompareNoCase("a.pas", "ab.pas"), 0);
+}
+
+// The simple mapping only: one character to one ("\xc3\x9f", sharp s, has none).
+TEST(CompareNoCaseTest, UpperCaseIsUnicodesSimpleMapping) {
+  EXPECT_EQ(UpperCase(U'a'), U'A');
+  EXPECT_EQ(UpperCase(U'\u00e4'), U'\u00c4');
+  EXPECT_EQ(UpperCase(U'\u00ff'), U'\u0178');
+  EXPECT_EQ(UpperCase(U'\u03c9'), U'\u03a9');
+  EXPECT_EQ(UpperCase(U'\u0444'), U'\u0424');
+  EXPECT_EQ(UpperCase(U'\U00010428'), U'\U00010400');
+  EXPECT_EQ(UpperCase(U'\u00df'), U'\u00df');
+  EXPECT_EQ(UpperCase(U'\u00c4'), U'\u00c4');
+  EXPECT_EQ(UpperCase(U'\u3042'), U'\u3042');
 }
 
 TEST(CompareNoCaseTest, PathsKeepEachSubtreeBehindItsDirectory) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -80,11 +81,13 @@ ScratchDir::~ScratchDir() {
 }
 
 std::string ScratchDir::operator/(const std::string& relative) const {
-  return (fs::path(path_) / relative).string();
+  // UTF-8 in and out, as the program holds names: see Note [names in UTF-8].
+  return (fs::u8path(path_) / fs::u8path(relative)).u8string();
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  // UTF-8, as the program holds names: see Note [names in UTF-8].
+  std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) {
     throw std::runtime_error("cannot write " + path);
@@ -92,7 +95,7 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   if (!in) {
     throw std::runtime_error("cannot read " + path);
   }
@@ -212,6 +215,18 @@ std::string InstallProgram(const ScratchDir& dir, const std::string& name) {
 
 namespace {
 
+// UTF-8 (the names the tests give, as the program holds them) to UTF-16; NULs included.
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) {
+    return {};
+  }
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
 // The process environment with `assignments` put in, replacing variables of the same
 // name (letter case ignored, as Windows does), as the block CreateProcess takes.
 std::string EnvironmentBlock(const std::vector<std::string>& assignments) {
@@ -306,17 +321,22 @@ RunResult RunProcess(const std::string& application, std::string commandLine,
       // Only the child gets the writing end; ours must not be inherited.
       ::SetHandleInformation(pipeRead, HANDLE_FLAG_INHERIT, 0);
     }
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.get();
     startup.hStdOutput = output == Output::Pipe ? pipeWrite : outputFile.get();
     startup.hStdError = error.get();
-    std::string block = EnvironmentBlock(ExpandAssignments(environment));
+    std::wstring block = Widen(EnvironmentBlock(ExpandAssignments(environment)));
+    // The wide form: the arguments reach the program with every character of their
+    // UTF-8, as a user's typing does, not only those of the ANSI code page.
+    const std::wstring wideApplication = Widen(application);
+    std::wstring wideCommandLine = Widen(commandLine);
     PROCESS_INFORMATION process{};
-    const BOOL started = ::CreateProcessA(application.empty() ? nullptr : application.c_str(),
-                                          commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                          block.data(), workDir.c_str(), &startup, &process);
+    const BOOL started =
+        ::CreateProcessW(application.empty() ? nullptr : wideApplication.c_str(),
+                         wideCommandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                         block.data(), Widen(workDir).c_str(), &startup, &process);
     const DWORD startError = ::GetLastError();
     if (output == Output::Pipe) {
       // Closing our copy of the writing end lets the reading end see the child's end.
@@ -658,6 +678,16 @@ std::vector<std::string> SplitLines(const std::string& text, const std::string& 
 
 } // namespace
 
+std::vector<std::string> Html5IndexNames(const std::string& document) {
+  std::vector<std::string> names;
+  const std::regex item("<li><a href=\"#[^\"]*\">[^<]*<span class=\"name\">([^<]*)</span>");
+  for (auto it = std::sregex_iterator(document.begin(), document.end(), item);
+       it != std::sregex_iterator(); ++it) {
+    names.push_back((*it)[1]);
+  }
+  return names;
+}
+
 std::vector<std::string> SplitCrLfLines(const std::string& text) {
   return SplitLines(text, "\r\n");
 }
@@ -693,7 +723,7 @@ std::size_t ProgramTest::LeftoverFiles() const {
 }
 
 void ProgramTest::Write(const std::string& relative, const std::string& bytes) {
-  fs::create_directories(fs::path(work / relative).parent_path());
+  fs::create_directories(fs::u8path(work / relative).parent_path());
   WriteBytes(work / relative, bytes);
 }
 

@@ -120,6 +120,9 @@ void SendSignal(int pid, int signal);
 // output) in `directory` and below, by path.
 std::vector<std::string> UnfinishedFiles(const std::string& directory);
 
+// The names (the part after the directory) of an -html5 document's index, in its order.
+std::vector<std::string> Html5IndexNames(const std::string& document);
+
 // Splits text at CR LF; a trailing CR LF gives no empty last element.
 std::vector<std::string> SplitCrLfLines(const std::string& text);
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -327,22 +328,100 @@ TEST_F(Win32EndToEndTest, OutputHeldByAnotherProgramIsWaitedForOrReported) {
   EXPECT_EQ(test::UnfinishedFiles(work.Path()), std::vector<std::string>{});
 }
 
-// Names outside ASCII, in the ANSI code page as the command line brings them: found,
-// and written into the document and the output name unchanged.
-TEST_F(Win32EndToEndTest, AnsiNamesStayAnsiEndToEnd) {
-  const std::string cafe = "caf\xe9";
-  // Paths joined by hand: std::filesystem would pass the name through another code page.
-  const std::string folder = work.Path() + "\\";
-  WriteBytes(folder + cafe + ".pas", "x\r\n");
-  const RunResult result = Run({cafe + ".pas", cafe});
-  ASSERT_EQ(result.status, 0) << result.err;
-  // Piped: the console text gets the bytes unchanged.
-  EXPECT_TRUE(Contains(result.out, "  1: " + cafe + ".pas ( 3 bytes)\r\n")) << result.out;
-  EXPECT_FALSE(Contains(result.out, "File not exists"));
-  std::string document;
-  ASSERT_NO_THROW(document = ReadBytes(folder + cafe + ".html"));
-  EXPECT_TRUE(Contains(document, "<pre>"));
-  EXPECT_TRUE(Contains(document, ">" + cafe + ".pas</b>"));
+// A name (UTF-8) as a classic document and piped console text show it: in the ANSI
+// code page, "?" for a character the page lacks.
+std::string InAnsiPage(const std::string& utf8) {
+  const int size = static_cast<int>(utf8.size());
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(
+      ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), size)));
+  std::string ansi(wide.size() * 2, '\0');
+  ansi.resize(static_cast<std::size_t>(::WideCharToMultiByte(
+      CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), ansi.data(),
+      static_cast<int>(ansi.size()), "?", nullptr)));
+  return ansi;
+}
+
+// Names outside ASCII reach the program whole, whatever the ANSI code page: no file is
+// taken for a look-alike ("Ωmega.pas" for "Omega.pas", "ā.html" for "a.html"). A
+// classic document shows them in the ANSI code page, byte for byte what it always
+// showed for names the page has; -html5 shows them in UTF-8. The test runs under
+// every code page the build's test list gives it (1252, 1251, 932).
+TEST_F(Win32EndToEndTest, NamesBeyondTheAnsiPageAreNeverSwapped) {
+  const std::string omega = "\xce\xa9mega.pas"; // Ωmega.pas
+  const std::string aMacron = "\xc4\x81";       // ā
+  const std::string cafe = "caf\xc3\xa9.pas";   // café.pas
+  const std::string privet = "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82.pas";
+  const std::string so = "\xe3\x82\xbd\xe3\x83\xbc\xe3\x82\xb9.pas"; // ソース: 0x83 0x5C in 932
+  Write("Omega.pas", "omega\r\n");
+  Write(omega, "real\r\n");
+  Write("a.pas", "x\r\n");
+  Write(aMacron + ".pas", "x\r\n");
+  Write(cafe, "x\r\n");
+  Write(privet, "x\r\n");
+  Write(so, "x\r\n");
+  Write("a.html", "<html>keep</html>\r\n");
+
+  const RunResult one = Run({omega, "one"});
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_TRUE(Contains(Document("one.html"), "real")) << "read Omega.pas instead";
+  EXPECT_TRUE(Contains(one.out, "  1: " + InAnsiPage(omega) + " ( 6 bytes)\r\n")) << one.out;
+
+  ASSERT_EQ(Run({"a.pas", aMacron + ".html"}).status, 0);
+  EXPECT_EQ(Document("a.html"), "<html>keep</html>\r\n");
+  EXPECT_TRUE(Contains(Document(aMacron + ".html"), "<pre>"));
+
+  const Names all{"a.pas", aMacron + ".pas", cafe, "Omega.pas", so, omega, privet};
+  const RunResult html5 = Run({"*.pas", "all5", "-html5"});
+  ASSERT_EQ(html5.status, 0) << html5.err;
+  EXPECT_EQ(Sorted(test::Html5IndexNames(Document("all5.html"))), Sorted(all));
+
+  ASSERT_EQ(Run({"*.pas", "all"}).status, 0);
+  const std::string classic = Document("all.html");
+  for (const std::string& name : all) {
+    EXPECT_TRUE(
+        Contains(classic, "<b><font face=\"arial\" color=\"#e3060c\">" + InAnsiPage(name) + "</b>"))
+        << name << " in code page " << ::GetACP();
+  }
+  if (::GetACP() == 1252) {
+    // The bytes every document showed before: café in windows-1252.
+    EXPECT_TRUE(Contains(classic, ">caf\xe9.pas</b>"));
+  }
+}
+
+// Wine takes the ANSI code page from the locale it runs under; the build runs this
+// file's tests again under the Russian and Japanese locales, where they are present.
+TEST_F(Win32EndToEndTest, RunsUnderTheAnsiPageOfItsLocale) {
+  const char* expected = std::getenv("LEXIFORM_EXPECTED_ACP");
+  if (expected == nullptr) {
+    GTEST_SKIP() << "runs only under a locale chosen by the build";
+  }
+  EXPECT_EQ(std::to_string(::GetACP()), expected);
+}
+
+// Masks match the long name alone, as on Linux: never the 8.3 short name, through
+// which "*.pas" would take "notes.pascal" and "*.*" a name without a dot.
+TEST_F(Win32EndToEndTest, MasksMatchLongNamesOnly) {
+  for (const char* name :
+       {"a.pas", "notes.pascal", "unit1.pas~", "unit2.pasbak", "x.include", "README", "B.PAS"}) {
+    Touch(name);
+  }
+  Touch("doc/keep");
+  EXPECT_EQ(EntryPaths(Run({"*.pas", "doc\\out"})), (Names{"a.pas", "B.PAS"}));
+  EXPECT_EQ(EntryPaths(Run({"*.inc", "doc\\out"})), Names{});
+  EXPECT_EQ(EntryPaths(Run({"*.*", "doc\\out"})),
+            (Names{"a.pas", "B.PAS", "notes.pascal", "unit1.pas~", "unit2.pasbak", "x.include"}));
+}
+
+// A section's id hashes the path with "/" for "\": the document's ids are those of
+// Linux, and "src\a.pas" and "src/a.pas" are one path.
+TEST_F(Win32EndToEndTest, Html5IdsAreThoseOfLinux) {
+  Touch("src/a.pas");
+  ASSERT_EQ(Run({"src\\a.pas,src/a.pas", "out", "-html5"}).status, 0);
+  const std::string document = Document();
+  // FNV-1a of "src/a.pas", as the Linux program gives it.
+  EXPECT_TRUE(Contains(document, "<section id=\"f-a-pas-69efe71b\">")) << document;
+  EXPECT_TRUE(Contains(document, "<section id=\"f-a-pas-69efe71b-2\">")) << document;
 }
 
 // "C:*.pas" names the current folder of drive C:, not its root.
@@ -450,6 +529,33 @@ TEST_F(Win32EndToEndTest, UsageShowsExeWhateverTheFileIsCalled) {
   EXPECT_EQ(lines[1], "  Tool    Version 2.0");
   EXPECT_EQ(lines[6], "  Syntax: Tool.exe PasFile|PasFiles HtmlFile [-sub [x]]");
   EXPECT_EQ(lines[7], "  Syntax: Tool.exe www");
+}
+
+// Windows drops trailing dots and blanks, and a path past 260 characters is still one
+// of the inputs: the output checks compare names as Windows resolves them.
+TEST_F(Win32EndToEndTest, OutputSpellingsThatWindowsResolvesToAnInputAreRefused) {
+  Touch("a.pas");
+  Touch("deep/a.pas");
+  Write("victim.pas", "victim\r\n");
+  for (const std::string output : {"victim.pas.", "victim.pas ", "victim.pas. .."}) {
+    const RunResult result = Run({"a.pas", output});
+    EXPECT_EQ(result.status, 1) << output;
+    EXPECT_EQ(ReadBytes(work / "victim.pas"), "victim\r\n") << output;
+  }
+  const LongPathTree tree(work.Path(), "deep");
+  ASSERT_TRUE(tree.IsMade());
+  std::string deep = work.Path() + "\\deep";
+  while (deep.size() < work.Path().size() + 300) {
+    deep += "\\" + std::string(40, 'd');
+  }
+  deep += "\\deep.pas";
+  // The same file spelled through ".." and "/", still past 260 characters.
+  std::string other = deep;
+  std::replace(other.begin(), other.end(), '\\', '/');
+  other.insert(other.rfind('/'), "/../" + std::string(40, 'd'));
+  const RunResult result = Run({deep, other});
+  EXPECT_EQ(result.status, 1) << result.out;
+  EXPECT_TRUE(Contains(result.err, "is the input file")) << result.err;
 }
 
 } // namespace

@@ -289,9 +289,9 @@ TEST(Win32ConsoleTest, OnlyAConsoleGetsItsOwnCodePage) {
   if (::GetACP() != 1252) {
     GTEST_SKIP() << "the expected bytes are those of ANSI code page 1252";
   }
-  const std::string cafe = "caf\xe9";
-  // A pipe or a file (the test's standard output) gets the bytes unchanged.
-  EXPECT_EQ(ToConsoleCodePage(cafe), cafe);
+  const std::string cafe = "caf\xc3\xa9"; // UTF-8, as the program holds text
+  // A pipe or a file (the test's standard output) gets the ANSI bytes.
+  EXPECT_EQ(ToConsoleCodePage(cafe), "caf\xe9");
   const ConsoleAsStdout console;
   if (!console.IsOpen()) {
     GTEST_SKIP() << "no console to be had here";

@@ -3,15 +3,18 @@
 #include "document/html5_document.h"
 #include "document/html_escape.h"
 #include "files/path_parts.h"
+#include "platform/platform.h"
 
 namespace lexiform {
 
 namespace {
 
-// The entry's directory and name parts, each escaped on its own. See HtmlEscape.
+// The entry's directory and name parts, each escaped on its own (see HtmlEscape), in
+// the classic document's code page (see Note [names in UTF-8]).
 struct EscapedEntry {
   explicit EscapedEntry(const std::string& entry)
-      : directory(HtmlEscape(DirectoryPart(entry))), name(HtmlEscape(NamePart(entry))) {}
+      : directory(HtmlEscape(platform::ToAnsiCodePage(DirectoryPart(entry)))),
+        name(HtmlEscape(platform::ToAnsiCodePage(NamePart(entry)))) {}
   std::string directory;
   std::string name;
 };

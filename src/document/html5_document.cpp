@@ -1,5 +1,6 @@
 #include "document/html5_document.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <map>
@@ -7,6 +8,7 @@
 #include "convert/utf8_text.h"
 #include "document/html_escape.h"
 #include "files/path_parts.h"
+#include "platform/platform.h"
 
 namespace lexiform {
 namespace {
@@ -193,17 +195,30 @@ std::string Html5DocumentStart(std::string_view outputName, std::string_view sty
   return text;
 }
 
+namespace {
+
+// The path as the hash sees it: with "/" for the platform's own separator, so that a
+// document made on Windows has the ids of one made on Linux, and "src\a.pas" and
+// "src/a.pas" are the same file there.
+std::string PortablePath(std::string_view path) {
+  std::string portable(path);
+  std::replace(portable.begin(), portable.end(), platform::PathSeparator(), '/');
+  return portable;
+}
+
+} // namespace
+
 std::string FileAnchor(std::string_view path) {
   const std::string slug = Slug(path);
-  return "f-" + slug + (slug.empty() ? "" : "-") + Hex8(Fnv1a32(path));
+  return "f-" + slug + (slug.empty() ? "" : "-") + Hex8(Fnv1a32(PortablePath(path)));
 }
 
 std::vector<std::string> FileAnchors(const std::vector<std::string>& fileList) {
   std::vector<std::string> anchors;
   anchors.reserve(fileList.size());
-  std::map<std::string_view, std::size_t> timesSeen;
+  std::map<std::string, std::size_t> timesSeen;
   for (const std::string& path : fileList) {
-    const std::size_t seen = ++timesSeen[path];
+    const std::size_t seen = ++timesSeen[PortablePath(path)];
     anchors.push_back(FileAnchor(path) + (seen > 1 ? "-" + std::to_string(seen) : ""));
   }
   return anchors;

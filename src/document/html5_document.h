@@ -38,15 +38,16 @@ std::string Html5DocumentStart(std::string_view outputName, std::string_view sty
 // A file's anchor: "f-", a slug of the path's last component (its ASCII letters in
 // lower case and digits, every other run of bytes as one "-", at most its last 32
 // characters) and "-" with the eight hex digits of a 32-bit FNV-1a hash of the path's
-// exact bytes. The same path always gives the same anchor; paths that differ in any
-// byte, letter case or directory included, give different ones (short of a hash
-// collision between like names). Only "a"-"z", "0"-"9" and "-", so it is an id and a
+// bytes as the list holds them (UTF-8), with the platform's separator made "/": the
+// same path gives the same anchor on every platform; paths that differ otherwise, in
+// letter case or directory too, give different ones (short of a hash collision
+// between like names). Only "a"-"z", "0"-"9" and "-", so it is an id and a
 // URL fragment as it is.
 std::string FileAnchor(std::string_view path);
 
 // The anchors of a file list, by position: FileAnchor of each path, and for a path
-// that stands in the list more than once, "-2", "-3" ... after the anchor of its
-// second, third ... place, so that every section's id is unique.
+// that stands in the list more than once (in any of its separators), "-2", "-3" ... after the
+// anchor of its second, third ... place, so that every section's id is unique.
 std::vector<std::string> FileAnchors(const std::vector<std::string>& fileList);
 
 // What the index says of an entry.

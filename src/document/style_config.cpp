@@ -131,9 +131,10 @@ std::string JoinLines(std::initializer_list<std::string> lines) {
   return text;
 }
 
-// Names from the file system and the account are escaped: see HtmlEscape.
+// Names from the file system and the account are escaped (see HtmlEscape); file names
+// are in the classic document's code page (see Note [names in UTF-8]).
 std::string BuiltInHeader(const std::string& programFileName, const std::string& outputFileName) {
-  const std::string program = HtmlEscape(programFileName);
+  const std::string program = HtmlEscape(platform::ToAnsiCodePage(programFileName));
   return JoinLines({
       R"(<!DOCTYPE HTML PUBLIC "-//W3C//DTD HTML 4.0 Transitional//EN">)",
       "",
@@ -143,7 +144,8 @@ std::string BuiltInHeader(const std::string& programFileName, const std::string&
       R"(<meta name="language" content="pl">)",
       R"(<meta name="generator" content=")" + program + R"(">)",
       R"(<meta name="author" content=")" + HtmlEscape(GetCurrentUserName()) + R"(">)",
-      "<title>" + HtmlEscape(outputFileName) + " - created by " + program + "</title>",
+      "<title>" + HtmlEscape(platform::ToAnsiCodePage(outputFileName)) + " - created by " +
+          program + "</title>",
       "<style>",
       "  body {font-family:verdana;font-size:8pt;background-color:#e3dfc4}",
       "</style>",

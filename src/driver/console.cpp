@@ -68,7 +68,7 @@ void WriteProblemLine(std::string_view text) {
   std::string line(text.substr(text.find_first_not_of(' ') == std::string_view::npos
                                    ? text.size()
                                    : text.find_first_not_of(' ')));
-  line += platform::ConsoleLineEnd();
+  line = platform::ToConsoleCodePage(line) + platform::ConsoleLineEnd();
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }

@@ -518,8 +518,16 @@ const char* ErrorKind(const std::exception& error) {
 
 void ReportFatalError(const char* kind, const char* message) {
   FlushConsole();
-  // The message may quote a name the user gave (the output, an argument).
-  std::fprintf(stderr, "%s: %s%s", kind, ShownOnStandardError(message).c_str(),
+  // The message may quote a name the user gave (the output, an argument). Names are
+  // UTF-8 inside; standard error shows them as the console does, or as they are when
+  // even that conversion fails (memory being short).
+  std::string shown;
+  try {
+    shown = platform::ToConsoleCodePage(ShownOnStandardError(message));
+  } catch (const std::exception&) {
+    shown.clear();
+  }
+  std::fprintf(stderr, "%s: %s%s", kind, shown.empty() ? message : shown.c_str(),
                platform::ConsoleLineEnd());
   std::fflush(stderr);
 }
@@ -535,7 +543,7 @@ int RunProgram(int argc, char* argv[]) {
     TRunState state;
     state.StartTime = Clock::now();
     state.CommandLine = platform::CommandLine(argc, argv);
-    state.Arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+    state.Arguments = platform::Arguments(argc, argv);
     state.Options = ParseOptions(state.Arguments);
     platform::SetConsoleTitle(kProgramTitle);
     return Dispatch(state);

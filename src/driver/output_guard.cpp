@@ -228,7 +228,8 @@ void CheckOutputMayBeReplaced(const std::string& outputFileName,
                        "\"; nothing was written.");
     }
   }
-  if (HasSourceExtension(outputFileName)) {
+  // "victim.pas." and "victim.pas " open "victim.pas" on Windows.
+  if (HasSourceExtension(platform::ResolvedPath(outputFileName))) {
     throw RefusedRun("The output " + quoted +
                      " is an existing Pascal source; nothing was written. Name the "
                      "document with .html, or leave out the extension.");

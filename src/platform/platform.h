@@ -3,6 +3,14 @@
 // The thin layer between the program and the operating system. Everything here is
 // neutral: no OS types, no #ifdef. The build compiles platform_posix.cpp or
 // platform_win32.cpp; name_match.cpp is portable and shared by both.
+//
+// Note [names in UTF-8]
+// Every name the program holds (arguments, paths, directory entries) is UTF-8 on both
+// platforms. Windows gets and takes names through its wide (UTF-16) functions only: its
+// ANSI functions map a character outside the ANSI code page to a look-alike ("Ωmega" to
+// "Omega"), so another file than the user's would be read, listed or overwritten. Where
+// a name leaves the program as text, it is converted for its reader: to the ANSI code
+// page in a classic document (ToAnsiCodePage), to the console's page on a console.
 
 #include <cstddef>
 #include <cstdint>
@@ -39,10 +47,9 @@ void PrepareConsole();
 // Gives the console back the colours it had when PrepareConsole ran.
 void RestoreConsole();
 
-// `text`, in the code page of the program's file names and documents (ANSI on
-// Windows), as the console shows it: converted to the console's own (OEM) code page
-// when standard output is a Windows console; unchanged for a pipe or a file, and on
-// POSIX.
+// `text`, in UTF-8 as the program holds it, as the console shows it: on Windows in the
+// console's own (OEM) code page when the console text goes to a console, else in the
+// ANSI code page as ToAnsiCodePage gives it; unchanged on POSIX.
 std::string ToConsoleCodePage(const std::string& text);
 
 // Whether the console text goes to a terminal (a console window on Windows).
@@ -101,6 +108,11 @@ void PrepareProcess();
 // between double quotes.
 std::string CommandLine(int argc, const char* const argv[]);
 
+// The program's arguments, without the program's own name, in UTF-8 (see Note [names in
+// UTF-8]): on Windows taken from the wide command line, not from `argv`, whose ANSI text
+// has lost every character outside the ANSI code page; `argv` as it stands on POSIX.
+std::vector<std::string> Arguments(int argc, const char* const argv[]);
+
 // Whether the usual shells of the platform expand wildcards before the program sees
 // them (POSIX shells do; Windows leaves them to the program).
 bool ShellExpandsWildcards();
@@ -136,6 +148,16 @@ bool HourHasLeadingZero();
 
 // The separator the program puts between a directory and a name.
 char PathSeparator();
+
+// `text` (UTF-8) in the code page of classic documents: on Windows the ANSI code page,
+// the one such documents have always been written in, with "?" for a character that page
+// lacks; unchanged on POSIX.
+std::string ToAnsiCodePage(const std::string& text);
+
+// `path` as the system resolves it when it opens a file: on Windows the full path with
+// trailing dots and blanks dropped from its name, as Windows drops them ("a.pas." opens
+// "a.pas"); `path` itself on POSIX and when it cannot be resolved.
+std::string ResolvedPath(const std::string& path);
 
 // Whether `c` ends a directory part: "/" on POSIX; "\", "/" and ":" on Windows.
 bool EndsDirectoryPart(char c);
@@ -181,7 +203,8 @@ struct DirEntry {
 };
 
 // The entries of the directory named by the directory part of `pattern` whose names
-// match its name part ("*" any run, "?" any one character), in the platform's order.
+// match its name part (MatchesWildcard; letter case ignored on Windows, and only the
+// long name counted there, never the 8.3 short one), ordered by CompareNoCase.
 // "." and ".." may be among them. Empty when the directory cannot be searched; then,
 // unless it simply does not exist, `failure` (when given) receives the system's reason.
 std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failure = nullptr);
@@ -318,17 +341,26 @@ private:
 // ---------------------------------------------------------------------------------
 // Portable helpers shared by the platform files (name_match.cpp)
 
-// Matches `name` against `mask`: "*" any run of bytes, "?" any one byte, every other
-// byte itself, letter case significant.
-bool MatchesWildcard(const std::string& mask, const std::string& name);
+// Whether letter case tells names apart when a mask is matched: it does on POSIX,
+// whose file systems keep "a.pas" and "A.PAS" apart; it does not on Windows.
+enum class LetterCase { Significant, Ignored };
 
-// Case-insensitive byte comparison with ASCII letters folded to upper case, as NTFS
-// orders names, ties broken by byte order: < 0, 0 or > 0. The order of a directory's
-// entries on POSIX, so that a tree is listed alike on both platforms.
+// Matches `name` against `mask`, both UTF-8: "*" any run of characters, "?" any one
+// character, every other character itself. See Note [names as characters].
+bool MatchesWildcard(const std::string& mask, const std::string& name,
+                     LetterCase letterCase = LetterCase::Significant);
+
+// The upper case of `c` by Unicode's simple mapping (one character to one character);
+// `c` itself when it has none.
+char32_t UpperCase(char32_t c);
+
+// Case-insensitive comparison of UTF-8 names with every letter folded to upper case
+// (UpperCase), as NTFS orders names, ties broken by byte order: < 0, 0 or > 0. The
+// order of a directory's entries on both platforms, so that a tree is listed alike.
 int CompareNoCase(const std::string& a, const std::string& b);
 
 // CompareNoCase for whole paths, with a path separator ("/", or the platform's own)
-// before every other byte: each directory is followed by its own subtree, on both
+// before every other character: each directory is followed by its own subtree, on both
 // platforms alike.
 int ComparePathsNoCase(const std::string& a, const std::string& b);
 

@@ -199,6 +199,14 @@ std::string CommandLine(int argc, const char* const argv[]) {
   return line;
 }
 
+std::vector<std::string> Arguments(int argc, const char* const argv[]) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    arguments.emplace_back(argv[i] ? argv[i] : "");
+  }
+  return arguments;
+}
+
 bool ShellExpandsWildcards() {
   return true;
 }
@@ -289,6 +297,14 @@ char PathSeparator() {
 
 bool EndsDirectoryPart(char c) {
   return c == '/';
+}
+
+std::string ToAnsiCodePage(const std::string& text) {
+  return text;
+}
+
+std::string ResolvedPath(const std::string& path) {
+  return path;
 }
 
 std::string CurrentDirectory() {
@@ -425,8 +441,8 @@ std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failu
     ClassifyEntry(*item, prefix + entry.name, entry);
     entries.push_back(std::move(entry));
   }
-  // readdir's order is not stable on Linux: the order NTFS gives on Windows instead,
-  // so that a tree is listed alike on both platforms.
+  // readdir's order is not stable on Linux: CompareNoCase's, the order of both
+  // platforms, so that a tree is listed alike on each.
   std::sort(entries.begin(), entries.end(),
             [](const DirEntry& a, const DirEntry& b) { return CompareNoCase(a.name, b.name) < 0; });
   return entries;

@@ -18,24 +18,133 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
 // <windows.h> makes SetConsoleTitle a macro for its A or W variant, which would rename
-// our own function of that name; the Win32 calls below are spelled with their A suffix.
+// our own function of that name; the Win32 calls below are spelled with their W suffix
+// (see Note [names in UTF-8]).
 #undef SetConsoleTitle
 
 namespace lexiform::platform {
 
 namespace {
 
+// UTF-8 to UTF-16 for the wide functions. A byte that is not UTF-8 becomes U+FFFD.
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) {
+    return {};
+  }
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+// `length` UTF-16 units in code page `page`; a character the page lacks becomes "?",
+// never a look-alike (see Note [names in UTF-8]).
+std::string InCodePage(const wchar_t* text, std::size_t length, UINT page) {
+  if (length == 0) {
+    return {};
+  }
+  const int size = static_cast<int>(length);
+  // UTF-8 and a few stateful pages take neither flags nor a default character.
+  DWORD flags = page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const char* defaultChar = page == CP_UTF8 ? nullptr : "?";
+  int converted = ::WideCharToMultiByte(page, flags, text, size, nullptr, 0, defaultChar, nullptr);
+  if (converted == 0 && ::GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    defaultChar = nullptr;
+    converted = ::WideCharToMultiByte(page, flags, text, size, nullptr, 0, nullptr, nullptr);
+  }
+  std::string result(static_cast<std::size_t>(converted), '\0');
+  ::WideCharToMultiByte(page, flags, text, size, result.data(), converted, defaultChar, nullptr);
+  return result;
+}
+
+std::string Narrow(const wchar_t* text, std::size_t length) {
+  return InCodePage(text, length, CP_UTF8);
+}
+
+std::string Narrow(const std::wstring& text) {
+  return Narrow(text.data(), text.size());
+}
+
+// A UTF-8 text in code page `page`; plain ASCII, the same in every page, as it stands.
+std::string Utf8InCodePage(const std::string& text, UINT page) {
+  const bool plainAscii = std::all_of(text.begin(), text.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (plainAscii || page == CP_UTF8) {
+    return text;
+  }
+  const std::wstring wide = Widen(text);
+  return InCodePage(wide.data(), wide.size(), page);
+}
+
+// A text that the system writes into a buffer of `capacity` characters and reports the
+// length of: the length written, or the size needed when the buffer is too small.
+template <typename Fill> std::wstring FetchText(DWORD capacity, Fill fill) {
+  std::vector<wchar_t> buffer(capacity + 1, L'\0');
+  for (;;) {
+    const DWORD length = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      return {};
+    }
+    if (length < buffer.size()) {
+      return std::wstring(buffer.data(), length);
+    }
+    buffer.assign(std::max(static_cast<std::size_t>(length) + 1, buffer.size() * 2), L'\0');
+  }
+}
+
+bool IsVerbatim(const std::wstring& path) {
+  return path.size() >= 4 && path[0] == L'\\' && path[1] == L'\\' &&
+         (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
+}
+
+std::wstring FullPathOf(const std::wstring& path) {
+  return FetchText(MAX_PATH, [&path](wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
+}
+
+// Note [long paths]
+// The system's path functions stop at MAX_PATH characters unless a path comes in the
+// "\\?\" form, which hands it to the file system as it stands. That form is made only
+// from the full path that GetFullPathNameW gives, which has resolved "." and "..", turned
+// "/" into "\" and dropped trailing dots and blanks as Windows does for every other
+// path: "\\?\" would otherwise open a file "victim.pas." beside "victim.pas", and
+// the checks that compare an output with the inputs would be checking another name
+// than the one written. A path short enough goes to the system as the user gave it.
+constexpr std::size_t kShortPathLimit = MAX_PATH - 12; // CreateDirectoryW's limit
+
+// `path` (UTF-8) as the wide functions take it. See Note [long paths].
+std::wstring SystemPath(const std::string& path) {
+  std::wstring wide = Widen(path);
+  if (wide.empty() || IsVerbatim(wide)) {
+    return wide;
+  }
+  const std::wstring full = FullPathOf(wide);
+  if (full.size() < kShortPathLimit) {
+    return wide;
+  }
+  if (full[0] == L'\\' && full[1] == L'\\') {
+    return IsVerbatim(full) ? full : L"\\\\?\\UNC\\" + full.substr(2);
+  }
+  return L"\\\\?\\" + full;
+}
+
 // The system's own text for an error code, without its trailing line end and period.
 std::string ErrorText(DWORD error) {
-  char* buffer = nullptr;
-  const DWORD length = ::FormatMessageA(
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text = length > 0 && buffer ? std::string(buffer, length) : std::string();
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = length > 0 && buffer ? Narrow(buffer, length) : std::string();
   if (buffer) {
     ::LocalFree(buffer);
   }
@@ -81,22 +190,6 @@ DWORD ChunkSize(std::size_t size) {
   return static_cast<DWORD>(std::min(size, kMaxChunk));
 }
 
-// A text that the system writes into a buffer of `capacity` bytes and reports the length
-// of: the length written, or the size needed when the buffer is too small.
-template <typename Fill> std::string FetchText(DWORD capacity, Fill fill) {
-  std::vector<char> buffer(capacity + 1, '\0');
-  for (;;) {
-    const DWORD length = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) {
-      return {};
-    }
-    if (length < buffer.size()) {
-      return std::string(buffer.data(), length);
-    }
-    buffer.assign(std::max(static_cast<std::size_t>(length) + 1, buffer.size() * 2), '\0');
-  }
-}
-
 std::string LocaleText(LCTYPE item) {
   char buffer[16] = {};
   const int length = ::GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof buffer);
@@ -122,8 +215,6 @@ void PrepareConsole() {
   ::_setmode(::_fileno(stdout), _O_BINARY);
   ::_setmode(::_fileno(stderr), _O_BINARY);
   ::_setmode(::_fileno(stdin), _O_BINARY);
-  // The file functions stay in the ANSI code page, the one the command line arrives in:
-  // see ToConsoleCodePage for the console's side.
   CONSOLE_SCREEN_BUFFER_INFO info{};
   haveStartAttributes = ::GetConsoleScreenBufferInfo(StdOutput(), &info) != 0;
   startAttributes = info.wAttributes;
@@ -141,24 +232,9 @@ void RestoreConsole() {
 }
 
 std::string ToConsoleCodePage(const std::string& text) {
+  // A pipe or a file gets the ANSI text that console programs of this platform write.
   const UINT consolePage = ConsoleIsTerminal() ? ::GetConsoleOutputCP() : 0;
-  const bool plainAscii = std::all_of(text.begin(), text.end(),
-                                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (consolePage == 0 || consolePage == ::GetACP() || plainAscii) {
-    return text;
-  }
-  // ANSI to UTF-16 to the console's page; a character the console page lacks becomes
-  // the page's default character.
-  const int size = static_cast<int>(text.size());
-  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), wideLength);
-  const int length =
-      ::WideCharToMultiByte(consolePage, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-  std::string converted(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(consolePage, 0, wide.data(), wideLength, converted.data(), length, nullptr,
-                        nullptr);
-  return converted;
+  return Utf8InCodePage(text, consolePage != 0 ? consolePage : ::GetACP());
 }
 
 bool ConsoleIsTerminal() {
@@ -227,7 +303,7 @@ void SetConsoleTitle(const std::string& title) {
   if (!ConsoleIsTerminal()) {
     return;
   }
-  ::SetConsoleTitleA(title.c_str());
+  ::SetConsoleTitleW(Widen(title).c_str());
 }
 
 // ---------------------------------------------------------------------------------
@@ -245,8 +321,48 @@ void PrepareProcess() {
 
 std::string CommandLine(int /*argc*/, const char* const /*argv*/[]) {
   // The raw text keeps the quotes and the program path exactly as the user typed them.
-  const char* line = ::GetCommandLineA();
-  return line ? std::string(line) : std::string();
+  const wchar_t* line = ::GetCommandLineW();
+  return line ? Narrow(line, std::wcslen(line)) : std::string();
+}
+
+namespace {
+
+// The owner of the array that CommandLineToArgvW returns.
+class WideArguments {
+public:
+  WideArguments() : arguments_(::CommandLineToArgvW(::GetCommandLineW(), &count_)) {}
+  ~WideArguments() {
+    if (arguments_ != nullptr) {
+      ::LocalFree(arguments_);
+    }
+  }
+  WideArguments(const WideArguments&) = delete;
+  WideArguments& operator=(const WideArguments&) = delete;
+
+  bool IsValid() const { return arguments_ != nullptr; }
+  int Count() const { return count_; }
+  const wchar_t* operator[](int i) const { return arguments_[i]; }
+
+private:
+  int count_ = 0;
+  wchar_t** arguments_;
+};
+
+} // namespace
+
+std::vector<std::string> Arguments(int argc, const char* const argv[]) {
+  std::vector<std::string> arguments;
+  const WideArguments wide;
+  if (!wide.IsValid()) {
+    for (int i = 1; i < argc; ++i) {
+      arguments.emplace_back(argv[i] ? argv[i] : "");
+    }
+    return arguments;
+  }
+  for (int i = 1; i < wide.Count(); ++i) {
+    arguments.push_back(Narrow(wide[i], std::wcslen(wide[i])));
+  }
+  return arguments;
 }
 
 bool ShellExpandsWildcards() {
@@ -254,11 +370,11 @@ bool ShellExpandsWildcards() {
 }
 
 std::string ProgramPath() {
-  return FetchText(MAX_PATH, [](char* buffer, DWORD size) {
-    const DWORD length = ::GetModuleFileNameA(nullptr, buffer, size);
+  return Narrow(FetchText(MAX_PATH, [](wchar_t* buffer, DWORD size) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer, size);
     // A truncated path comes back with the whole buffer used: ask for a larger one.
     return length >= size ? size : length;
-  });
+  }));
 }
 
 std::string ExecutableSuffix() {
@@ -271,8 +387,8 @@ bool SlashStartsSwitches() {
 
 bool OpenUrl(const std::string& url) {
   // Values above 32 mean success; anything else is an error code.
-  const auto result =
-      reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", url.c_str(), "", "", SW_SHOW));
+  const auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(nullptr, L"open", Widen(url).c_str(), L"", L"", SW_SHOW));
   return result > 32;
 }
 
@@ -308,9 +424,22 @@ bool EndsDirectoryPart(char c) {
   return c == '\\' || c == '/' || c == ':';
 }
 
+std::string ToAnsiCodePage(const std::string& text) {
+  return Utf8InCodePage(text, ::GetACP());
+}
+
+std::string ResolvedPath(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  if (wide.empty() || IsVerbatim(wide)) {
+    return path;
+  }
+  const std::wstring full = FullPathOf(wide);
+  return full.empty() ? path : Narrow(full);
+}
+
 std::string CurrentDirectory() {
-  const std::string directory = FetchText(
-      MAX_PATH, [](char* buffer, DWORD size) { return ::GetCurrentDirectoryA(size, buffer); });
+  const std::string directory = Narrow(FetchText(
+      MAX_PATH, [](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); }));
   return directory.empty() ? std::string(".") : directory;
 }
 
@@ -320,9 +449,7 @@ std::string ResolveSearchDirectory(const std::string& directory) {
   if (!bareDrive) {
     return directory;
   }
-  const std::string full = FetchText(MAX_PATH, [&directory](char* buffer, DWORD size) {
-    return ::GetFullPathNameA(directory.c_str(), size, buffer, nullptr);
-  });
+  const std::string full = Narrow(FullPathOf(Widen(directory)));
   return full.empty() ? directory : full;
 }
 
@@ -333,18 +460,20 @@ std::size_t VerbatimPrefixLength(const std::string& path) {
 }
 
 bool CanWriteInDirectory(const std::string& directory) {
-  const DWORD attributes = ::GetFileAttributesA(directory.empty() ? "." : directory.c_str());
+  const DWORD attributes =
+      ::GetFileAttributesW(SystemPath(directory.empty() ? "." : directory).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool CreateDirectories(const std::string& directory) {
   for (std::size_t at = 0; at < directory.size(); ++at) {
     if ((directory[at] == '\\' || directory[at] == '/') && at > 0 && directory[at - 1] != ':') {
-      ::CreateDirectoryA(directory.substr(0, at).c_str(), nullptr);
+      ::CreateDirectoryW(SystemPath(directory.substr(0, at)).c_str(), nullptr);
     }
   }
-  ::CreateDirectoryA(directory.c_str(), nullptr);
-  const DWORD attributes = ::GetFileAttributesA(directory.c_str());
+  const std::wstring path = SystemPath(directory);
+  ::CreateDirectoryW(path.c_str(), nullptr);
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -361,7 +490,7 @@ std::string CreateUniqueDirectory(const std::string& directory, const std::strin
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string path =
         base + process + "_" + std::to_string(++counter) + "_" + std::to_string(::GetTickCount());
-    if (::CreateDirectoryA(path.c_str(), nullptr) != 0) {
+    if (::CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0) {
       return path;
     }
     error = ::GetLastError();
@@ -374,14 +503,19 @@ std::string CreateUniqueDirectory(const std::string& directory, const std::strin
 
 void MoveDirectoryInto(const std::string& from, const std::string& to) {
   // A directory cannot be moved over another: an empty one goes first.
-  ::RemoveDirectoryA(to.c_str());
-  if (::MoveFileExA(from.c_str(), to.c_str(), 0) == 0) {
+  const std::wstring target = SystemPath(to);
+  ::RemoveDirectoryW(target.c_str());
+  if (::MoveFileExW(SystemPath(from).c_str(), target.c_str(), 0) == 0) {
     ThrowFileError("Cannot create", to, ::GetLastError());
   }
 }
 
 bool RemoveEmptyDirectory(const std::string& path) noexcept {
-  return ::RemoveDirectoryA(path.c_str()) != 0;
+  try {
+    return ::RemoveDirectoryW(SystemPath(path).c_str()) != 0;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 // ---------------------------------------------------------------------------------
@@ -389,7 +523,7 @@ bool RemoveEmptyDirectory(const std::string& path) noexcept {
 
 namespace {
 
-// Why FindFirstFileA found nothing: no match in a directory that was read, no such
+// Why FindFirstFileW found nothing: no match in a directory that was read, no such
 // directory, or a directory that could not be read (no access, a path too long).
 enum class SearchOutcome { Searched, Missing, Failed };
 
@@ -411,8 +545,9 @@ SearchOutcome SearchOutcomeOf(DWORD error) {
 
 class FindHandle {
 public:
-  FindHandle(const std::string& pattern, WIN32_FIND_DATAA& data)
-      : handle_(::FindFirstFileA(pattern.c_str(), &data)) {}
+  FindHandle(const std::string& pattern, WIN32_FIND_DATAW& data)
+      : handle_(::FindFirstFileExW(SystemPath(pattern).c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, 0)) {}
   ~FindHandle() {
     if (IsOpen()) {
       ::FindClose(handle_);
@@ -422,7 +557,7 @@ public:
   FindHandle& operator=(const FindHandle&) = delete;
 
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool Next(WIN32_FIND_DATAA& data) { return ::FindNextFileA(handle_, &data) != 0; }
+  bool Next(WIN32_FIND_DATAW& data) { return ::FindNextFileW(handle_, &data) != 0; }
 
 private:
   HANDLE handle_;
@@ -431,11 +566,17 @@ private:
 } // namespace
 
 std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failure) {
-  // The system matches the pattern and gives the order (name order on NTFS); both are
-  // what users of this platform expect, so neither is redone here.
+  // The system's matching also tries each mask on the 8.3 short name, so that "*.pas"
+  // would take "notes.pascal" and "unit1.pas~": the mask is matched here, on the long
+  // name alone, and the order is the one both platforms use.
+  std::size_t nameStart = pattern.size();
+  while (nameStart > VerbatimPrefixLength(pattern) && !EndsDirectoryPart(pattern[nameStart - 1])) {
+    --nameStart;
+  }
+  const std::string mask = pattern.substr(nameStart);
   std::vector<DirEntry> entries;
-  WIN32_FIND_DATAA data{};
-  FindHandle search(pattern, data);
+  WIN32_FIND_DATAW data{};
+  FindHandle search(pattern.substr(0, nameStart) + "*", data);
   if (!search.IsOpen()) {
     const DWORD error = ::GetLastError();
     if (failure != nullptr && SearchOutcomeOf(error) == SearchOutcome::Failed) {
@@ -445,11 +586,17 @@ std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failu
   }
   do {
     DirEntry entry;
-    entry.name = std::string(data.cFileName, strnlen(data.cFileName, sizeof data.cFileName));
+    entry.name = Narrow(data.cFileName, wcsnlen(data.cFileName, MAX_PATH));
+    if (entry.name == "." || entry.name == ".." ||
+        !MatchesWildcard(mask, entry.name, LetterCase::Ignored)) {
+      continue;
+    }
     entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     entry.isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entries.push_back(std::move(entry));
   } while (search.Next(data));
+  std::sort(entries.begin(), entries.end(),
+            [](const DirEntry& a, const DirEntry& b) { return CompareNoCase(a.name, b.name) < 0; });
   return entries;
 }
 
@@ -459,7 +606,8 @@ std::vector<DirEntry> FindEntries(const std::string& pattern, std::string* failu
 namespace {
 
 bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
-  return !path.empty() && ::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return !path.empty() &&
+         ::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data);
 }
 
 } // namespace
@@ -484,8 +632,9 @@ namespace {
 // Opens an existing file or directory only to look at it: no access rights asked, every
 // kind of sharing allowed, so another program's hold on it does not matter.
 HANDLE OpenToInspect(const std::string& path) {
-  return ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  return ::CreateFileW(SystemPath(path).c_str(), 0,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 } // namespace
@@ -565,7 +714,11 @@ std::string FollowLinks(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) noexcept {
-  return ::DeleteFileA(path.c_str()) != 0;
+  try {
+    return ::DeleteFileW(SystemPath(path).c_str()) != 0;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 void MoveFileOver(const std::string& from, const std::string& to) {
@@ -573,9 +726,11 @@ void MoveFileOver(const std::string& from, const std::string& to) {
   // is waited out for a few seconds before the replace counts as failed.
   constexpr int kAttempts = 50;
   constexpr DWORD kPauseMs = 100;
+  const std::wstring source = SystemPath(from);
+  const std::wstring target = SystemPath(to);
   DWORD error = ERROR_SUCCESS;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
       return;
     }
     error = ::GetLastError();
@@ -600,7 +755,7 @@ namespace {
 
 // The console runs the handler on a thread of its own; the path is read there while
 // the program may be setting it, so the flag says when the buffer is whole.
-char interruptPath[MAX_PATH * 4];
+wchar_t interruptPath[32768];
 std::atomic<bool> interruptPathSet{false};
 
 // See DeferInterrupts.
@@ -620,7 +775,7 @@ BOOL WINAPI RemoveOnConsoleEvent(DWORD event) {
   if (interruptPathSet.load()) {
     // The program still holds the file open; it was opened for shared deletion, so
     // it goes when the process ends.
-    ::DeleteFileA(interruptPath);
+    ::DeleteFileW(interruptPath);
   }
   return FALSE; // the default handler then ends the process as usual
 }
@@ -657,10 +812,11 @@ void ReleaseInterrupts() {
 void RemoveOnInterrupt(const std::string& path) {
   InstallConsoleHandler();
   interruptPathSet.store(false);
-  if (path.empty() || path.size() >= sizeof interruptPath) {
+  const std::wstring wide = SystemPath(path);
+  if (wide.empty() || wide.size() >= std::size(interruptPath)) {
     return;
   }
-  std::memcpy(interruptPath, path.c_str(), path.size() + 1);
+  std::memcpy(interruptPath, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
   interruptPathSet.store(true);
 }
 
@@ -677,7 +833,7 @@ File::File(const std::string& path, Mode mode) : path_(path) {
     share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     disposition = OPEN_EXISTING;
   }
-  const HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
+  const HANDLE handle = ::CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     ThrowFileError("Cannot open", path, ::GetLastError());
@@ -702,8 +858,8 @@ File File::CreateUnique(const std::string& directory, const std::string& prefix)
                              std::to_string(::GetTickCount()) + ".tmp";
     // Shared deletion lets an interrupt remove the file while it is open.
     const HANDLE handle =
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       File file;
       file.handle_ = FromHandle(handle);
