@@ -58,6 +58,10 @@ TEST(SitePlanTest, PagesNeverMeetEachOtherOrTheSitesOwnFiles) {
   for (const SitePage& page : plan.pages) {
     EXPECT_TRUE(files.insert(Folded(page.file)).second) << page.file;
   }
+  // Letters beyond ASCII too, as Windows' file systems compare them.
+  const SitePlan accents =
+      PlanSite({Native("/w/\xC3\x84.pas"), Native("/w/\xC3\xA4.pas")}, {true, true}, top);
+  EXPECT_EQ(accents.pages[1].file, "\xC3\xA4.pas~2.html");
   // Relative entries meet whole ones.
   const SitePlan relative =
       PlanSite({"a.pas", Native("./a.pas"), Native("/w/rtl/a.pas")}, {true, true, true}, top);

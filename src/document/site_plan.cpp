@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "convert/utf8_text.h"
 #include "platform/platform.h"
 
 namespace lexiform {
@@ -47,10 +48,26 @@ std::vector<std::string> WholePath(const std::string& path, const std::string& c
   return parts;
 }
 
+// `text` with every letter in upper case, as Windows' file systems compare names
+// (platform::UpperCase); bytes that are no UTF-8 stay as they are.
 std::string Folded(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) {
-    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  std::string folded;
+  folded.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (lead < 0x80 || lead < 0xC2 || at + length > text.size() ||
+        !IsValidUtf8(text.substr(at, length))) {
+      folded += static_cast<char>(lead < 0x80 ? platform::UpperCase(lead) : lead);
+      ++at;
+      continue;
+    }
+    char32_t codePoint = lead & (0x7Fu >> length);
+    for (std::size_t i = 1; i < length; ++i) {
+      codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3Fu);
+    }
+    AppendUtf8(folded, platform::UpperCase(codePoint));
+    at += length;
   }
   return folded;
 }
@@ -149,7 +166,7 @@ SitePlan PlanSite(const std::vector<std::string>& fileList, const std::vector<bo
     plan.sharedFolder = std::string(kSharedFolder) + "_" + std::to_string(n);
   }
   std::set<std::string> taken = folders;
-  taken.insert(std::string(kSiteIndexFile));
+  taken.insert(Folded(kSiteIndexFile));
   taken.insert(Folded(plan.sharedFolder));
   for (SitePage& page : plan.pages) {
     page.file = page.path + ".html";

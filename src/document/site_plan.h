@@ -23,7 +23,8 @@ struct SitePage {
 // letter). The site's own names come first: "index.html" at the top, and the shared
 // folder "_lexiform" (or "_lexiform_2", "_lexiform_3", ... when a source folder takes
 // that name). A page whose file would meet one of them, a folder, or an earlier page
-// (letter case ignored, so that the site can be copied to any file system) is named
+// (letter case ignored as Windows ignores it, so that the site can be written and
+// copied on any file system) is named
 // "<name>~2.html", "<name>~3.html", ... instead, in list order: the same list always
 // gives the same names, and no page is ever written over another.
 struct SitePlan {
