@@ -13,7 +13,6 @@
 namespace lexiform {
 namespace {
 
-
 constexpr std::size_t kInitialEscapeCapacity = 1024;
 
 // The branch of the scan that the byte at the cursor chooses between tokens.
