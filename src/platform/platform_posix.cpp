@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -579,9 +580,11 @@ volatile std::sig_atomic_t interruptPathSet = 0;
 volatile std::sig_atomic_t interruptsHeld = 0;
 volatile std::sig_atomic_t heldSignal = 0;
 
-// See DeferInterrupts: the first interrupt is only noted while deferring.
-volatile std::sig_atomic_t deferring = 0;
-volatile std::sig_atomic_t deferredSignal = 0;
+// See DeferInterrupts: the first interrupt is only noted while deferring. Atomics, as
+// the worker threads ask too; lock-free ones are safe in a signal handler.
+std::atomic<int> deferring{0};
+std::atomic<int> deferredSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void RemoveAndResignal(int signalNumber) {
   // A flag rather than a blocked signal mask: a signal for the process may reach any
@@ -593,8 +596,8 @@ extern "C" void RemoveAndResignal(int signalNumber) {
   // The interrupted code may still run for a moment (the signal raised again below can
   // be delivered only once this handler returns): leave errno as it found it.
   const int savedErrno = errno;
-  if (deferring != 0 && deferredSignal == 0) {
-    deferredSignal = signalNumber;
+  int none = 0;
+  if (deferring.load() != 0 && deferredSignal.compare_exchange_strong(none, signalNumber)) {
     errno = savedErrno;
     return;
   }
@@ -655,15 +658,15 @@ private:
 
 void DeferInterrupts() {
   InstallInterruptHandlers();
-  deferring = 1;
+  deferring.store(1);
 }
 
 bool InterruptRequested() {
-  return deferredSignal != 0;
+  return deferredSignal.load() != 0;
 }
 
 void EndAsInterrupted() {
-  const int signalNumber = deferredSignal != 0 ? deferredSignal : SIGINT;
+  const int signalNumber = deferredSignal.load() != 0 ? deferredSignal.load() : SIGINT;
   if (::isatty(STDOUT_FILENO) == 1) {
     static const char kNormalColour[] = "\x1b[0m";
     [[maybe_unused]] const ssize_t ignored =
