@@ -370,6 +370,11 @@ TEST_F(Win32EndToEndTest, NamesBeyondTheAnsiPageAreNeverSwapped) {
   ASSERT_EQ(Run({"a.pas", aMacron + ".html"}).status, 0);
   EXPECT_EQ(Document("a.html"), "<html>keep</html>\r\n");
   EXPECT_TRUE(Contains(Document(aMacron + ".html"), "<pre>"));
+  // An existing output beyond the code page is looked at like any other: a text of the
+  // user's is refused, never replaced unread.
+  Write(aMacron + ".txt", "notes\r\n");
+  EXPECT_EQ(Run({"a.pas", aMacron + ".txt"}).status, 1);
+  EXPECT_EQ(Document(aMacron + ".txt"), "notes\r\n");
 
   const Names all{"a.pas", aMacron + ".pas", cafe, "Omega.pas", so, omega, privet};
   const RunResult html5 = Run({"*.pas", "all5", "-html5"});

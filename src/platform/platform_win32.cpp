@@ -661,7 +661,7 @@ std::optional<std::string> ReadFileStart(const std::string& path, std::size_t li
   if (KindOf(path) != PathKind::Regular) {
     return std::nullopt;
   }
-  const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ,
+  const HANDLE handle = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
