@@ -2,7 +2,7 @@
 # Builds Lexiform and runs every test: g++ and clang with warnings as errors, then the
 # whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer and under
 # ThreadSanitizer, then the HTML5 documents under two HTML checkers and in headless
-# Chromium, then every fuzz target for half a minute, and last the 32-bit Windows program
+# Chromium, then a code site of part of the FPC sources under the same checks, then every fuzz target for half a minute, and last the 32-bit Windows program
 # (mingw-w64) with its tests under Wine (or, where the machine runs no 32-bit code, the
 # same code built for 64-bit Windows under 64-bit Wine), whose documents and console
 # text are then compared with those of the Linux program. The packages (.deb and .zip)
@@ -22,6 +22,9 @@ done
 
 echo "=== html5"
 scripts/test-html5.sh build/ci/lexiform
+
+echo "=== site"
+scripts/test-site.sh build/ci/lexiform
 
 # Every fuzz target for a bounded time (FUZZ_SECONDS, here 30 s each unless set).
 FUZZ_SECONDS=${FUZZ_SECONDS:-30} scripts/run-fuzzers.sh
