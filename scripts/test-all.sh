@@ -2,11 +2,12 @@
 # Builds Lexiform and runs every test: g++ and clang with warnings as errors, then the
 # whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer and under
 # ThreadSanitizer, then the HTML5 documents under two HTML checkers and in headless
-# Chromium, then a code site of part of the FPC sources under the same checks, then every fuzz target for half a minute, and last the 32-bit Windows program
-# (mingw-w64) with its tests under Wine (or, where the machine runs no 32-bit code, the
-# same code built for 64-bit Windows under 64-bit Wine), whose documents and console
-# text are then compared with those of the Linux program. The packages (.deb and .zip)
-# are made and checked at the end.
+# Chromium, then a code site of part of the FPC sources under the same checks, then
+# every fuzz target for half a minute, and last the 32-bit Windows program (mingw-w64)
+# with its tests under Wine (or, where the machine runs no 32-bit code, the same code
+# built for 64-bit Windows under 64-bit Wine), whose documents and console text are
+# then compared with those of the Linux program. The packages (.deb and .zip) are made
+# and checked at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
