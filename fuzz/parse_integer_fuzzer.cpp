@@ -114,7 +114,7 @@ void CheckOptions(std::string_view data) {
       c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
     return text == "-html5" || text == "-lines" || text == "-q" || text == "-strict" ||
-           text == "-cp";
+           text == "-cp" || text == "-site";
   });
   FUZZ_CHECK(anySwitch || options.Positional == arguments, "positional arguments changed");
   FUZZ_CHECK(options.RecurseSubdirs == expected.RecurseSubdirs &&
