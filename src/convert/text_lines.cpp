@@ -113,4 +113,13 @@ bool TextLines::Next(std::string_view& line) {
   return true;
 }
 
+std::size_t CountLines(std::string_view text) {
+  TextLines lines(text);
+  std::size_t count = 0;
+  for (std::string_view line; lines.Next(line);) {
+    ++count;
+  }
+  return count;
+}
+
 } // namespace lexiform

@@ -30,6 +30,9 @@ private:
   bool endedByCtrlZ_ = false;
 };
 
+// How many lines TextLines cuts `text` into.
+std::size_t CountLines(std::string_view text);
+
 // The first LF, CR or Ctrl-Z in [from, to), or `to`.
 const char* FindLineStop(const char* from, const char* to);
 

@@ -263,20 +263,12 @@ const ConvertedEntry* StillCurrent(const std::optional<ConvertedEntry>& converte
 
 // Says why an entry gets no section; false when it is to get one.
 bool ReportAbsentEntry(TRunState& state, const std::string& currentFile, const SourceEntry& entry) {
-  switch (entry.state) {
-  case SourceEntry::State::Present:
+  const std::string problem =
+      AbsentEntryProblem(entry.state, currentFile, entry.folder, entry.reason);
+  if (problem.empty()) {
     return false;
-  case SourceEntry::State::Missing:
-    ReportProblem(state, "  File not exists: " + Shown(currentFile));
-    break;
-  case SourceEntry::State::Unsearchable:
-    ReportProblem(state,
-                  "  Cannot search directory: " + Shown(entry.folder) + " (" + entry.reason + ")");
-    break;
-  case SourceEntry::State::Unreadable:
-    ReportProblem(state, "  Could not open file: " + Shown(currentFile));
-    break;
   }
+  ReportProblem(state, problem);
   return true;
 }
 

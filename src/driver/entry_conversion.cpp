@@ -61,15 +61,6 @@ void RecodeSourceToUtf8(TPasConversion& converter, CodePage page) {
   }
 }
 
-std::size_t CountLines(std::string_view text) {
-  TextLines lines(text);
-  std::size_t count = 0;
-  for (std::string_view line; lines.Next(line);) {
-    ++count;
-  }
-  return count;
-}
-
 std::size_t DecimalDigits(std::size_t number) {
   std::size_t digits = 1;
   for (; number >= 10; number /= 10) {

@@ -111,4 +111,19 @@ void ShowEntryLine(std::size_t number, const std::string& path, const std::strin
   WriteLine(" (" + sizeText + ")");
 }
 
+std::string AbsentEntryProblem(SourceEntry::State state, const std::string& path,
+                               const std::string& folder, const std::string& reason) {
+  switch (state) {
+  case SourceEntry::State::Present:
+    break;
+  case SourceEntry::State::Missing:
+    return "  File not exists: " + Shown(path);
+  case SourceEntry::State::Unsearchable:
+    return "  Cannot search directory: " + Shown(folder) + " (" + reason + ")";
+  case SourceEntry::State::Unreadable:
+    return "  Could not open file: " + Shown(path);
+  }
+  return {};
+}
+
 } // namespace lexiform

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <string>
 
+#include "files/source_file.h"
+
 namespace lexiform {
 
 inline constexpr const char* kProgramTitle = "Lexiform";
@@ -25,6 +27,12 @@ void ShowError(const std::string& message, const std::string& commandLine);
 
 // The line of one entry of the run: its number, its path in green and its size text.
 void ShowEntryLine(std::size_t number, const std::string& path, const std::string& sizeText);
+
+// The problem line of an entry that gets no section or page ("  File not exists: ...",
+// "  Cannot search directory: ...", "  Could not open file: ..."); empty when the entry
+// is present. `folder` and `reason` are those of an entry that cannot be searched.
+std::string AbsentEntryProblem(SourceEntry::State state, const std::string& path,
+                               const std::string& folder, const std::string& reason);
 
 // Whole seconds as hours, minutes and seconds ("0:01:05"), the fields joined by
 // `separator`, the hour with a leading zero when `hourLeadingZero`.

@@ -45,7 +45,7 @@ void StopWhenInterrupted() {
   }
 }
 
-enum class EntryState { Missing, Unsearchable, Unreadable, Present };
+using EntryState = SourceEntry::State;
 
 // What the first pass learns of a source: checked once (see Note [one look at an
 // entry]), and handed to the index, the console and the pages alike. Of its text only
@@ -59,34 +59,11 @@ struct CheckedSource {
   std::exception_ptr fatal; // the system ran out of files or memory: the run ends
 };
 
-std::size_t CountLines(std::string_view text) {
-  TextLines lines(text);
-  std::size_t count = 0;
-  for (std::string_view line; lines.Next(line);) {
-    ++count;
-  }
-  return count;
-}
-
-EntryState StateOf(SourceEntry::State state) {
-  switch (state) {
-  case SourceEntry::State::Present:
-    return EntryState::Present;
-  case SourceEntry::State::Missing:
-    return EntryState::Missing;
-  case SourceEntry::State::Unsearchable:
-    return EntryState::Unsearchable;
-  case SourceEntry::State::Unreadable:
-    break;
-  }
-  return EntryState::Unreadable;
-}
-
 CheckedSource CheckSource(const std::string& path, CodePage page) {
   CheckedSource checked;
   try {
     SourceEntry source = LookAtSource(path);
-    checked.state = StateOf(source.state);
+    checked.state = source.state;
     checked.folder = std::move(source.folder);
     checked.reason = std::move(source.reason);
     checked.file.size = source.size;
@@ -333,20 +310,11 @@ void WriteWhole(UnfinishedSite& site, const std::string& file, std::string_view 
 // Says why an entry gets no page, as a document run says why one gets no section;
 // false when it gets one.
 bool ReportAbsentEntry(const CheckedSource& entry, const std::string& path) {
-  switch (entry.state) {
-  case EntryState::Present:
+  const std::string problem = AbsentEntryProblem(entry.state, path, entry.folder, entry.reason);
+  if (problem.empty()) {
     return false;
-  case EntryState::Missing:
-    WriteProblemLine("  File not exists: " + Shown(path));
-    break;
-  case EntryState::Unsearchable:
-    WriteProblemLine("  Cannot search directory: " + Shown(entry.folder) + " (" + entry.reason +
-                     ")");
-    break;
-  case EntryState::Unreadable:
-    WriteProblemLine("  Could not open file: " + Shown(path));
-    break;
   }
+  WriteProblemLine(problem);
   return true;
 }
 
