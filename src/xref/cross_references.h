@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "xref/file_links.h"
+
+// Declarations and the names that refer to them, over every file of a site: which
+// name in which file stands for which declaration, bound as the compiler binds names
+// as far as that can be known without compiling. Pure text work: no file system, no
+// markup.
+namespace lexiform::xref {
+
+enum class SymbolKind : std::uint8_t {
+  Unit,
+  Type,
+  Class,
+  Record,
+  Object,
+  Interface,
+  Enumeration,
+  EnumValue,
+  TypeParameter,
+  Constant,
+  ResourceString,
+  Variable,
+  ThreadVar,
+  Field,
+  Property,
+  Procedure,
+  Function,
+  Constructor,
+  Destructor,
+  Operator,
+  Parameter,
+  Label,
+};
+
+// The kind as a reader says it: "class", "function", "enumeration value", ...
+std::string_view SymbolKindName(SymbolKind kind);
+
+inline constexpr std::size_t kNoSymbol = static_cast<std::size_t>(-1);
+
+// A name that a declaration introduces.
+struct Symbol {
+  std::size_t file = 0;   // index of the file (as in FileLinkResolver)
+  std::size_t offset = 0; // the name's bytes in that file's text
+  std::size_t length = 0;
+  std::size_t line = 1;      // 1-based line of the name
+  std::string name;          // as written
+  std::string qualifiedName; // for search: "TStringList", "TStringList.Sort"; empty for
+                             // names local to a routine, which search does not offer
+  SymbolKind kind = SymbolKind::Variable;
+  // The other half of a routine (the heading in an interface or class and the body),
+  // or the full declaration of a forward one and back; kNoSymbol when it has none.
+  std::size_t counterpart = kNoSymbol;
+  // Overloads visible with it, and declarations of the same name in the same scope in
+  // other branches of conditional compilation; each lists the others.
+  std::vector<std::size_t> related;
+};
+
+// A marked name in a file's text: a symbol's own name where it is declared, or a
+// reference to a symbol.
+struct Occurrence {
+  std::size_t offset = 0;
+  std::size_t length = 0;
+  std::size_t symbol = kNoSymbol;
+  bool declaration = false; // the symbol's own name (the place it is declared)
+  // The binding is not sure: through an ancestor that is not in the site, or through a
+  // unit or include file chosen among several.
+  bool uncertain = false;
+};
+
+// Where a symbol is referred to.
+struct ReferencePlace {
+  std::size_t file = 0;
+  std::size_t offset = 0;
+  std::size_t line = 1;
+  bool uncertain = false;
+};
+
+// The text of file `index`, in UTF-8 as the pages show it; empty for a file that could
+// not be read. It may be asked for more than once.
+using TextReader = std::function<std::string(std::size_t index)>;
+
+class CrossReferences {
+public:
+  // `links` resolves the uses clauses and include directives of the same files (same
+  // indexes); `threads` may read and scan files in parallel.
+  CrossReferences(const FileLinkResolver& links, std::size_t fileCount, const TextReader& readText,
+                  unsigned threads = 1);
+
+  const std::vector<Symbol>& Symbols() const { return symbols_; }
+
+  // The marked names of file `file`, in text order, never overlapping, each covering
+  // one whole identifier of its text.
+  const std::vector<Occurrence>& OccurrencesIn(std::size_t file) const;
+
+  // Every reference to `symbol` (its declaration not counted), by file, then offset.
+  const std::vector<ReferencePlace>& ReferencesTo(std::size_t symbol) const;
+
+private:
+  std::vector<Symbol> symbols_;
+  std::vector<std::vector<Occurrence>> occurrences_;    // by file
+  std::vector<std::vector<ReferencePlace>> references_; // by symbol
+};
+
+} // namespace lexiform::xref
