@@ -18,17 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) {
     return -1;
   }
-  TEntryFormat format;
-  format.Html5 = true;
-  format.TokenStyles = Html5TokenStyles();
-  format.LineNumbers = (data[0] & 1u) != 0;
-  format.SourcePage = static_cast<CodePage>((data[0] >> 1) % kCodePageCount);
-  format.Anchors = {"f-a-0123abcd"};
+  const bool numbered = (data[0] & 1u) != 0;
+  const std::string anchor = "f-a-0123abcd";
+  const TEntryFormat format =
+      Html5Format(numbered ? LineNumbering::Yes : LineNumbering::No,
+                  static_cast<CodePage>((data[0] >> 1) % kCodePageCount), {anchor});
   const std::string_view source(reinterpret_cast<const char*>(data) + 1, size - 1);
   StringSink body;
   ConvertEntryText(source, 1, format, body);
-  const std::string fault = check::Html5BodyFault(source, format.SourcePage, body.Text(),
-                                                  format.LineNumbers, format.Anchors[0]);
+  const std::string fault =
+      check::Html5BodyFault(source, format.SourcePage, body.Text(), numbered, anchor);
   FUZZ_CHECK(fault.empty(), fault << "\nsource " << fuzz::Printable(source) << "\nbody "
                                   << fuzz::Printable(body.Text(), 400));
   return 0;

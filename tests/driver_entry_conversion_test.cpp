@@ -22,19 +22,13 @@ std::string Body(std::string_view source, const TEntryFormat& format) {
   return body.Take();
 }
 
-TEntryFormat Html5Format(bool numbered, CodePage page = kDefaultCodePage) {
-  TEntryFormat format;
-  format.Html5 = true;
-  format.TokenStyles = Html5TokenStyles();
-  format.LineNumbers = numbered;
-  format.SourcePage = page;
-  format.Anchors = {"f-a-0123abcd"};
-  return format;
+TEntryFormat Html5Body(bool numbered, CodePage page = kDefaultCodePage) {
+  return Html5Format(numbered ? LineNumbering::Yes : LineNumbering::No, page, {"f-a-0123abcd"});
 }
 
 void ExpectWellFormedHtml5(std::string_view source, CodePage page = kDefaultCodePage) {
   for (const bool numbered : {false, true}) {
-    const std::string body = Body(source, Html5Format(numbered, page));
+    const std::string body = Body(source, Html5Body(numbered, page));
     EXPECT_EQ(check::Html5BodyFault(source, page, body, numbered, "f-a-0123abcd"), "")
         << "numbered: " << numbered << ", source of " << source.size()
         << " bytes: " << source.substr(0, 200) << "\nbody: " << body.substr(0, 400);
@@ -51,10 +45,10 @@ std::string WithoutNumbers(std::string body) {
 }
 
 void ExpectClassicNumbersOnly(std::string_view source) {
-  TEntryFormat plain;
-  TEntryFormat numbered;
-  numbered.LineNumbers = true;
-  numbered.LineNumberStyle = {"[", "]"};
+  TStyleConfig config;
+  config.LineNumber = {"[", "]"};
+  const TEntryFormat plain = ClassicFormat(config);
+  const TEntryFormat numbered = ClassicFormat(config, LineNumbering::Yes);
   EXPECT_EQ(WithoutNumbers(Body(source, numbered)), Body(source, plain))
       << "source of " << source.size() << " bytes: " << source.substr(0, 200);
 }
@@ -67,7 +61,7 @@ TEST(EntryConversionTest, CtrlZInCommentsAndStrings) {
     ExpectWellFormedHtml5(source);
     ExpectClassicNumbersOnly(source);
   }
-  EXPECT_NE(Body("{ \x1A }", Html5Format(false)).find("{ \xE2\x90\x9A }"), std::string::npos);
+  EXPECT_NE(Body("{ \x1A }", Html5Body(false)).find("{ \xE2\x90\x9A }"), std::string::npos);
 }
 
 // Sources of pieces that open and close every kind of token, cut anywhere.

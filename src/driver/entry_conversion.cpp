@@ -10,7 +10,6 @@
 #include "convert/pas_conversion.h"
 #include "convert/text_lines.h"
 #include "convert/utf8_text.h"
-#include "document/html5_document.h"
 #include "files/source_file.h"
 
 namespace lexiform {
@@ -53,7 +52,7 @@ std::string_view ScannedText(const TPasConversion& converter) {
   return converter.Size() == 0 ? std::string_view() : std::string_view(converter.Memory());
 }
 
-// An HTML5 document is UTF-8, whatever the source was written in.
+// A body in UTF-8 gets it whatever the source was written in.
 void RecodeSourceToUtf8(TPasConversion& converter, CodePage page) {
   const std::string_view text = ScannedText(converter);
   if (!IsPlainText(text)) {
@@ -61,22 +60,13 @@ void RecodeSourceToUtf8(TPasConversion& converter, CodePage page) {
   }
 }
 
-std::size_t DecimalDigits(std::size_t number) {
-  std::size_t digits = 1;
-  for (; number >= 10; number /= 10) {
-    ++digits;
-  }
-  return digits;
-}
-
-// Takes the fixed text of a conversion line by line: the converter's "<pre>" and
-// "<code>" lines, the source lines, its "</code>" and "</pre>" lines. Writes the source
-// lines in the entry's format, numbered when lines are numbered. An HTML5 body puts
-// the format's CodeStart before the first source line and CodeEnd after the last, for
-// the converter's frame. The empty line after a source's last line end (the one right
-// before "</code>") is no line of the source: it gets no number, but it stays, so that
-// code copied from a browser (which drops the last line end of a block) ends with that
-// line end. The frame's lines are the converter's own (TPasConversion::kOpeningFrameLines,
+// Takes the fixed text of a conversion line by line (see Note [line framing]): the
+// converter's opening frame, the source lines, its closing frame. Writes the source
+// lines, and what the format's framing puts around them and around the code. The empty
+// line after a source's last line end (the one right before the closing frame) is no
+// line of the source: it gets no number, but it stays, so that code copied from a
+// browser (which drops the last line end of a block) ends with that line end. The
+// frame's lines are the converter's own (TPasConversion::kOpeningFrameLines,
 // kClosingFrameLine), which no source line can read.
 //
 // A line that comes in pieces (the fix-up writes a long line slice by slice, then its
@@ -85,13 +75,8 @@ std::size_t DecimalDigits(std::size_t number) {
 // nor searched again for each piece.
 class SourceLineWriter final : public TextSink {
 public:
-  SourceLineWriter(const TEntryFormat& format, std::size_t number, std::size_t lineCount,
-                   TextSink& body)
-      : format_(format), number_(number), width_(DecimalDigits(lineCount)), body_(body) {
-    if (format.Html5 && number - 1 < format.Anchors.size()) {
-      anchor_ = format.Anchors[number - 1];
-    }
-  }
+  SourceLineWriter(const LineFraming& framing, const FramedEntry& entry, TextSink& body)
+      : framing_(framing), entry_(entry), body_(body) {}
 
   void Write(std::string_view bytes) override {
     for (std::size_t end; (end = bytes.find(kCrLf)) != std::string_view::npos;
@@ -118,10 +103,8 @@ public:
     }
     if (!closed_) {
       WriteEmptyLines(emptyLines_);
-      if (format_.Html5) {
-        out_ += format_.CodeEnd;
-      }
     }
+    framing_.CloseCode(out_, frame_);
     Flush();
   }
 
@@ -161,29 +144,23 @@ private:
 
   void TakeLine(std::string_view line) {
     ++linesTaken_;
-    if (linesTaken_ <= TPasConversion::kOpeningFrameLines) { // the converter's "<pre>" and "<code>"
-      if (!format_.Html5) {
-        AppendLine(line);
-      } else if (linesTaken_ == TPasConversion::kOpeningFrameLines) {
-        out_ += format_.CodeStart;
+    if (linesTaken_ <= TPasConversion::kOpeningFrameLines) {
+      AppendFrameLine(line);
+      if (linesTaken_ == TPasConversion::kOpeningFrameLines) {
+        framing_.OpenCode(out_, frame_);
+        frame_.clear();
       }
-    } else if (closed_) { // the converter's "</pre>"
-      if (!format_.Html5) {
-        AppendLine(line);
-      }
+    } else if (closed_) {
+      AppendFrameLine(line);
     } else if (line == TPasConversion::kClosingFrameLine) {
       closed_ = true;
       if (emptyLines_ > 0) {
         WriteEmptyLines(emptyLines_ - 1);
         out_ += kCrLf;
       }
-      if (format_.Html5) {
-        out_ += format_.CodeEnd;
-      } else {
-        AppendLine(line);
-      }
+      AppendFrameLine(line);
     } else if (line.empty()) {
-      ++emptyLines_; // held back: the last one before "</code>" is no source line
+      ++emptyLines_; // held back: the last one before the closing frame is no source line
     } else {
       WriteEmptyLines(emptyLines_);
       StartSourceLine();
@@ -191,6 +168,11 @@ private:
       EndSourceLine();
     }
     FlushWhenFull();
+  }
+
+  void AppendFrameLine(std::string_view line) {
+    frame_ += line;
+    frame_ += kCrLf;
   }
 
   void WriteEmptyLines(std::size_t count) {
@@ -201,29 +183,12 @@ private:
     emptyLines_ = 0;
   }
 
-  void StartSourceLine() {
-    ++sourceLine_;
-    if (!format_.LineNumbers) {
-      return;
-    }
-    if (format_.Html5) {
-      AppendNumberedLineStart(out_, anchor_, sourceLine_);
-    } else {
-      out_ += LineNumberPrefix(number_, sourceLine_, width_, format_.LineNumberStyle);
-    }
-  }
+  void StartSourceLine() { framing_.StartLine(out_, entry_, ++sourceLine_); }
 
   void EndSourceLine() {
-    if (format_.LineNumbers && format_.Html5) {
-      out_ += kNumberedLineEnd;
-    }
+    framing_.EndLine(out_);
     out_ += kCrLf;
     FlushWhenFull();
-  }
-
-  void AppendLine(std::string_view line) {
-    out_ += line;
-    out_ += kCrLf;
   }
 
   // Text of a source line; a long one goes on as it is, without a copy.
@@ -248,18 +213,17 @@ private:
     out_.clear();
   }
 
-  const TEntryFormat& format_;
-  const std::size_t number_;
-  const std::size_t width_;
-  std::string_view anchor_;
+  const LineFraming& framing_;
+  const FramedEntry entry_;
   TextSink& body_;
   std::string partial_; // the start of a line that came in pieces, while it is short
+  std::string frame_;   // the converter's frame lines not yet handed to the framing
   std::string out_;     // written text not yet handed on
   std::size_t linesTaken_ = 0;
   std::size_t sourceLine_ = 0;
   std::size_t emptyLines_ = 0; // empty source lines held back
   bool lineOpen_ = false;      // a source line is being written piece by piece
-  bool closed_ = false;        // the converter's "</code>" came
+  bool closed_ = false;        // the converter's closing frame line came
 };
 
 enum class Recode { No, Yes };
@@ -267,18 +231,21 @@ enum class Recode { No, Yes };
 // The loaded source's body in `format`.
 void ConvertLoaded(TPasConversion& converter, std::size_t number, const TEntryFormat& format,
                    TextSink& body, Recode recode = Recode::Yes) {
-  if (!format.Html5 && !format.LineNumbers) {
-    // The document as it has always been: the converter's lines as they are.
+  const LineFraming& framing = *format.Framing;
+  if (framing.Verbatim()) {
+    // The converter's lines as they are, unlooked at.
     FixedTextWriter fixedText(body);
     converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
     fixedText.Finish();
     return;
   }
-  if (format.Html5 && recode == Recode::Yes) {
+  if (framing.RecodesToUtf8() && recode == Recode::Yes) {
     RecodeSourceToUtf8(converter, format.SourcePage);
   }
-  const std::size_t lineCount = format.Html5 ? 0 : CountLines(ScannedText(converter));
-  SourceLineWriter lines(format, number, lineCount, body);
+  FramedEntry entry;
+  entry.number = number;
+  entry.lineCount = framing.CountsLines() ? CountLines(ScannedText(converter)) : 0;
+  SourceLineWriter lines(framing, entry, body);
   FixedTextWriter fixedText(lines);
   converter.ConvertTo([&fixedText](std::string_view piece) { fixedText.Write(piece); });
   fixedText.Finish();

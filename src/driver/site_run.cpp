@@ -142,17 +142,6 @@ std::vector<CheckedSource> CheckEntries(const std::vector<std::string>& fileList
 
 } // namespace
 
-TEntryFormat SitePageFormat(CodePage sourcePage) {
-  TEntryFormat format;
-  format.TokenStyles = Html5TokenStyles();
-  format.Html5 = true;
-  format.LineNumbers = true;
-  format.SourcePage = sourcePage;
-  format.CodeStart = kSiteCodeStart;
-  format.CodeEnd = kSiteCodeEnd;
-  return format;
-}
-
 std::vector<TPasConversion::TInsertion> LinkInsertions(const SitePlan& plan, std::size_t page,
                                                        std::vector<xref::FileLink> links,
                                                        std::string_view text) {

@@ -22,10 +22,6 @@ namespace lexiform {
 bool WriteSite(const std::string& target, const std::vector<std::string>& fileList,
                CodePage sourcePage);
 
-// How a site's pages are written: HTML5 token classes, UTF-8 (from `sourcePage` where
-// a source is not UTF-8), numbered lines with the ids "L1", "L2", ...
-TEntryFormat SitePageFormat(CodePage sourcePage);
-
 // The markup that puts the `links` of page `page` of `plan` around the names they stand
 // on in its `text`: "<a class="xref" ...>" before, "</a>" after. A link that the text
 // does not hold whole on one line (the file changed since it was scanned), that
