@@ -201,19 +201,21 @@ TEST_F(FaultMatrixTest, DanglingLinkFoundByAWildcard_PosixOnly) {
   EXPECT_NE(Section(document, 3).find("</pre>\r\n"), std::string::npos);
 }
 
-// A real removal at a known moment: the configuration file is a FIFO, so the program,
-// which reads it right after the listing, waits there until the shell below opens it
-// for writing. The shell then removes the file and closes the FIFO (an empty
-// configuration), and the program meets the file gone at its turn.
+// A real removal at a known moment: the program stops at its first entry line, when
+// every entry has been looked at and the index written, and the file is removed then.
+// The console and the index keep what the one look found; the file cannot be read at
+// its turn, which is said, and gets no section. The writer alone reads the file: a
+// worker might have read it before it was removed.
 TEST_F(FaultMatrixTest, FileRemovedBetweenListingAndItsTurn_PosixOnly) {
   const GoodSections good = ReferenceSections();
   WriteBytes(work / "doomed.pas", "doomed\r\n");
-  // The program stops at its first console text, when the index is written.
+  std::vector<std::string> environment = Environment();
+  environment.push_back("LEXIFORM_THREADS=1");
   const RunResult result = test::RunProgramWithConsoleStalled(
-      program, {"before.pas,doomed.pas,after.pas", "out"}, work.Path(), Environment(),
+      program, {"before.pas,doomed.pas,after.pas", "out"}, work.Path(), environment,
       [this](int) { fs::remove(work / "doomed.pas"); });
   EXPECT_EQ(result.status, 0) << result.err;
-  ExpectConsole(result, "  2: doomed.pas ( 0 bytes)", {"  File not exists: doomed.pas"});
+  ExpectConsole(result, "  2: doomed.pas ( 8 bytes)", {"  Could not open file: doomed.pas"});
   const std::string document = ReadBytes(work / "out.html");
   // Listed with its size, then gone at its turn: an index item and no section.
   EXPECT_NE(document.find("doomed.pas</a><font size=\"-2\">&nbsp;&nbsp; &mdash; "

@@ -193,45 +193,51 @@ TEST_F(RunEnvironmentTest, FailedDocumentStopsTheWorkers_PosixOnly) {
   ExpectEarlierDocumentKept(kEarlierDocument);
 }
 
-// A file edited after a worker converted it, while the writer was held up: the section
-// shows its new text under its new size, as a run on one thread does. The run is held
-// at its first entry line until the one worker has converted everything and ended.
-TEST_F(RunEnvironmentTest, FileEditedWhileTheWriterIsBusy_PosixOnly) {
-  Write("b.pas", "{ old }\r\n");
-  Write("c.pas", kSource);
+// A file edited after its look (see Note [one look at an entry]), while the writer is
+// held up at its first entry line: the index, the console and the section all show the
+// size of the look, and the section the text read up to that size: the old text when a
+// worker read it before the edit, else the start of the new one. The run is held until
+// the one worker (if any) has converted everything and ended.
+TEST_F(RunEnvironmentTest, FileEditedAfterItsLookKeepsThatLooksSize_PosixOnly) {
+  const std::string old = "{ old }\r\n";
   const std::string edited = "{ new, and longer than the old text }\r\nbegin end.\r\n";
-  const test::ScopedEnvironment environment({"LEXIFORM_THREADS=2"});
-  const RunResult result = test::RunProgramWithConsoleStalled(
-      program, {"a.pas,b.pas,c.pas", "out"}, work.Path(), Environment(), [&](int pid) {
-        // The worker has ended when the writer is alone; a sanitizer's own thread may
-        // stay, so a count that holds for a second does too.
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + std::chrono::seconds(30);
-        auto changed = Clock::now();
-        for (int count = ThreadCount(pid); count > 1 && Clock::now() < deadline &&
-                                           Clock::now() - changed < std::chrono::seconds(1);) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(5));
-          const int now = ThreadCount(pid);
-          if (now != count) {
-            count = now;
-            changed = Clock::now();
+  for (const char* threads : {"LEXIFORM_THREADS=2", "LEXIFORM_THREADS=1"}) {
+    SCOPED_TRACE(threads);
+    Write("b.pas", old);
+    Write("c.pas", kSource);
+    const test::ScopedEnvironment environment({threads});
+    const RunResult result = test::RunProgramWithConsoleStalled(
+        program, {"a.pas,b.pas,c.pas", "out"}, work.Path(), Environment(), [&](int pid) {
+          // The worker has ended when the writer is alone; a sanitizer's own thread may
+          // stay, so a count that holds for a second does too.
+          using Clock = std::chrono::steady_clock;
+          const auto deadline = Clock::now() + std::chrono::seconds(30);
+          auto changed = Clock::now();
+          for (int count = ThreadCount(pid); count > 1 && Clock::now() < deadline &&
+                                             Clock::now() - changed < std::chrono::seconds(1);) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            const int now = ThreadCount(pid);
+            if (now != count) {
+              count = now;
+              changed = Clock::now();
+            }
           }
-        }
-        Write("b.pas", edited);
-      });
-  ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_NE(result.out.find("  2: b.pas (" + std::to_string(edited.size()) + " bytes)"),
-            std::string::npos)
-      << result.out;
-  // From the second section on (the index was written before the edit).
-  const auto sections = [](const std::string& document) {
-    return document.substr(document.find("<a name=\"File_2\">"));
-  };
-  const std::string document = Document();
-  const test::ScopedEnvironment oneThread({"LEXIFORM_THREADS=1"});
-  ASSERT_EQ(Run({"a.pas,b.pas,c.pas", "reference"}).status, 0);
-  EXPECT_EQ(sections(document), sections(Document("reference.html")));
-  EXPECT_NE(sections(document).find("{ new, and longer"), std::string::npos);
+          Write("b.pas", edited);
+        });
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("  2: b.pas ( 9 bytes)"), std::string::npos) << result.out;
+    const std::string document = Document();
+    EXPECT_NE(document.find("b.pas</a><font size=\"-2\">&nbsp;&nbsp; &mdash; "
+                            "&nbsp;&nbsp;<b> 9 bytes</b>"),
+              std::string::npos);
+    const std::string section = document.substr(document.find("<a name=\"File_2\">"),
+                                                document.find("<a name=\"File_3\">") -
+                                                    document.find("<a name=\"File_2\">"));
+    EXPECT_NE(section.find("File size:  9 bytes"), std::string::npos) << section;
+    const bool workerRead = std::string(threads) == "LEXIFORM_THREADS=2";
+    EXPECT_NE(section.find(workerRead ? "{ old }" : "{ new, an"), std::string::npos) << section;
+    EXPECT_EQ(section.find("longer"), std::string::npos) << section;
+  }
 }
 
 // A folder that can be read but not searched hides its files' very existence: it is

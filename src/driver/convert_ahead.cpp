@@ -13,16 +13,17 @@ namespace lexiform {
 
 namespace {
 
-std::optional<ConvertedEntry> ConvertEntryAhead(const std::string& path, std::size_t number,
-                                                const TEntryFormat& format, std::string storage) {
+std::optional<ConvertedEntry> ConvertEntryAhead(const std::string& path, const SourceEntry& look,
+                                                std::size_t number, const TEntryFormat& format,
+                                                std::string storage) {
+  if (look.state != SourceEntry::State::Present || look.size == 0 ||
+      look.size > ConvertAhead::kMaxAheadSource) {
+    return std::nullopt; // missing, empty, unreadable or large: the writer's own
+  }
   try {
-    SourceEntry source = LookAtSource(path);
-    if (!source.file || source.size > ConvertAhead::kMaxAheadSource) {
-      return std::nullopt; // missing, empty, unreadable or large: the writer's own
-    }
     StringSink body(std::move(storage));
-    ConvertEntry(*source.file, number, format, body);
-    return ConvertedEntry{source.size, body.Take()};
+    ConvertEntry(path, look.size, number, format, body);
+    return ConvertedEntry{look.size, body.Take()};
   } catch (const std::exception&) {
     return std::nullopt; // the writer tries again and reports what it meets
   }
@@ -30,12 +31,14 @@ std::optional<ConvertedEntry> ConvertEntryAhead(const std::string& path, std::si
 
 } // namespace
 
-ConvertAhead::ConvertAhead(const std::vector<std::string>& fileList, const TEntryFormat& format,
+ConvertAhead::ConvertAhead(const std::vector<std::string>& fileList,
+                           const std::vector<SourceEntry>& looks, const TEntryFormat& format,
                            unsigned workers)
-    : ConvertAhead(
-          fileList.size(), workers, [&fileList, &format](std::size_t index, std::string storage) {
-            return ConvertEntryAhead(fileList[index], index + 1, format, std::move(storage));
-          }) {}
+    : ConvertAhead(fileList.size(), workers,
+                   [&fileList, &looks, &format](std::size_t index, std::string storage) {
+                     return ConvertEntryAhead(fileList[index], looks[index], index + 1, format,
+                                              std::move(storage));
+                   }) {}
 
 ConvertAhead::ConvertAhead(std::size_t entryCount, unsigned workers, AheadConverter convert)
     : convert_(std::move(convert)), slots_(workers > 0 ? entryCount : 0),

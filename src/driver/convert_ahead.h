@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/entry_conversion.h"
+#include "files/source_file.h"
 
 namespace lexiform {
 
@@ -26,7 +27,7 @@ namespace lexiform {
 // could not convert: the writer then meets the failure itself, at the entry's turn,
 // and reports it as it always does. Workers touch no shared state but the slots, and
 // the entry format, which nobody changes during a run. See Note [one look at an entry]:
-// a body converted ahead comes with the size of the look it was read in.
+// a body converted ahead is read up to the size of the entry's one look.
 
 // An entry's body converted ahead, and the size its source had when it was read.
 struct ConvertedEntry {
@@ -50,9 +51,11 @@ public:
   // memory costs a page fault per page, which is much of the cost of a conversion.
   static constexpr std::size_t kMaxRecycled = std::size_t{1} << 20;
 
-  // Starts `workers` threads over `fileList` (none: the writer does everything).
-  ConvertAhead(const std::vector<std::string>& fileList, const TEntryFormat& format,
-               unsigned workers);
+  // Starts `workers` threads over `fileList` (none: the writer does everything), each
+  // entry read up to the size its look (`looks`, by list position) found. Both lists
+  // are kept by reference: they must outlive the workers.
+  ConvertAhead(const std::vector<std::string>& fileList, const std::vector<SourceEntry>& looks,
+               const TEntryFormat& format, unsigned workers);
   // The same over `entryCount` entries that `convert` converts.
   ConvertAhead(std::size_t entryCount, unsigned workers, AheadConverter convert);
   // Stops the workers (each finishes the entry in hand) and waits for them.

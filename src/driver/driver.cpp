@@ -207,58 +207,48 @@ std::unique_ptr<DocumentLayout> ChosenLayout(const TOptions& options, const TSty
   return MakeDocumentLayout(choice, config, fileList, outputFileName);
 }
 
-// The index is written before any entry is converted, so it looks at each file (see
-// Note [one look at an entry]): one that is not there, or that cannot be opened for
-// reading, gets no section. An unreadable file's size is shown as it always was.
-IndexedEntry IndexEntryOf(const TRunState& state, const std::string& path) {
-  if (state.StandardInput) {
-    return {IndexedEntry::State::Present, state.StandardInput->size()};
+// Every entry looked at once, before the index is written (see Note [one look at an
+// entry]); the open files are not kept. Standard input was read whole at the start.
+std::vector<SourceEntry> LookAtEntries(const TRunState& state) {
+  std::vector<SourceEntry> looks;
+  looks.reserve(state.FileList.size());
+  for (const std::string& path : state.FileList) {
+    if (state.StandardInput) {
+      SourceEntry entry;
+      entry.state = SourceEntry::State::Present;
+      entry.size = state.StandardInput->size();
+      looks.push_back(std::move(entry));
+      continue;
+    }
+    SourceEntry entry = LookAtSource(path);
+    entry.file.reset();
+    looks.push_back(std::move(entry));
   }
-  const SourceEntry source = LookAtSource(path);
-  switch (source.state) {
+  return looks;
+}
+
+// What the index shows of an entry: one that is not there, or that cannot be opened for
+// reading, gets no section.
+IndexedEntry IndexEntryOf(const SourceEntry& look) {
+  switch (look.state) {
   case SourceEntry::State::Present:
-    return {IndexedEntry::State::Present, source.size};
+    return {IndexedEntry::State::Present, look.size};
   case SourceEntry::State::Missing:
     return {IndexedEntry::State::Missing, 0};
   case SourceEntry::State::Unsearchable:
   case SourceEntry::State::Unreadable:
     break;
   }
-  return {IndexedEntry::State::Unreadable, GetFileSizeBytes(path)};
+  return {IndexedEntry::State::Unreadable, look.size};
 }
 
-void WriteStart(TextSink& document, const TRunState& state, DocumentLayout& layout) {
+void WriteStart(TextSink& document, const std::vector<SourceEntry>& looks, DocumentLayout& layout) {
   std::vector<IndexedEntry> index;
-  index.reserve(state.FileList.size());
-  for (const std::string& path : state.FileList) {
-    index.push_back(IndexEntryOf(state, path));
+  index.reserve(looks.size());
+  for (const SourceEntry& look : looks) {
+    index.push_back(IndexEntryOf(look));
   }
   layout.WriteStart(document, index);
-}
-
-// See Note [one look at an entry]. Standard input was read whole at the start.
-SourceEntry LookAtEntry(const TRunState& state, const std::string& currentFile,
-                        const ConvertedEntry* convertedAhead) {
-  if (!convertedAhead && !state.StandardInput) {
-    return LookAtSource(currentFile);
-  }
-  SourceEntry entry;
-  entry.state = SourceEntry::State::Present;
-  entry.size = convertedAhead ? convertedAhead->size : state.StandardInput->size();
-  return entry;
-}
-
-// A body converted ahead serves while its source still stands at the size it was read
-// at; one removed or edited since is looked at again, as a run on one thread would.
-const ConvertedEntry* StillCurrent(const std::optional<ConvertedEntry>& convertedAhead,
-                                   const std::string& currentFile) {
-  if (!convertedAhead) {
-    return nullptr;
-  }
-  const platform::PathFacts facts = platform::ExaminePath(currentFile);
-  const bool current =
-      facts.kind == platform::PathKind::Regular && facts.size == convertedAhead->size;
-  return current ? &*convertedAhead : nullptr;
 }
 
 // Says why an entry gets no section; false when it is to get one.
@@ -272,7 +262,7 @@ bool ReportAbsentEntry(TRunState& state, const std::string& currentFile, const S
   return true;
 }
 
-// The reason a failed section gives for an entry that was gone or closed at its turn.
+// The reason a failed section gives for an entry that was gone or closed when looked at.
 std::string AbsenceReason(const SourceEntry& entry) {
   switch (entry.state) {
   case SourceEntry::State::Missing:
@@ -293,15 +283,13 @@ public:
 };
 
 void ProcessEntry(TRunState& state, std::size_t number, const std::string& currentFile,
-                  const DocumentLayout& layout, const std::optional<ConvertedEntry>& convertedAhead,
-                  DocumentOutput& document) {
+                  const SourceEntry& look, const DocumentLayout& layout,
+                  const std::optional<ConvertedEntry>& convertedAhead, DocumentOutput& document) {
   const TEntryFormat& format = layout.Format();
-  const ConvertedEntry* ahead = StillCurrent(convertedAhead, currentFile);
-  SourceEntry entry = LookAtEntry(state, currentFile, ahead);
-  const std::string sizeText = FormatFileSize(entry.size);
+  const std::string sizeText = FormatFileSize(look.size);
   ShowEntryLine(number, currentFile, sizeText);
-  if (ReportAbsentEntry(state, currentFile, entry)) {
-    layout.WriteFailedSection(document, number - 1, AbsenceReason(entry));
+  if (ReportAbsentEntry(state, currentFile, look)) {
+    layout.WriteFailedSection(document, number - 1, AbsenceReason(look));
     return;
   }
   // The entry's guard: a failure of the source (unreadable, vanished, too large to
@@ -312,12 +300,12 @@ void ProcessEntry(TRunState& state, std::size_t number, const std::string& curre
   const std::uint64_t sectionStart = document.Length();
   try {
     const auto writeBody = [&](TextSink& body) {
-      if (ahead) {
-        body.Write(ahead->body);
+      if (convertedAhead) {
+        body.Write(convertedAhead->body);
       } else if (state.StandardInput) {
         ConvertEntryText(*state.StandardInput, number, format, body);
-      } else if (entry.file) {
-        ConvertEntry(*entry.file, number, format, body);
+      } else {
+        ConvertEntry(currentFile, look.size, number, format, body);
       }
     };
     layout.WriteSection(document, number - 1, sizeText, writeBody);
@@ -417,13 +405,15 @@ int RunConversion(TRunState& state) {
   ShowRunStart(state);
 
   const std::unique_ptr<DocumentOutput> document = OpenDocument(outputFileName);
-  WriteStart(*document, state, *layout);
+  const std::vector<SourceEntry> looks = LookAtEntries(state);
+  WriteStart(*document, looks, *layout);
   document->SectionComplete();
   // See Note [converting ahead]. Standard input is the writer's alone.
-  ConvertAhead ahead(state.FileList, layout->Format(), state.StandardInput ? 0 : WorkerCount());
+  ConvertAhead ahead(state.FileList, looks, layout->Format(),
+                     state.StandardInput ? 0 : WorkerCount());
   for (std::size_t i = 0; i < state.FileList.size(); ++i) {
     std::optional<ConvertedEntry> convertedAhead = ahead.Take(i);
-    ProcessEntry(state, i + 1, state.FileList[i], *layout, convertedAhead, *document);
+    ProcessEntry(state, i + 1, state.FileList[i], looks[i], *layout, convertedAhead, *document);
     document->SectionComplete();
     if (convertedAhead) {
       ahead.Recycle(std::move(convertedAhead->body));

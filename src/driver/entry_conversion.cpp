@@ -36,14 +36,16 @@ void ApplyStyles(TPasConversion& converter, const TEntryFormat& format) {
   set(TTokenKind::Assembler, converter.AssemblerPrefix, converter.AssemblerSuffix);
 }
 
-// Reads the source into the converter: no more than its length when opened.
-void LoadSource(TPasConversion& converter, SourceFile& source) {
-  if (source.Size() > std::numeric_limits<std::size_t>::max() - 2 * TMemoryStream::kTailRoom) {
+// Reads the source into the converter: no more than `size` bytes, nor its length when
+// opened.
+void LoadSource(TPasConversion& converter, SourceFile& source, std::uint64_t size) {
+  const std::uint64_t readable = std::min(size, source.Size());
+  if (readable > std::numeric_limits<std::size_t>::max() - 2 * TMemoryStream::kTailRoom) {
     throw platform::FileError("File too large to load");
   }
-  const auto size = static_cast<std::size_t>(source.Size());
-  ByteBlock block(size + TMemoryStream::kTailRoom);
-  const std::size_t got = source.ReadInto(block.Data(), size);
+  const auto length = static_cast<std::size_t>(readable);
+  ByteBlock block(length + TMemoryStream::kTailRoom);
+  const std::size_t got = source.ReadInto(block.Data(), length);
   converter.Adopt(std::move(block), got);
 }
 
@@ -254,14 +256,18 @@ void ConvertLoaded(TPasConversion& converter, std::size_t number, const TEntryFo
 
 } // namespace
 
-void ConvertEntry(SourceFile& source, std::size_t number, const TEntryFormat& format,
-                  TextSink& body) {
-  if (source.Size() == 0) {
-    return; // an empty file: a section without body lines, and no converter
+void ConvertEntry(const std::string& path, std::uint64_t size, std::size_t number,
+                  const TEntryFormat& format, TextSink& body) {
+  if (size == 0) {
+    return; // an empty file, or no file: a section without body lines, and no converter
   }
+  SourceFile source(path);
   TPasConversion converter;
   ApplyStyles(converter, format);
-  LoadSource(converter, source);
+  LoadSource(converter, source, size);
+  if (converter.Size() == 0) {
+    return; // emptied since it was looked at: as an empty file
+  }
   ConvertLoaded(converter, number, format, body);
 }
 

@@ -16,13 +16,15 @@
 
 namespace lexiform {
 
-// The body of entry `number` (counting from 1) of the file list: its source read (never
-// past the length it had when opened), converted in `format`, and fixed, into `body`
-// piece by piece, so that memory stays near the size of the source. An empty file
-// gives no body. Throws whatever reading or converting throws (std::bad_alloc or
-// ConversionError when memory runs out), and whatever `body` throws.
-void ConvertEntry(SourceFile& source, std::size_t number, const TEntryFormat& format,
-                  TextSink& body);
+// The body of entry `number` (counting from 1) of the file list, the file `path`: its
+// first `size` bytes (its size when it was looked at, see Note [one look at an entry];
+// fewer when it has shrunk since) converted in `format`, and fixed, into `body` piece
+// by piece, so that memory stays near the size of the source. A size of 0 gives no body
+// and opens nothing. Throws platform::FileError when the file cannot be opened or read,
+// whatever converting throws (std::bad_alloc or ConversionError when memory runs out),
+// and whatever `body` throws.
+void ConvertEntry(const std::string& path, std::uint64_t size, std::size_t number,
+                  const TEntryFormat& format, TextSink& body);
 
 // The same for a source that is already in memory (standard input).
 void ConvertEntryText(std::string_view source, std::size_t number, const TEntryFormat& format,

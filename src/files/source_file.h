@@ -31,12 +31,14 @@ private:
 };
 
 // Note [one look at an entry]
-// An entry of the list is looked at once, where it is converted: whether it is there,
-// whether it can be read, and its size at that moment. Its console line, its section's
-// size line and the text read (up to that size) all come from that one look, so a
-// file edited meanwhile never shows its old text under its new size, whichever thread
-// converts it. A body converted ahead by a worker is used only while the file still
-// has the size the worker read; otherwise the writer looks again at the entry's turn.
+// An entry of the list is looked at once, before anything is written: whether it is
+// there, whether it can be read, and its size at that moment. The index, its console
+// line, its section (or page) and the text read all come from that one look: the text
+// is read up to that size, so a file edited meanwhile never shows its new text under
+// its old size, nor one size in the index and another in its section, whichever thread
+// converts it. A run keeps only the facts of the look, not its open file (a tree of
+// thousands of files would run out of descriptors): the file is opened again at its
+// turn, and one that can no longer be opened or read then fails as any read does.
 
 // What the look at an entry found.
 struct SourceEntry {
