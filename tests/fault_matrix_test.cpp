@@ -206,23 +206,34 @@ TEST_F(FaultMatrixTest, DanglingLinkFoundByAWildcard_PosixOnly) {
 // The console and the index keep what the one look found; the file cannot be read at
 // its turn, which is said, and gets no section. The writer alone reads the file: a
 // worker might have read it before it was removed.
-TEST_F(FaultMatrixTest, FileRemovedBetweenListingAndItsTurn_PosixOnly) {
+// Removed, or replaced by a FIFO that nobody writes, after the entry was looked at: the
+// run must neither wait for a writer nor lose the other sections.
+TEST_F(FaultMatrixTest, FileRemovedOrReplacedBetweenListingAndItsTurn_PosixOnly) {
   const GoodSections good = ReferenceSections();
-  WriteBytes(work / "doomed.pas", "doomed\r\n");
-  std::vector<std::string> environment = Environment();
-  environment.push_back("LEXIFORM_THREADS=1");
-  const RunResult result = test::RunProgramWithConsoleStalled(
-      program, {"before.pas,doomed.pas,after.pas", "out"}, work.Path(), environment,
-      [this](int) { fs::remove(work / "doomed.pas"); });
-  EXPECT_EQ(result.status, 0) << result.err;
-  ExpectConsole(result, "  2: doomed.pas ( 8 bytes)", {"  Could not open file: doomed.pas"});
-  const std::string document = ReadBytes(work / "out.html");
-  // Listed with its size, then gone at its turn: an index item and no section.
-  EXPECT_NE(document.find("doomed.pas</a><font size=\"-2\">&nbsp;&nbsp; &mdash; "
-                          "&nbsp;&nbsp;<b> 8 bytes</b>"),
-            std::string::npos);
-  ExpectGoodFilesWhole(document, good);
-  EXPECT_EQ(Section(document, 2), "");
+  for (const bool byFifo : {false, true}) {
+    SCOPED_TRACE(byFifo ? "replaced by a FIFO" : "removed");
+    WriteBytes(work / "doomed.pas", "doomed\r\n");
+    std::vector<std::string> environment = Environment();
+    environment.push_back("LEXIFORM_THREADS=1");
+    const RunResult result = test::RunProgramWithConsoleStalled(
+        program, {"before.pas,doomed.pas,after.pas", "out"}, work.Path(), environment,
+        [this, byFifo](int) {
+          fs::remove(work / "doomed.pas");
+          if (byFifo) {
+            ASSERT_EQ(test::RunShell("mkfifo doomed.pas", work.Path()).status, 0);
+          }
+        });
+    EXPECT_EQ(result.status, 0) << result.err;
+    ExpectConsole(result, "  2: doomed.pas ( 8 bytes)", {"  Could not open file: doomed.pas"});
+    const std::string document = ReadBytes(work / "out.html");
+    // Listed with its size, then gone at its turn: an index item and no section.
+    EXPECT_NE(document.find("doomed.pas</a><font size=\"-2\">&nbsp;&nbsp; &mdash; "
+                            "&nbsp;&nbsp;<b> 8 bytes</b>"),
+              std::string::npos);
+    ExpectGoodFilesWhole(document, good);
+    EXPECT_EQ(Section(document, 2), "");
+    fs::remove(work / "doomed.pas");
+  }
 }
 
 TEST_F(FaultMatrixTest, UnreadableDirectoryDuringSub_PosixOnly) {

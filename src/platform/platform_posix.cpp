@@ -784,7 +784,9 @@ File::File(const std::string& path, Mode mode) : path_(path) {
   int flags = O_CLOEXEC;
   switch (mode) {
   case Mode::Read:
-    flags |= O_RDONLY;
+    // A FIFO or device put where a file was looked at must not hold the run: opened
+    // without waiting, and refused below.
+    flags |= O_RDONLY | O_NONBLOCK | O_NOCTTY;
     break;
   case Mode::CreateNew:
     flags |= O_WRONLY | O_CREAT | O_EXCL;
@@ -794,9 +796,16 @@ File::File(const std::string& path, Mode mode) : path_(path) {
   if (fd < 0) {
     ThrowFileError("Cannot open", path, errno);
   }
-  if (mode == Mode::Read && IsDirectoryPath(path)) {
-    ::close(fd);
-    ThrowFileError("Cannot open", path, EISDIR);
+  if (mode == Mode::Read) {
+    struct stat info {};
+    const int problem = ::fstat(fd, &info) != 0 ? errno
+                        : S_ISDIR(info.st_mode) ? EISDIR
+                        : S_ISREG(info.st_mode) ? 0
+                                                : ENXIO;
+    if (problem != 0) {
+      ::close(fd);
+      ThrowFileError("Cannot open", path, problem);
+    }
   }
   handle_ = fd;
 }
