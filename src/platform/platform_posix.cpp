@@ -341,6 +341,10 @@ bool CreateDirectories(const std::string& directory) {
   return IsDirectoryPath(directory);
 }
 
+bool MakeDirectory(const std::string& directory) {
+  return ::mkdir(directory.c_str(), 0777) == 0;
+}
+
 std::string CreateUniqueDirectory(const std::string& directory, const std::string& prefix) {
   std::string base = directory;
   if (!base.empty() && base.back() != '/') {
@@ -794,7 +798,8 @@ File::File(const std::string& path, Mode mode) : path_(path) {
   if (fd < 0) {
     ThrowFileError("Cannot open", path, errno);
   }
-  if (mode == Mode::Read && IsDirectoryPath(path)) {
+  struct stat info {};
+  if (mode == Mode::Read && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd);
     ThrowFileError("Cannot open", path, EISDIR);
   }
