@@ -272,7 +272,10 @@ void UnfinishedSite::MakeFolders() {
     }
   }
   for (const std::string& folder : folders) { // "a" sorts before "a/b"
-    if (!platform::MakeDirectory(PathOf(folder))) {
+    // One that is there already is another spelling of a folder made before, on a file
+    // system that ignores letter case.
+    if (!platform::MakeDirectory(PathOf(folder)) &&
+        platform::KindOf(PathOf(folder)) != platform::PathKind::Directory) {
       throw DocumentError("Cannot create the folder \"" + PathOf(folder) + "\"");
     }
   }
