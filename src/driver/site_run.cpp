@@ -335,8 +335,9 @@ std::optional<ConvertedEntry> ConvertPageAhead(const SiteBuild& build, std::size
 }
 
 // Writes page `page` whole on a worker thread, where the site lets threads write files
-// at once (see Note [unfinished site]); the writer then only says so at the page's turn. Empty when
-// the writer is to write the page itself: it meets the failure again and reports it.
+// at once (see Note [unfinished site]); the writer then only says so at the page's
+// turn. Empty when the writer is to write the page itself: it meets the failure again
+// and reports it.
 std::optional<ConvertedEntry> WritePageAhead(const SiteBuild& build, UnfinishedSite& site,
                                              std::size_t page) {
   try {
