@@ -113,10 +113,12 @@ TEST_F(SiteRunTest, RefusesEveryPlaceThatIsNotItsOwnAndTouchesNothing) {
 
 TEST_F(SiteRunTest, ARunOverItsOwnSiteUpdatesItAndKeepsTheUsersFiles) {
   WriteSources(4);
-  fs::create_directories(work / "site"); // an empty folder is taken as it is
+  Write("src/deep/er/still/d.pas", "unit D;\r\n"); // the folders on its way hold no page
+  fs::create_directories(work / "site");           // an empty folder is taken as it is
   ASSERT_EQ(RunSite("site").status, 0);
   ExpectWholeSite(work / "site");
   EXPECT_TRUE(test::Exists(work / "site/sub/u1.pas.html"));
+  EXPECT_TRUE(test::Exists(work / "site/deep/er/still/d.pas.html"));
   // A manifest can only ever name files of the site.
   Write("victim.txt", "outside\n");
   const std::string manifest = work / "site/_lexiform/lexiform-site.txt";
