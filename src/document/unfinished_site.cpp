@@ -141,6 +141,21 @@ public:
     }
   }
 
+  // A file left unfinished goes, so that it can be written again from the start.
+  ~NewSiteFile() override {
+    if (committed_) {
+      return;
+    }
+    try {
+      file_.Close();
+    } catch (const platform::FileError&) {
+      // It goes anyway.
+    }
+    platform::RemoveFile(path_);
+  }
+  NewSiteFile(const NewSiteFile&) = delete;
+  NewSiteFile& operator=(const NewSiteFile&) = delete;
+
   void Write(std::string_view bytes) override {
     if (buffer_.size() + bytes.size() > kBufferSize) {
       Flush();
@@ -167,6 +182,7 @@ public:
   void Commit() override {
     Flush();
     Try([&] { file_.Close(); });
+    committed_ = true;
   }
 
 private:
@@ -196,6 +212,7 @@ private:
   platform::File file_;
   std::string buffer_;
   std::uint64_t written_ = 0;
+  bool committed_ = false;
 };
 
 } // namespace
@@ -243,6 +260,25 @@ UnfinishedSite::UnfinishedSite(const std::string& target, EarlierSite earlier,
   } catch (const platform::FileError& error) {
     throw DocumentError("Cannot create \"" + target_ + "\": " + ReasonOf(error));
   }
+  MakeFolders();
+}
+
+// Every folder of the new site, each once, above the ones within it.
+void UnfinishedSite::MakeFolders() {
+  std::set<std::string> folders;
+  for (const std::string& file : files_) {
+    for (std::string folder = FolderPart(file); !folder.empty() && folders.insert(folder).second;
+         folder = FolderPart(folder)) {
+    }
+  }
+  for (const std::string& folder : folders) { // "a" sorts before "a/b"
+    // One that is there already is another spelling of a folder made before, on a file
+    // system that ignores letter case.
+    if (!platform::MakeDirectory(PathOf(folder)) &&
+        platform::KindOf(PathOf(folder)) != platform::PathKind::Directory) {
+      throw DocumentError("Cannot create the folder \"" + PathOf(folder) + "\"");
+    }
+  }
 }
 
 UnfinishedSite::~UnfinishedSite() {
@@ -262,13 +298,13 @@ std::string UnfinishedSite::PathOf(const std::string& relative) const {
 }
 
 std::unique_ptr<DocumentOutput> UnfinishedSite::Open(const std::string& relative) {
+  if (firstRun_) {
+    return std::make_unique<NewSiteFile>(PathOf(relative)); // its folder is made
+  }
   const std::string folder = FolderPart(relative);
   if (!folder.empty() && madeFolders_.insert(folder).second &&
       !platform::CreateDirectories(PathOf(folder))) {
     throw DocumentError("Cannot create the folder \"" + PathOf(folder) + "\"");
-  }
-  if (firstRun_) {
-    return std::make_unique<NewSiteFile>(PathOf(relative));
   }
   return std::make_unique<UnfinishedDocument>(PathOf(relative));
 }

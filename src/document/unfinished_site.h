@@ -16,8 +16,10 @@ namespace lexiform {
 // ".git", a CNAME, a README) is the user's and is never written or removed.
 // - A first run (the folder is not there, or empty) builds the whole site in a new
 //   hidden folder beside it and only then renames that folder into place; nobody sees
-//   its files before, so each is written where it goes. A failure or an interrupt
-//   removes the new folder: nothing is left behind.
+//   its files before, so each is written where it goes, and its folders are all made
+//   at the start. A failure or an interrupt removes the new folder: nothing is left
+//   behind. Nothing there is shared between its files, so several threads may write
+//   them at once.
 // - A later run over its own site updates it in place. Before it writes anything, the
 //   manifest lists the earlier site's files and the new ones, so that an interrupted
 //   run leaves a site whose every file is known; every file is replaced in one step
@@ -58,12 +60,17 @@ public:
   // committed, replacing the earlier one in one step. Throws DocumentError.
   std::unique_ptr<DocumentOutput> Open(const std::string& relative);
 
+  // Whether threads may open and write different files at once: only while the site
+  // is built in a new folder.
+  bool OpensInParallel() const { return firstRun_; }
+
   // Removes the earlier site's files that the new one has not, writes the manifest and,
   // in a first run, puts the new folder in place. Throws DocumentError.
   void Commit();
 
 private:
   std::string PathOf(const std::string& relative) const;
+  void MakeFolders();
   void WriteManifest(const std::set<std::string>& files);
   void RemoveStaleFiles();
 

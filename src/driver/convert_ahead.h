@@ -27,7 +27,9 @@ namespace lexiform {
 // could not convert: the writer then meets the failure itself, at the entry's turn,
 // and reports it as it always does. Workers touch no shared state but the slots, and
 // the entry format, which nobody changes during a run. See Note [one look at an entry]:
-// a body converted ahead is read up to the size of the entry's one look.
+// a body converted ahead is read up to the size of the entry's one look. A site built in
+// a new folder goes further: its pages share nothing, so the workers write each page
+// whole and the writer only keeps the console in order (see Note [unfinished site]).
 
 // An entry's body converted ahead, and the size its source had when it was read.
 struct ConvertedEntry {

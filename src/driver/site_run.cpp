@@ -323,6 +323,27 @@ std::optional<ConvertedEntry> ConvertPageAhead(const SiteBuild& build, std::size
   }
 }
 
+// Writes page `page` whole on a worker thread, where the site lets threads write files
+// at once (see Note [unfinished site]); the writer then only says so at the page's
+// turn. Empty when the writer is to write the page itself: it meets the failure again
+// and reports it.
+std::optional<ConvertedEntry> WritePageAhead(const SiteBuild& build, UnfinishedSite& site,
+                                             std::size_t page) {
+  try {
+    const std::uint64_t size = build.Facts()[page].size;
+    const std::unique_ptr<DocumentOutput> output = site.Open(build.Plan().pages[page].file);
+    output->Write(build.PageStart(page));
+    if (size > 0) {
+      build.WriteCode(page, build.TextOf(page), *output);
+    }
+    output->Write(build.PageEnd(page));
+    output->Commit();
+    return ConvertedEntry{size, std::string()};
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
 // Writes page `page`; a failure of its source is reported, and the page then shows no
 // code. A failure to write ends the run.
 bool WritePage(const SiteBuild& build, UnfinishedSite& site, std::size_t page,
@@ -365,9 +386,11 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
 
   bool troubled = false;
   const std::vector<std::size_t>& pageOf = build.Plan().pageOfEntry;
+  const bool writtenAhead = site.OpensInParallel();
   ConvertAhead ahead(build.Plan().pages.size(), WorkerCount(),
-                     [&build](std::size_t page, std::string storage) {
-                       return ConvertPageAhead(build, page, std::move(storage));
+                     [&build, &site, writtenAhead](std::size_t page, std::string storage) {
+                       return writtenAhead ? WritePageAhead(build, site, page)
+                                           : ConvertPageAhead(build, page, std::move(storage));
                      });
   std::size_t pagesWritten = 0;
   for (std::size_t i = 0; i < fileList.size(); ++i) {
@@ -383,6 +406,10 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
       continue; // listed before: it has its page
     }
     std::optional<ConvertedEntry> convertedAhead = ahead.Take(page);
+    if (writtenAhead && convertedAhead) {
+      pagesWritten = page + 1;
+      continue;
+    }
     if (WritePage(build, site, page, convertedAhead ? &convertedAhead->body : nullptr,
                   fileList[i])) {
       troubled = true;

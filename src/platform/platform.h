@@ -180,6 +180,10 @@ bool CanWriteInDirectory(const std::string& directory);
 // it exists as a directory afterwards.
 bool CreateDirectories(const std::string& directory);
 
+// Creates the one directory `directory`, whose parent exists. Returns whether it was
+// created (false also when something of that name was there).
+bool MakeDirectory(const std::string& directory);
+
 // Creates a new, empty directory with a unique name, `prefix` followed by random
 // characters, in `directory`, and returns its path. Throws FileError when none can be
 // created.

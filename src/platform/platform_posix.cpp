@@ -341,6 +341,10 @@ bool CreateDirectories(const std::string& directory) {
   return IsDirectoryPath(directory);
 }
 
+bool MakeDirectory(const std::string& directory) {
+  return ::mkdir(directory.c_str(), 0777) == 0;
+}
+
 std::string CreateUniqueDirectory(const std::string& directory, const std::string& prefix) {
   std::string base = directory;
   if (!base.empty() && base.back() != '/') {

@@ -477,6 +477,10 @@ bool CreateDirectories(const std::string& directory) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool MakeDirectory(const std::string& directory) {
+  return ::CreateDirectoryW(SystemPath(directory).c_str(), nullptr) != 0;
+}
+
 std::string CreateUniqueDirectory(const std::string& directory, const std::string& prefix) {
   std::string base = directory;
   if (!base.empty() && !EndsDirectoryPart(base.back())) {
