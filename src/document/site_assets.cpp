@@ -392,6 +392,13 @@ std::size_t SequenceLength(unsigned char lead) {
   return lead >= 0xC0 ? 2 : 1;
 }
 
+} // namespace
+
+const std::vector<SiteAsset>& SiteStaticAssets() {
+  static const std::vector<SiteAsset> assets = {{"site.css", kStyleSheet}, {"site.js", kScript}};
+  return assets;
+}
+
 // `text` as a JSON string. Besides what JSON needs, "<" and ">" are escaped, so that the
 // data can never close or open markup in a script element, and U+2028 and U+2029, which
 // older scripts read as line ends. A byte that is not part of well-formed UTF-8 becomes
@@ -425,13 +432,6 @@ void AppendJsonString(std::string& json, std::string_view text) {
     }
   }
   json += '"';
-}
-
-} // namespace
-
-const std::vector<SiteAsset>& SiteStaticAssets() {
-  static const std::vector<SiteAsset> assets = {{"site.css", kStyleSheet}, {"site.js", kScript}};
-  return assets;
 }
 
 // One [url, path] pair a line, assigned to the global that site.js reads once the

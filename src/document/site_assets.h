@@ -54,6 +54,10 @@ struct SiteSearchEntry {
   std::string path; // the source's path as shown (UTF-8), e.g. "unix/classes.pp"
 };
 
+// Appends `text` as a JSON string that is also safe within a script element: "<" and
+// ">" escaped, and bytes that are not UTF-8 as U+FFFD.
+void AppendJsonString(std::string& json, std::string_view text);
+
 // The contents of "files.js": a script that hands the list to the page script, in the
 // order given.
 std::string SiteSearchData(const std::vector<SiteSearchEntry>& files);
