@@ -113,9 +113,20 @@ std::vector<Word> Words(const std::string& text) {
   return words;
 }
 
-std::size_t LineOf(const std::string& text, std::size_t offset) {
-  return 1 + static_cast<std::size_t>(std::count(
-                 text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+// The 1-based line of byte `offset`, from the offsets where lines start.
+std::size_t LineOf(const std::vector<std::size_t>& starts, std::size_t offset) {
+  return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), offset) -
+                                  starts.begin());
+}
+
+std::vector<std::size_t> LineStarts(const std::string& text) {
+  std::vector<std::size_t> starts = {0};
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      starts.push_back(i + 1);
+    }
+  }
+  return starts;
 }
 
 SymbolKind RoutineKind(const std::string& word) {
@@ -152,9 +163,11 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   std::vector<std::string> texts(fileCount);
   std::map<std::string, std::size_t> first;
   std::vector<std::vector<Word>> words(fileCount);
+  std::vector<std::vector<std::size_t>> lineStarts(fileCount);
   for (std::size_t file = 0; file < fileCount; ++file) {
     texts[file] = readText(file);
     words[file] = Words(texts[file]);
+    lineStarts[file] = LineStarts(texts[file]);
     std::string section;
     bool statementStart = true;
     const std::vector<Word>& list = words[file];
@@ -195,7 +208,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
       symbol.file = file;
       symbol.offset = list[at].offset;
       symbol.length = list[at].length;
-      symbol.line = LineOf(texts[file], symbol.offset);
+      symbol.line = LineOf(lineStarts[file], symbol.offset);
       symbol.name = texts[file].substr(symbol.offset, symbol.length);
       symbol.qualifiedName = qualified + symbol.name;
       symbol.kind = *kind;
@@ -215,8 +228,6 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   for (std::size_t file = 0; file < fileCount; ++file) {
     std::vector<Occurrence> marked;
     std::size_t declared = 0;
-    std::size_t line = 1;
-    std::size_t counted = 0;
     const std::vector<Occurrence>& declarations = occurrences_[file];
     for (const Word& word : words[file]) {
       if (declared < declarations.size() && declarations[declared].offset == word.offset) {
@@ -228,11 +239,8 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
         continue;
       }
       marked.push_back({word.offset, word.length, found->second, false, false});
-      line += static_cast<std::size_t>(
-          std::count(texts[file].begin() + static_cast<std::ptrdiff_t>(counted),
-                     texts[file].begin() + static_cast<std::ptrdiff_t>(word.offset), '\n'));
-      counted = word.offset;
-      references_[found->second].push_back({file, word.offset, line, false});
+      references_[found->second].push_back(
+          {file, word.offset, LineOf(lineStarts[file], word.offset), false});
     }
     occurrences_[file] = std::move(marked);
   }
