@@ -12,7 +12,8 @@
    page holds an id twice; no link leaves the site;
 4. every page's <body data-root> leads to the site's top and its data-shared folder holds
    files.js, whose list names every page once and nothing else;
-5. every reference (an a.r) leads to a declaration (an a.decl) of the same name, with
+5. every reference (a link to "#s<N>", without a class or of class "u") leads to a
+   declaration (an a.decl) of the same name, with
    an id s<N>;
 6. with --expect-link PAGE:NAME=TARGET, the page PAGE links the name NAME (an a.xref
    whose text holds it as a word) to the page TARGET;
@@ -64,7 +65,7 @@ class PageLinks(html.parser.HTMLParser):
         self.urls = []
         self.body = {}
         self.xrefs = []  # [href, text] of each a.xref
-        self.references = []  # [href, text, uncertain] of each a.r
+        self.references = []  # [href, text, uncertain] of each link to a declaration
         self.declarations = {}  # id -> text of each a.decl
         self.in_link = None  # the text of the link being read goes here
 
@@ -74,7 +75,8 @@ class PageLinks(html.parser.HTMLParser):
         if tag == "a" and "xref" in classes:
             self.xrefs.append([attributes.get("href") or "", ""])
             self.in_link = self.xrefs[-1]
-        elif tag == "a" and "r" in classes:
+        elif (tag == "a" and classes in ([], ["u"])
+              and re.search(r"#s[0-9]+$", attributes.get("href") or "")):
             self.references.append([attributes.get("href") or "", "", "u" in classes])
             self.in_link = self.references[-1]
         elif tag == "a" and "decl" in classes:
@@ -205,7 +207,7 @@ def check_expected_links(site, read, expected, problems):
 
 
 def check_references(site, read, problems):
-    """Every a.r leads to an a.decl of the same name (letter case ignored); every
+    """Every reference leads to an a.decl of the same name (letter case ignored); every
     a.decl has an id of the form s<N>."""
     declarations = references = uncertain = 0
     for page, links in read.items():

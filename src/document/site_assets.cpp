@@ -101,9 +101,9 @@ a.xref.choice { text-decoration-style: dotted; text-decoration-thickness: 2px; }
 a.decl { color: inherit; font-weight: bold; text-decoration: none; }
 a.decl:hover, a.decl:focus-visible { text-decoration: underline; color: var(--link); }
 a.decl:target { background: var(--target); }
-a.r { color: inherit; text-decoration: none; }
-a.r:hover { color: var(--link); text-decoration: underline; }
-a.r.u { text-decoration: underline dashed 1px; text-underline-offset: .2em; opacity: .85; }
+pre.code a:not([class]), pre.code a.u { color: inherit; text-decoration: none; }
+pre.code a:not([class]):hover, pre.code a.u:hover { color: var(--link); text-decoration: underline; }
+pre.code a.u { text-decoration: underline dashed 1px; text-underline-offset: .2em; opacity: .85; }
 .search-results .kind { color: var(--muted); font-size: .875em; margin-left: .5em; font-style: italic; }
 
 .xref-panel {
@@ -350,7 +350,7 @@ constexpr std::string_view kScript = R"js((function () {
     box.setAttribute("autocomplete", "off");
     if (!box.hasAttribute("aria-label")) box.setAttribute("aria-label", "Go to file");
     list.setAttribute("role", "listbox");
-    list.setAttribute("aria-label", "Matching files");
+    list.setAttribute("aria-label", "Matching files and declarations");
     var shown = [];
     var selected = -1;
 

@@ -30,7 +30,7 @@
 //   counting the page's declarations from 1 in text order, its href leading to its
 //   counterpart (or to itself); a click on it opens the references panel (an
 //   <aside class="xref-panel"> the script adds). A name that refers to a declaration is
-//   <a class="r" href="page.html#s<N>" title="kind, line L">, an uncertain one also of
+//   <a href="page.html#s<N>" title="kind, line L"> (no class), an uncertain one of
 //   class "u". <main data-page="P"> gives the page's place in files.js; the panel's and
 //   the symbol search's data are scripts in the shared folder (Note [xref data]).
 // Details the shared files also rely on:

@@ -45,7 +45,8 @@ std::string PageHead(std::string_view title, std::string_view up, std::string_vi
   text += "</head>\r\n<body data-root=\"" + std::string(up) + "\" data-shared=\"" + shared +
           "\">\r\n<header>\r\n";
   text += "<form class=\"search\" role=\"search\"><input type=\"search\" class=\"search-box\" "
-          "placeholder=\"Go to file\" aria-label=\"Go to file\" autocomplete=\"off\" "
+          "placeholder=\"Go to file or declaration\" aria-label=\"Go to file or declaration\" "
+          "autocomplete=\"off\" "
           "spellcheck=\"false\"><ul class=\"search-results\"></ul></form>\r\n";
   return text;
 }

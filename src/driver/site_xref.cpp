@@ -211,8 +211,10 @@ std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view tex
         title += "; uncertain: the name may stand for a declaration outside the site or in "
                  "another of several files";
       }
-      start = std::string(name.uncertain ? "<a class=\"r u\"" : "<a class=\"r\"") + " href=\"" +
-              href + "\" title=\"" + title + "\">";
+      // No class on the many plain references: they are most of a page's links, and
+      // the bytes count (see Note [xref data]).
+      start = std::string(name.uncertain ? "<a class=\"u\"" : "<a") + " href=\"" + href +
+              "\" title=\"" + title + "\">";
     }
     links.push_back({name.offset, name.length, std::move(start)});
     reached = name.offset + name.length;

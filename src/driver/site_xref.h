@@ -47,8 +47,8 @@ public:
   // The declared names and the references of page `page` whose bytes `text` holds
   // whole, each on one line, in text order. A declaration is
   // <a class="decl" id="s<N>" href="..."> (to its counterpart, else to itself); a
-  // reference <a class="r" href="...#s<N>" title="kind, line L">, an uncertain one
-  // also of class "u" and with a title that says so.
+  // reference <a href="...#s<N>" title="kind, line L">, an uncertain one of class "u"
+  // and with a title that says so.
   std::vector<NameLink> NameLinks(std::size_t page, std::string_view text) const;
 
   // The page's lines that hold a reference, as its part of a lines file (see

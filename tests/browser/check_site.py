@@ -347,11 +347,11 @@ class Checks:
         self.no_errors("links between files")
 
     def declaration_and_back(self, pages):
-        """Follows a reference (an a.r in the code) to its declaration, then goes back."""
+        """Follows a reference (an <a> without a class in the code) to its declaration, then goes back."""
         for page in pages:
             self.browser.open(page.as_uri())
             href = self.browser.evaluate("""(() => {
-              const a = document.querySelector('pre.code a.r[href*="#s"]:not(.u)');
+              const a = document.querySelector('pre.code a:not([class])[href*="#s"]');
               return a ? [a.getAttribute('href'), a.textContent, a.title] : null;
             })()""")
             if href:
@@ -363,7 +363,7 @@ class Checks:
         self.expect(re.fullmatch(r"[a-z ]+, line \d+", title) is not None,
                     "a reference's title gives its declaration's kind and line", title)
         start = self.browser.evaluate("location.href")
-        self.browser.evaluate(f"""[...document.querySelectorAll('pre.code a.r')]
+        self.browser.evaluate(f"""[...document.querySelectorAll('pre.code a:not([class])')]
           .find(a => a.getAttribute('href') === {json.dumps(reference)}).click()""")
         landed = self.browser.wait_until(f"""(() => {{
           const target = location.hash && document.getElementById(location.hash.slice(1));
@@ -385,7 +385,7 @@ class Checks:
             found = self.browser.evaluate("""(() => {
               const decl = [...document.querySelectorAll('pre.code a.decl')].find(d => {
                 const id = '#' + d.id;
-                return [...document.querySelectorAll('pre.code a.r')]
+                return [...document.querySelectorAll('pre.code a:not(.xref):not(.decl)')]
                   .some(a => a.getAttribute('href') === id);
               });
               if (!decl) return null;

@@ -204,7 +204,7 @@
     box.setAttribute("autocomplete", "off");
     if (!box.hasAttribute("aria-label")) box.setAttribute("aria-label", "Go to file");
     list.setAttribute("role", "listbox");
-    list.setAttribute("aria-label", "Matching files");
+    list.setAttribute("aria-label", "Matching files and declarations");
     var shown = [];
     var selected = -1;
 
