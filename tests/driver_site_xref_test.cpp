@@ -50,7 +50,7 @@ class SiteXrefTest : public ::testing::Test {
 protected:
   SiteXrefTest() {
     texts = {"type TFoo = class;\r\nfunction Bar: TFoo;\r\nvar X: TFoo;\r\n",
-             "uses TFoo;\r\nfunction Bar: TFoo;\r\nbegin X := nil end;\nTF\r\noo"};
+             "uses TFoo;\r\nfunction Bar: TFoo;\r\nbegin X := nil end;\nTF\r\noo 1e5 $FF"};
     symbols = {MakeSymbol(0, 5, "TFoo", SymbolKind::Class, 1),
                MakeSymbol(0, 29, "Bar", SymbolKind::Function, 2, 3),
                MakeSymbol(0, 45, "X", SymbolKind::Variable, 3),
@@ -68,7 +68,9 @@ protected:
          {26, 4, 0, false, false},  // TFoo
          {39, 1, 2, false, true},   // X, uncertain
          {44, 3, 4, false, false},  // a symbol without a page
-         {50, 6, 0, false, false}}, // over a line end
+         {53, 6, 0, false, false},  // over a line end
+         {61, 1, 2, false, false},  // within a number
+         {65, 2, 2, false, false}}, // within a hexadecimal number
     };
     references = {{{0, 34, 2, false}, {0, 48, 3, true}, {1, 5, 1, false}, {1, 26, 2, false}},
                   {},
@@ -144,7 +146,9 @@ TEST_F(SiteXrefTest, DeclarationsHaveIdsOfTheirOwnAndReferencesLeadThere) {
       << second;
   EXPECT_EQ(second.find("Nowhere"), std::string::npos);
   EXPECT_EQ(second.find("<a", second.find("id=\"L4\"")), std::string::npos)
-      << "no link spans two lines, none leads to a symbol without a page: " << second;
+      << "no link spans two lines or stands within a token, none leads to a symbol without a "
+         "page: "
+      << second;
 }
 
 TEST_F(SiteXrefTest, DataFilesHoldWhatThePanelAndTheSearchRead) {

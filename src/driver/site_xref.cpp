@@ -69,6 +69,29 @@ bool IsLineBreak(char c) {
   return c == '\r' || c == '\n';
 }
 
+bool IsNameByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Whether the bytes of `name` in `text` can be one whole identifier token, so that the
+// converter puts the markup right around it: the converter puts an insertion before the
+// first token that starts at or after its place, and a place inside a token (the "e"
+// of "1e-8", the "FF" of "$FF") would put an empty link after it.
+bool IsWholeName(std::string_view text, const xref::Occurrence& name) {
+  if (name.length == 0 || name.offset > text.size() || name.length > text.size() - name.offset) {
+    return false;
+  }
+  const std::string_view bytes = text.substr(name.offset, name.length);
+  if (std::any_of(bytes.begin(), bytes.end(), IsLineBreak) ||
+      (bytes[0] >= '0' && bytes[0] <= '9')) {
+    return false;
+  }
+  const char before = name.offset > 0 ? text[name.offset - 1] : ' ';
+  const std::size_t end = name.offset + name.length;
+  return !IsNameByte(before) && before != '$' && before != '&' && before != '#' && before != '%' &&
+         (end == text.size() || !IsNameByte(text[end]));
+}
+
 // The line of `text` that holds byte `at`, without its indentation, trailing blanks and
 // what goes beyond kMaxLineText bytes (cut between UTF-8 characters).
 std::string_view LineAround(std::string_view text, std::size_t at) {
@@ -177,12 +200,8 @@ std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view tex
   std::vector<NameLink> links;
   std::size_t reached = 0;
   for (const xref::Occurrence& name : facts_.occurrencesIn(page)) {
-    if (name.symbol >= symbols.size() || anchor_[name.symbol] == 0 || name.length == 0 ||
-        name.offset < reached || name.offset > text.size() ||
-        name.length > text.size() - name.offset ||
-        std::any_of(text.begin() + static_cast<std::ptrdiff_t>(name.offset),
-                    text.begin() + static_cast<std::ptrdiff_t>(name.offset + name.length),
-                    IsLineBreak)) {
+    if (name.symbol >= symbols.size() || anchor_[name.symbol] == 0 || name.offset < reached ||
+        !IsWholeName(text, name)) {
       continue;
     }
     const xref::Symbol& symbol = symbols[name.symbol];
@@ -229,7 +248,7 @@ std::string SiteXref::LinesData(std::size_t page, std::string_view text) const {
   std::size_t lastLine = 0;
   for (const xref::Occurrence& name : facts_.occurrencesIn(page)) {
     if (name.declaration || name.symbol >= symbols.size() || anchor_[name.symbol] == 0 ||
-        name.offset >= text.size()) {
+        !IsWholeName(text, name)) {
       continue;
     }
     const std::size_t line = counter.LineAt(name.offset);

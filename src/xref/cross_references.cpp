@@ -95,6 +95,11 @@ std::vector<Word> Words(const std::string& text) {
     } else if (c == '\'') {
       ++i;
       skipTo("'");
+    } else if ((c >= '0' && c <= '9') || c == '$' || c == '#' || c == '%' || c == '&') {
+      ++i;
+      while (i < text.size() && IsNameChar(text[i])) {
+        ++i;
+      }
     } else if (IsNameStart(c)) {
       Word word{i, 0, {}, true};
       while (i < text.size() && IsNameChar(text[i])) {
