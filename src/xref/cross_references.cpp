@@ -107,6 +107,15 @@ std::vector<Word> Words(const std::string& text) {
         ++i;
       }
       word.length = i - word.offset;
+      if (word.lower == "asm") {
+        // Assembler is no Pascal: on to its "end".
+        while (i < text.size() &&
+               !((text[i] == 'e' || text[i] == 'E') && i + 3 <= text.size() &&
+                 (text.compare(i, 3, "end") == 0 || text.compare(i, 3, "END") == 0) &&
+                 !IsNameChar(text[i - 1]) && (i + 3 == text.size() || !IsNameChar(text[i + 3])))) {
+          ++i;
+        }
+      }
       words.push_back(std::move(word));
     } else {
       if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
