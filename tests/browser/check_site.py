@@ -2,7 +2,7 @@
 """Opens a code site of Lexiform (`-site`) from disk in headless Chromium and uses it as
 a reader does:
 
-    tests/browser/check_site.py SITE [--page PAGE] [--search TEXT --expect-page PAGE]
+    tests/browser/check_site.py SITE [--page PAGE] [--search TEXT --expect-page PAGE] [--xref]
     tests/browser/check_site.py --fixture DIR     (writes a small site first, see below)
 
 - the index renders in standards mode; a folder of the tree opens and shows its files;
@@ -17,6 +17,10 @@ a reader does:
   copied with the code, a click on one links to its line; the page never scrolls
   sideways;
 - under prefers-color-scheme: dark the page takes other, dark colours;
+- with --xref, the cross-references: a reference (its title the declaration's kind and
+  line) leads to a declaration of its name and history goes back; Enter on a declared
+  name opens the references panel, count first, and a listed reference opens its line;
+  a declaration from symbols.js is found with the search box and opened by keyboard;
 - no page logs an error or throws (console, failed loads, exceptions).
 
 --fixture DIR writes a small site by hand into DIR, following the page shape that
