@@ -1,6 +1,7 @@
 #include "driver/site_xref.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include "document/site_assets.h"
@@ -197,6 +198,15 @@ SiteXref::SiteXref(const SitePlan& plan, SiteXrefFacts facts)
 std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view text) const {
   const std::vector<xref::Symbol>& symbols = *facts_.symbols;
   const std::string& from = plan_.pages[page].file;
+  // A page refers to a few pages many times over.
+  std::unordered_map<std::size_t, std::string> urls;
+  const auto urlOf = [&](std::size_t target) -> const std::string& {
+    const auto [place, added] = urls.try_emplace(target);
+    if (added && target != page) {
+      place->second = RelativeUrl(from, plan_.pages[target].file);
+    }
+    return place->second;
+  };
   std::vector<NameLink> links;
   std::size_t reached = 0;
   for (const xref::Occurrence& name : facts_.occurrencesIn(page)) {
@@ -214,17 +224,12 @@ std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view tex
       std::string href = Anchor(anchor_[name.symbol]);
       const std::size_t other = symbol.counterpart;
       if (other < symbols.size() && anchor_[other] != 0) {
-        href = (symbols[other].file == page
-                    ? std::string()
-                    : RelativeUrl(from, plan_.pages[symbols[other].file].file)) +
-               Anchor(anchor_[other]);
+        href = urlOf(symbols[other].file) + Anchor(anchor_[other]);
       }
       start = "<a class=\"decl\" id=\"" + DeclarationId(anchor_[name.symbol]) + "\" href=\"" +
               href + "\" title=\"" + kind + "\">";
     } else {
-      const std::string href =
-          (symbol.file == page ? std::string() : RelativeUrl(from, plan_.pages[symbol.file].file)) +
-          Anchor(anchor_[name.symbol]);
+      const std::string href = urlOf(symbol.file) + Anchor(anchor_[name.symbol]);
       std::string title = kind + ", line " + std::to_string(symbol.line);
       if (name.uncertain) {
         title += "; uncertain: the name may stand for a declaration outside the site or in "
