@@ -50,7 +50,7 @@ class SiteXrefTest : public ::testing::Test {
 protected:
   SiteXrefTest() {
     texts = {"type TFoo = class;\r\nfunction Bar: TFoo;\r\nvar X: TFoo;\r\n",
-             "uses TFoo;\r\nfunction Bar: TFoo;\r\nbegin X := nil end;\nTF\r\noo 1e5 $FF"};
+             "uses TFoo;\r\nfunction Bar: TFoo;\r\nbegin X := nil end;\nTF\r\noo 1e5 $FF 0..E"};
     symbols = {MakeSymbol(0, 5, "TFoo", SymbolKind::Class, 1),
                MakeSymbol(0, 29, "Bar", SymbolKind::Function, 2, 3),
                MakeSymbol(0, 45, "X", SymbolKind::Variable, 3),
@@ -70,7 +70,8 @@ protected:
          {44, 3, 4, false, false},  // a symbol without a page
          {53, 6, 0, false, false},  // over a line end
          {61, 1, 2, false, false},  // within a number
-         {65, 2, 2, false, false}}, // within a hexadecimal number
+         {65, 2, 2, false, false},  // within a hexadecimal number
+         {71, 1, 0, false, false}}, // read as the exponent of "0.."
     };
     references = {{{0, 34, 2, false}, {0, 48, 3, true}, {1, 5, 1, false}, {1, 26, 2, false}},
                   {},

@@ -74,6 +74,19 @@ bool IsNameByte(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+// Whether a name at `offset` that starts with "E" follows a number and dots, as in
+// "0..ELF_NGREG": the converter reads the "E" as the number's exponent.
+bool AfterNumberAndDots(std::string_view text, std::size_t offset) {
+  if (text[offset] != 'e' && text[offset] != 'E') {
+    return false;
+  }
+  std::size_t at = offset;
+  while (at > 0 && text[at - 1] == '.') {
+    --at;
+  }
+  return at < offset && at > 0 && text[at - 1] >= '0' && text[at - 1] <= '9';
+}
+
 // Whether the bytes of `name` in `text` can be one whole identifier token, so that the
 // converter puts the markup right around it: the converter puts an insertion before the
 // first token that starts at or after its place, and a place inside a token (the "e"
@@ -90,7 +103,7 @@ bool IsWholeName(std::string_view text, const xref::Occurrence& name) {
   const char before = name.offset > 0 ? text[name.offset - 1] : ' ';
   const std::size_t end = name.offset + name.length;
   return !IsNameByte(before) && before != '$' && before != '&' && before != '#' && before != '%' &&
-         (end == text.size() || !IsNameByte(text[end]));
+         (end == text.size() || !IsNameByte(text[end])) && !AfterNumberAndDots(text, name.offset);
 }
 
 // The line of `text` that holds byte `at`, without its indentation, trailing blanks and

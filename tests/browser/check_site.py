@@ -377,7 +377,8 @@ class Checks:
         self.expect(landed is not None and landed[1].split() == ["decl"]
                     and landed[2].lower() == name.lower(),
                     f"the reference {name!r} leads to its declaration", str(landed))
-        self.browser.evaluate("history.back()")
+        # Later, so that the evaluation returns before the page goes.
+        self.browser.evaluate("setTimeout(() => history.back(), 0)")
         back = self.browser.wait_until(f"location.href === {json.dumps(start)}")
         self.expect(bool(back), "going back returns to the reference's page")
         self.no_errors("declaration and back")
