@@ -108,7 +108,15 @@ begin
   WriteLn(Shape.Area);
 end.
 PAS
+# A constant used 1,500 times: its panel shows the first thousand, then more.
+{
+  printf 'unit Many;\n\ninterface\n\nconst\n  Big = 1;\n\nfunction Sum: Integer;\n\n'
+  printf 'implementation\n\nfunction Sum: Integer;\nbegin\n  Sum := 0\n'
+  for ((i = 0; i < 1500; i++)); do printf '    + Big\n'; done
+  printf '  ;\nend;\n\nend.\n'
+} >"$work/small/lib/many.pas"
 (cd "$work" && ./lexiform "small/*.pas" small-site -sub -site >/dev/null)
 $python scripts/check-site.py "$work/small-site" || status=1
-$python tests/browser/check_site.py "$work/small-site" --xref || status=1
+$python tests/browser/check_site.py "$work/small-site" --xref --panel-page lib/many.pas.html ||
+  status=1
 exit $status

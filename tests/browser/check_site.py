@@ -19,7 +19,8 @@ a reader does:
 - under prefers-color-scheme: dark the page takes other, dark colours;
 - with --xref, the cross-references: a reference (its title the declaration's kind and
   line) leads to a declaration of its name and history goes back; Enter on a declared
-  name opens the references panel, count first, and a listed reference opens its line;
+  name opens the references panel, count first (the first thousand listed, then a
+  button for more), and a listed reference opens its line;
   a declaration from symbols.js is found with the search box and opened by keyboard;
 - no page logs an error or throws (console, failed loads, exceptions).
 
@@ -48,6 +49,7 @@ from check_document import Browser, VIEWPORT  # noqa: E402
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 INCLUDE_LINE = re.compile(r"[{(]\*?\$I(NCLUDE)?\s", re.I)
 MAX_SHOWN = 50
+PANEL_STEP = 1000
 
 
 class SiteBrowser(Browser):
@@ -384,15 +386,20 @@ class Checks:
         self.no_errors("declaration and back")
 
     def references_panel(self, pages):
-        """Opens the panel of a declaration that has references and follows one."""
+        """Opens the panel of the declaration that the first page with one refers to most
+        often, sees more when it lists only some, and follows one."""
         for page in pages:
             self.browser.open(page.as_uri())
             found = self.browser.evaluate("""(() => {
-              const decl = [...document.querySelectorAll('pre.code a.decl')].find(d => {
-                const id = '#' + d.id;
-                return [...document.querySelectorAll('pre.code a:not(.xref):not(.decl)')]
-                  .some(a => a.getAttribute('href') === id);
-              });
+              const uses = {};
+              for (const a of document.querySelectorAll('pre.code a:not(.xref):not(.decl)')) {
+                const href = a.getAttribute('href');
+                uses[href] = (uses[href] || 0) + 1;
+              }
+              let decl = null;
+              for (const d of document.querySelectorAll('pre.code a.decl')) {
+                if ((uses['#' + d.id] || 0) > (decl ? uses['#' + decl.id] : 0)) decl = d;
+              }
               if (!decl) return null;
               decl.scrollIntoView();
               decl.focus();
@@ -418,6 +425,19 @@ class Checks:
                     "the panel gives the count first", count)
         self.expect(found.lower() in text.lower(), "a listed reference shows its line's text",
                     text)
+        if total and int(total.group(1)) > PANEL_STEP:
+            self.expect(shown == PANEL_STEP, f"the panel shows the first {PANEL_STEP}", str(shown))
+            more = self.browser.evaluate("""(() => {
+              const button = document.querySelector('.xref-panel .xref-more');
+              if (!button) return null;
+              button.click();
+              return true;
+            })()""")
+            after = self.browser.wait_until(
+                "document.querySelectorAll('.xref-panel a.ref-line').length > %d && "
+                "document.querySelectorAll('.xref-panel a.ref-line').length" % PANEL_STEP)
+            self.expect(more and after == min(int(total.group(1)), 2 * PANEL_STEP),
+                        "a button shows more", str(after))
         self.browser.evaluate("document.querySelector('.xref-panel a.ref-line').click()")
         line = href.rsplit("#", 1)[1]
         arrived = self.browser.wait_until(f"""location.hash === '#{line}' &&
@@ -674,6 +694,8 @@ def main():
     parser.add_argument("--page", help="page (from the site's top) to follow links from")
     parser.add_argument("--search", help="text to type into the search box")
     parser.add_argument("--expect-page", help="page URL (from the top) to open from it")
+    parser.add_argument("--panel-page",
+                        help="with --xref, the page (from the top) to open a panel on")
     parser.add_argument("--xref", action="store_true",
                         help="also check the cross-references: a reference to its declaration "
                         "and back, a references panel, a declaration found by search")
@@ -715,7 +737,8 @@ def main():
         if arguments.xref:
             pages = sorted(site.rglob("*.html"))
             checks.declaration_and_back(pages)
-            checks.references_panel(pages)
+            panel_page = [site / arguments.panel_page] if arguments.panel_page else []
+            checks.references_panel(panel_page + pages)
             checks.symbol_search()
     finally:
         browser.close()
