@@ -12,9 +12,12 @@
    page holds an id twice; no link leaves the site;
 4. every page's <body data-root> leads to the site's top and its data-shared folder holds
    files.js, whose list names every page once and nothing else;
-5. with --expect-link PAGE:NAME=TARGET, the page PAGE links the name NAME (an a.xref
+5. every reference (a link to "#s<N>", without a class or of class "u") leads to a
+   declaration (an a.decl) of the same name, with
+   an id s<N>;
+6. with --expect-link PAGE:NAME=TARGET, the page PAGE links the name NAME (an a.xref
    whose text holds it as a word) to the page TARGET;
-6. with --vnu-sample N, N pages (the index and pages spread evenly) pass the Nu HTML
+7. with --vnu-sample N, N pages (the index and pages spread evenly) pass the Nu HTML
    Checker as scripts/check-html5.sh runs it (vnu.jar with Debian's Java).
 
 Exits 0 when every check passes, 1 when one fails, 2 when it cannot check.
@@ -62,13 +65,23 @@ class PageLinks(html.parser.HTMLParser):
         self.urls = []
         self.body = {}
         self.xrefs = []  # [href, text] of each a.xref
-        self.in_xref = False
+        self.references = []  # [href, text, uncertain] of each link to a declaration
+        self.declarations = {}  # id -> text of each a.decl
+        self.in_link = None  # the text of the link being read goes here
 
     def handle_starttag(self, tag, attrs):
         attributes = dict(attrs)
-        if tag == "a" and "xref" in (attributes.get("class") or "").split():
+        classes = (attributes.get("class") or "").split()
+        if tag == "a" and "xref" in classes:
             self.xrefs.append([attributes.get("href") or "", ""])
-            self.in_xref = True
+            self.in_link = self.xrefs[-1]
+        elif (tag == "a" and classes in ([], ["u"])
+              and re.search(r"#s[0-9]+$", attributes.get("href") or "")):
+            self.references.append([attributes.get("href") or "", "", "u" in classes])
+            self.in_link = self.references[-1]
+        elif tag == "a" and "decl" in classes:
+            self.in_link = [attributes.get("id"), ""]
+            self.declarations[attributes.get("id")] = self.in_link
         if attributes.get("id") is not None:
             self.ids.append(attributes["id"])
         if tag == "body":
@@ -81,11 +94,11 @@ class PageLinks(html.parser.HTMLParser):
 
     def handle_endtag(self, tag):
         if tag == "a":
-            self.in_xref = False
+            self.in_link = None
 
     def handle_data(self, data):
-        if self.in_xref:
-            self.xrefs[-1][1] += data
+        if self.in_link is not None:
+            self.in_link[1] += data
 
 
 def read_page(path):
@@ -191,6 +204,35 @@ def check_expected_links(site, read, expected, problems):
                          f", not {match.group(3)}")
     if expected:
         print(f"expected links: {len(expected)} checked")
+
+
+def check_references(site, read, problems):
+    """Every reference leads to an a.decl of the same name (letter case ignored); every
+    a.decl has an id of the form s<N>."""
+    declarations = references = uncertain = 0
+    for page, links in read.items():
+        where = page.relative_to(site)
+        for id_, _ in links.declarations.values():
+            declarations += 1
+            if not re.fullmatch(r"s[1-9][0-9]*", id_ or ""):
+                problems.add("declaration", f"{where}: id {id_!r}")
+        for href, text, unsure in links.references:
+            references += 1
+            uncertain += unsure
+            resolved = resolve(site, page, href, Problems())
+            if resolved is None or resolved[1] is None:
+                problems.add("reference", f"{where}: {text!r} links to {href!r}, no declaration")
+                continue
+            target, fragment = resolved
+            declared = read.get(target, PageLinks()).declarations.get(fragment)
+            if declared is None:
+                problems.add("reference", f"{where}: {text!r} links to {href!r}, where no "
+                             "declaration has that id")
+            elif declared[1].lower() != text.lower():
+                problems.add("reference", f"{where}: {text!r} links to {href!r}, which "
+                             f"declares {declared[1]!r}")
+    share = f", {100 * uncertain / references:.1f}% uncertain" if references else ""
+    print(f"cross-references: {declarations} declarations, {references} references{share}")
 
 
 def files_list(shared_folder, problems):
@@ -316,6 +358,7 @@ def main():
         check_file_list(site, folder, pages, index, problems)
 
     check_expected_links(site, read, arguments.expect_link, problems)
+    check_references(site, read, problems)
 
     sample = pages if arguments.html5lib_sample is None else spread_sample(
         pages, arguments.html5lib_sample, index)

@@ -7,7 +7,8 @@
 #    page; the uses and include links of unix/classes.pp lead where the compiler looks;
 # 2. tests/browser/check_site.py: headless Chromium uses the site from disk (the tree,
 #    search by keyboard, links between files, a line by its number, the dark theme, no
-#    console error).
+#    console error; a reference to its declaration and back, a references panel, a
+#    declaration found by search), on the FPC site and on a small project of its own.
 # Nothing is skipped: a missing checker, browser or FPC tree fails the run
 # (scripts/install-deps.sh --html5 installs them). About two minutes on two cores.
 #   scripts/test-site.sh [PROGRAM]      PROGRAM: default build/ci/lexiform
@@ -60,5 +61,62 @@ $python scripts/check-site.py "$work/site" --vnu-sample "$vnu_sample" "${expecte
 
 echo "--- headless Chromium"
 $python tests/browser/check_site.py "$work/site" --page unix/classes.pp.html \
-  --search CLASSES --expect-page objpas/classes/classes.inc.html || status=1
+  --search CLASSES --expect-page objpas/classes/classes.inc.html --xref || status=1
+
+# A small project whose every name binds one way only, for the cross-references in
+# the browser: a reference to its declaration and back, a references panel, search.
+echo "--- cross-references of a small project, in headless Chromium"
+mkdir -p "$work/small/app" "$work/small/lib"
+cat >"$work/small/lib/shapes.pas" <<'PAS'
+unit Shapes;
+
+interface
+
+type
+  TShape = class
+    Sides: Integer;
+    function Area: Integer;
+  end;
+
+function MakeShape(Count: Integer): TShape;
+
+implementation
+
+function TShape.Area: Integer;
+begin
+  Area := Sides * Sides;
+end;
+
+function MakeShape(Count: Integer): TShape;
+begin
+  MakeShape := TShape.Create;
+  MakeShape.Sides := Count;
+end;
+
+end.
+PAS
+cat >"$work/small/app/main.pas" <<'PAS'
+program Main;
+
+uses Shapes;
+
+var
+  Shape: TShape;
+
+begin
+  Shape := MakeShape(4);
+  WriteLn(Shape.Area);
+end.
+PAS
+# A constant used 1,500 times: its panel shows the first thousand, then more.
+{
+  printf 'unit Many;\n\ninterface\n\nconst\n  Big = 1;\n\nfunction Sum: Integer;\n\n'
+  printf 'implementation\n\nfunction Sum: Integer;\nbegin\n  Sum := 0\n'
+  for ((i = 0; i < 1500; i++)); do printf '    + Big\n'; done
+  printf '  ;\nend;\n\nend.\n'
+} >"$work/small/lib/many.pas"
+(cd "$work" && ./lexiform "small/*.pas" small-site -sub -site >/dev/null)
+$python scripts/check-site.py "$work/small-site" || status=1
+$python tests/browser/check_site.py "$work/small-site" --xref --panel-page lib/many.pas.html ||
+  status=1
 exit $status

@@ -98,12 +98,44 @@ a.xref { color: inherit; text-decoration: underline 1px; text-underline-offset: 
 a.xref:hover { color: var(--link); }
 a.xref.choice { text-decoration-style: dotted; text-decoration-thickness: 2px; }
 
+a.decl { color: inherit; font-weight: bold; text-decoration: none; }
+a.decl:hover, a.decl:focus-visible { text-decoration: underline; color: var(--link); }
+a.decl:target { background: var(--target); }
+pre.code a:not([class]), pre.code a.u { color: inherit; text-decoration: none; }
+pre.code a:not([class]):hover, pre.code a.u:hover { color: var(--link); text-decoration: underline; }
+pre.code a.u { text-decoration: underline dashed 1px; text-underline-offset: .2em; opacity: .85; }
+.search-results .kind { color: var(--muted); font-size: .875em; margin-left: .5em; font-style: italic; }
+
+.xref-panel {
+  position: fixed; z-index: 20; top: 0; right: 0; bottom: 0; box-sizing: border-box;
+  width: min(40rem, 92vw); overflow-y: auto; padding: .75rem 1rem; background: var(--bg);
+  border-left: 1px solid var(--rule); box-shadow: -4px 0 12px var(--shadow);
+}
+.xref-panel[hidden] { display: none; }
+.xref-panel:focus { outline: none; }
+.xref-head { display: flex; align-items: center; gap: .5rem; }
+.xref-head h2 { flex: 1; margin: 0; font: bold 1rem ui-monospace, Menlo, Consolas, monospace; overflow-wrap: anywhere; }
+.xref-close { font: inherit; font-size: 1.25rem; line-height: 1; padding: .1rem .5rem; color: var(--fg);
+  background: none; border: 1px solid var(--rule); border-radius: 6px; cursor: pointer; }
+.xref-count { font-weight: bold; }
+.xref-kind, .xref-counterpart, .xref-related { margin: .25rem 0; color: var(--muted); }
+.xref-related ul { margin: 0; padding-left: 1.25rem; }
+.ref-file h3 { font-size: .9375rem; margin: .75rem 0 .25rem; overflow-wrap: anywhere; }
+.ref-file ol { margin: 0; padding: 0; list-style: none; }
+a.ref-line { display: flex; gap: 1ch; color: inherit; text-decoration: none; padding: 0 .25rem; }
+a.ref-line:hover, a.ref-line:focus-visible { background: var(--pick); }
+a.ref-line .ln { min-width: 5ch; text-align: right; color: var(--muted); font: 13px/1.45 ui-monospace, monospace; }
+a.ref-line code { font: 13px/1.45 ui-monospace, Menlo, Consolas, monospace; white-space: pre; overflow: hidden; text-overflow: ellipsis; }
+a.ref-line.uncertain code { opacity: .75; font-style: italic; }
+.xref-more { margin: .75rem 0; font: inherit; padding: .25rem .75rem; color: var(--fg); background: var(--code-bg);
+  border: 1px solid var(--rule); border-radius: 6px; cursor: pointer; }
+
 section.used-by { border-top: 1px solid var(--rule); margin-top: 1.5rem; padding-top: 1rem; }
 section.used-by ul { margin: 0; padding-left: 1.25rem; }
 section.used-by li { overflow-wrap: anywhere; }
 
 @media print {
-  form.search { display: none; }
+  form.search, .xref-panel { display: none; }
   pre.code { overflow-x: visible; white-space: pre-wrap; }
 }
 )css";
@@ -187,6 +219,88 @@ constexpr std::string_view kScript = R"js((function () {
     return found;
   }
 
+  // The cross-reference data, each file a script that calls lexiformData(name, value);
+  // see Note [xref data] in site_xref.cpp.
+  var data = { values: {}, waiting: {} };
+  window.lexiformData = function (name, value) { data.values[name] = value; };
+
+  function loadData(name, file, done, failed) {
+    if (Object.prototype.hasOwnProperty.call(data.values, name)) { done(data.values[name]); return; }
+    if (data.waiting[name]) { data.waiting[name].push([done, failed]); return; }
+    data.waiting[name] = [[done, failed]];
+    var script = document.createElement("script");
+    script.src = sharedFolder() + file;
+    function settle() {
+      var callers = data.waiting[name] || [];
+      delete data.waiting[name];
+      var value = data.values[name];
+      callers.forEach(function (c) { if (value !== undefined) c[0](value); else c[1](); });
+    }
+    script.onload = settle;
+    script.onerror = function () { script.remove(); settle(); };
+    document.head.appendChild(script);
+  }
+
+  // Loads every [name, file] of `wanted`, then done(values by name), or failed() once.
+  function loadAllData(wanted, done, failed) {
+    var left = wanted.length, values = {}, broken = false;
+    if (left === 0) { done(values); return; }
+    wanted.forEach(function (w) {
+      loadData(w[0], w[1], function (value) {
+        values[w[0]] = value;
+        if (--left === 0 && !broken) done(values);
+      }, function () { if (!broken) { broken = true; failed(); } });
+    });
+  }
+
+  // The number of the range (by its first page, `starts`) that holds `page`.
+  function rangeOf(starts, page) {
+    var low = 0, high = starts.length;
+    while (high - low > 1) {
+      var middle = (low + high) >> 1;
+      if (starts[middle] <= page) low = middle; else high = middle;
+    }
+    return low;
+  }
+
+  var symbolList = { entries: null, kinds: [] };
+
+  // The declarations that search finds, loaded on first use; none when their data is
+  // missing, so that file search still works.
+  function loadSymbols(done) {
+    if (symbolList.entries) { done(); return; }
+    loadAllData([["x", "xref.js"], ["s", "symbols.js"]], function (values) {
+      symbolList.kinds = values.x.kinds || [];
+      symbolList.entries = values.s.map(function (raw, order) {
+        var lower = String(raw[0]).toLowerCase();
+        return { name: String(raw[0]), lower: lower, last: lower.slice(lower.lastIndexOf(".") + 1),
+                 kind: raw[1], page: raw[2], anchor: raw[3], order: order };
+      });
+      done();
+    }, function () { symbolList.entries = []; done(); });
+  }
+
+  // As files rank: 0 the exact name (whole or its last part), 1 a prefix, 2 a part.
+  function symbolRank(symbol, query) {
+    if (symbol.lower === query || symbol.last === query) return 0;
+    if (symbol.lower.indexOf(query) === 0 || symbol.last.indexOf(query) === 0) return 1;
+    return symbol.lower.indexOf(query) >= 0 ? 2 : -1;
+  }
+
+  function findSymbols(query) {
+    if (query.indexOf("/") >= 0 || !symbolList.entries) return [];
+    var found = [];
+    symbolList.entries.forEach(function (symbol) {
+      var rank = symbolRank(symbol, query);
+      if (rank >= 0 && fileList.entries[symbol.page]) found.push({ entry: symbol, rank: rank });
+    });
+    found.sort(function (a, b) {
+      return a.rank - b.rank || a.entry.lower.length - b.entry.lower.length ||
+             a.entry.order - b.entry.order;
+    });
+    return found;
+  }
+
   function makeElement(tag, className, text) {
     var element = document.createElement(tag);
     if (className) element.className = className;
@@ -236,7 +350,7 @@ constexpr std::string_view kScript = R"js((function () {
     box.setAttribute("autocomplete", "off");
     if (!box.hasAttribute("aria-label")) box.setAttribute("aria-label", "Go to file");
     list.setAttribute("role", "listbox");
-    list.setAttribute("aria-label", "Matching files");
+    list.setAttribute("aria-label", "Matching files and declarations");
     var shown = [];
     var selected = -1;
 
@@ -258,33 +372,53 @@ constexpr std::string_view kScript = R"js((function () {
       box.setAttribute("aria-expanded", "false");
     }
 
+    function addOption(url, className, fill) {
+      var option = makeElement("li", className);
+      option.id = list.id + "-" + shown.length;
+      option.setAttribute("role", "option");
+      option.setAttribute("aria-selected", "false");
+      var link = makeElement("a");
+      link.href = root + url;
+      link.tabIndex = -1;
+      fill(link);
+      option.appendChild(link);
+      list.appendChild(option);
+      shown.push({ url: url });
+    }
+
+    function counted(found, count, what) {
+      return found === 0 ? "" : found > count ? "The first " + count + " of " + found + " " + what + "s." :
+          found === 1 ? "1 " + what + "." : found + " " + what + "s.";
+    }
+
     function showResults() {
       var query = box.value.trim().toLowerCase().replace(/\\/g, "/");
       closeList();
       if (query === "") { status.textContent = ""; return; }
       var found = findFiles(query);
-      shown = found.slice(0, kMaxShown).map(function (f) { return f.entry; });
-      shown.forEach(function (entry, index) {
-        var option = makeElement("li");
-        option.id = list.id + "-" + index;
-        option.setAttribute("role", "option");
-        option.setAttribute("aria-selected", "false");
-        var link = makeElement("a");
-        link.href = root + entry.url;
-        link.tabIndex = -1;
-        resultContent(link, entry, query);
-        option.appendChild(link);
-        list.appendChild(option);
+      var symbols = findSymbols(query);
+      found.slice(0, kMaxShown).forEach(function (f) {
+        addOption(f.entry.url, "", function (link) { resultContent(link, f.entry, query); });
+      });
+      var fileCount = shown.length;
+      symbols.slice(0, kMaxShown).forEach(function (f) {
+        var symbol = f.entry;
+        var file = fileList.entries[symbol.page];
+        addOption(file.url + "#s" + symbol.anchor, "symbol", function (link) {
+          link.append(marked("name", symbol.name, query),
+                      makeElement("span", "kind", symbolList.kinds[symbol.kind] || ""),
+                      makeElement("span", "folder", file.path));
+        });
       });
       box.setAttribute("aria-expanded", shown.length > 0 ? "true" : "false");
-      status.textContent = found.length === 0 ? "No file matches." :
-          found.length > shown.length ? "The first " + shown.length + " of " + found.length + " files." :
-          found.length === 1 ? "1 file." : found.length + " files.";
+      status.textContent = found.length + symbols.length === 0 ? "No file matches." :
+          (counted(found.length, fileCount, "file") + " " +
+           counted(symbols.length, shown.length - fileCount, "declaration")).trim();
       if (shown.length > 0) selectOption(0);
     }
 
     function updateResults() {
-      loadFiles(showResults, function () {
+      loadFiles(function () { loadSymbols(showResults); }, function () {
         closeList();
         status.textContent = "The file list could not be loaded.";
       });
@@ -294,7 +428,9 @@ constexpr std::string_view kScript = R"js((function () {
       if (index >= 0 && index < shown.length) window.location.href = root + shown[index].url;
     }
 
-    box.addEventListener("focus", function () { loadFiles(function () {}, function () {}); });
+    box.addEventListener("focus", function () {
+      loadFiles(function () { loadSymbols(function () {}); }, function () {});
+    });
     box.addEventListener("input", updateResults);
     box.addEventListener("keydown", function (event) {
       if (event.altKey || event.ctrlKey || event.metaKey) return;
@@ -352,11 +488,192 @@ constexpr std::string_view kScript = R"js((function () {
     });
   }
 
+  // The references panel: a click on a declared name lists where it is used.
+  var kPanelStep = 1000;
+  var panel = null;
+  var linesMaps = {};
+
+  function pageLink(page, fragment, text) {
+    var link = makeElement("a", "", text);
+    link.href = (document.body.getAttribute("data-root") || "") + fileList.entries[page].url + fragment;
+    return link;
+  }
+
+  function place(where, kinds) {
+    var file = fileList.entries[where[0]];
+    return pageLink(where[0], "#s" + where[1], (where[3] !== undefined ? (kinds[where[3]] || "") + " " : "") +
+                    (file ? file.path : "?") + ", line " + where[2]);
+  }
+
+  function panelShell(name) {
+    if (!panel) {
+      panel = makeElement("aside", "xref-panel");
+      panel.setAttribute("role", "dialog");
+      panel.setAttribute("aria-labelledby", "xref-panel-title");
+      panel.tabIndex = -1;
+      var head = makeElement("div", "xref-head");
+      var title = makeElement("h2");
+      title.id = "xref-panel-title";
+      var close = makeElement("button", "xref-close", "\u00d7");
+      close.type = "button";
+      close.setAttribute("aria-label", "Close");
+      close.addEventListener("click", closePanel);
+      head.append(title, close);
+      panel.append(head, makeElement("div", "xref-body"));
+      panel.addEventListener("keydown", function (event) {
+        if (event.key === "Escape") { event.preventDefault(); closePanel(); }
+      });
+      document.body.appendChild(panel);
+    }
+    panel.querySelector("h2").textContent = name;
+    var body = panel.querySelector(".xref-body");
+    body.textContent = "";
+    panel.hidden = false;
+    return body;
+  }
+
+  function closePanel() {
+    if (!panel || panel.hidden) return;
+    panel.hidden = true;
+    if (panel.opener) panel.opener.focus();
+  }
+
+  function linesOf(k, value) {
+    if (!linesMaps[k]) {
+      var map = {};
+      for (var i = 0; i + 1 < value.length; i += 2) {
+        var lines = {}, list = value[i + 1];
+        for (var j = 0; j + 1 < list.length; j += 2) lines[list[j]] = list[j + 1];
+        map[value[i]] = lines;
+      }
+      linesMaps[k] = map;
+    }
+    return linesMaps[k];
+  }
+
+  // Shows references `from` to `from` + kPanelStep of `refs` ({file, line, uncertain})
+  // with the texts of their lines, then a button for more.
+  function showReferences(body, index, refs, from) {
+    var part = refs.slice(from, from + kPanelStep);
+    var wanted = {}, list = [];
+    part.forEach(function (ref) {
+      var k = rangeOf(index.lines, ref.file);
+      if (!wanted[k]) { wanted[k] = true; list.push(["l" + k, "lines/" + k + ".js"]); }
+    });
+    function render(values) {
+      var group = body.lastElementChild && body.lastElementChild.classList.contains("ref-file")
+          ? body.lastElementChild : null;
+      part.forEach(function (ref) {
+        if (!group || group.file !== ref.file) {
+          group = makeElement("section", "ref-file");
+          group.file = ref.file;
+          var heading = makeElement("h3");
+          heading.appendChild(pageLink(ref.file, "", fileList.entries[ref.file].path));
+          group.append(heading, makeElement("ol"));
+          body.appendChild(group);
+        }
+        var k = rangeOf(index.lines, ref.file);
+        var lines = values["l" + k] ? linesOf(k, values["l" + k])[ref.file] : null;
+        var link = pageLink(ref.file, "#L" + ref.line, "");
+        link.className = ref.uncertain ? "ref-line uncertain" : "ref-line";
+        if (ref.uncertain) link.title = "Uncertain: the name may stand for another declaration";
+        link.append(makeElement("span", "ln", String(ref.line)),
+                    makeElement("code", "", lines && lines[ref.line] !== undefined ? lines[ref.line] : ""));
+        var item = makeElement("li");
+        item.appendChild(link);
+        group.lastElementChild.appendChild(item);
+      });
+      if (from + kPanelStep < refs.length) {
+        var more = makeElement("button", "xref-more",
+                               "Show more (" + (refs.length - from - kPanelStep) + " left)");
+        more.type = "button";
+        more.addEventListener("click", function () {
+          more.remove();
+          showReferences(body, index, refs, from + kPanelStep);
+        });
+        body.appendChild(more);
+      }
+    }
+    loadAllData(list, render, function () { render({}); });
+  }
+
+  function showDeclaration(body, index, entry) {
+    var kinds = index.kinds || [];
+    var refs = [], files = 0, previous = -1;
+    var flat = entry[4];
+    for (var i = 0; i + 1 < flat.length;) {
+      var file = flat[i], count = flat[i + 1];
+      for (var j = 0; j < count; ++j) {
+        var line = flat[i + 2 + j];
+        refs.push({ file: file, line: Math.abs(line), uncertain: line < 0 });
+      }
+      if (file !== previous) { ++files; previous = file; }
+      i += 2 + count;
+    }
+    body.appendChild(makeElement("p", "xref-count", refs.length === 0 ? "No references." :
+        (refs.length === 1 ? "1 reference" : refs.length + " references") + " in " +
+        (files === 1 ? "1 file" : files + " files") + "."));
+    body.appendChild(makeElement("p", "xref-kind", (kinds[entry[0]] || "") + ", line " + entry[1]));
+    if (entry[2]) {
+      var counterpart = makeElement("p", "xref-counterpart", "Counterpart (heading or body): ");
+      counterpart.appendChild(place(entry[2], kinds));
+      body.appendChild(counterpart);
+    }
+    if (entry[3].length > 0) {
+      var related = makeElement("p", "xref-related", "Also declared: ");
+      var items = makeElement("ul");
+      entry[3].forEach(function (where) {
+        var item = makeElement("li");
+        item.appendChild(place(where, kinds));
+        items.appendChild(item);
+      });
+      related.appendChild(items);
+      body.appendChild(related);
+    }
+    showReferences(body, index, refs, 0);
+  }
+
+  function openPanel(decl) {
+    var main = document.querySelector("main[data-page]");
+    if (!main) return;
+    var page = Number(main.getAttribute("data-page"));
+    var anchor = Number(decl.id.slice(1));
+    var body = panelShell(decl.textContent);
+    panel.opener = decl;
+    var waiting = makeElement("p", "xref-count", "Loading the references\u2026");
+    body.appendChild(waiting);
+    panel.focus();
+    function failed() { waiting.textContent = "The references could not be loaded."; }
+    loadFiles(function () {
+      loadData("x", "xref.js", function (index) {
+        var k = rangeOf(index.refs, page);
+        loadData("r" + k, "refs/" + k + ".js", function (refs) {
+          for (var i = 0; i + 1 < refs.length; i += 2) {
+            if (refs[i] === page && refs[i + 1][anchor - 1]) {
+              waiting.remove();
+              showDeclaration(body, index, refs[i + 1][anchor - 1]);
+              return;
+            }
+          }
+          failed();
+        }, failed);
+      }, failed);
+    }, failed);
+  }
+
   function start() {
     Array.prototype.forEach.call(document.querySelectorAll("form.search"), searchBox);
     Array.prototype.forEach.call(document.querySelectorAll("pre.code > code"), lineNumbers);
     revealTarget();
     window.addEventListener("hashchange", revealTarget);
+    // A declared name opens its references; without the script it links on.
+    document.addEventListener("click", function (event) {
+      if (event.button !== 0 || event.altKey || event.ctrlKey || event.metaKey || event.shiftKey) return;
+      var decl = event.target.closest && event.target.closest("pre.code a.decl");
+      if (!decl) return;
+      event.preventDefault();
+      openPanel(decl);
+    });
     // "/" anywhere outside a text field goes to the search box.
     document.addEventListener("keydown", function (event) {
       if (event.key !== "/" || event.altKey || event.ctrlKey || event.metaKey) return;
@@ -392,6 +709,13 @@ std::size_t SequenceLength(unsigned char lead) {
   return lead >= 0xC0 ? 2 : 1;
 }
 
+} // namespace
+
+const std::vector<SiteAsset>& SiteStaticAssets() {
+  static const std::vector<SiteAsset> assets = {{"site.css", kStyleSheet}, {"site.js", kScript}};
+  return assets;
+}
+
 // `text` as a JSON string. Besides what JSON needs, "<" and ">" are escaped, so that the
 // data can never close or open markup in a script element, and U+2028 and U+2029, which
 // older scripts read as line ends. A byte that is not part of well-formed UTF-8 becomes
@@ -425,13 +749,6 @@ void AppendJsonString(std::string& json, std::string_view text) {
     }
   }
   json += '"';
-}
-
-} // namespace
-
-const std::vector<SiteAsset>& SiteStaticAssets() {
-  static const std::vector<SiteAsset> assets = {{"site.css", kStyleSheet}, {"site.js", kScript}};
-  return assets;
 }
 
 // One [url, path] pair a line, assigned to the global that site.js reads once the

@@ -26,6 +26,13 @@
 // - Token classes are those of the HTML5 document (k, c, d, n, s, o, a); links between
 //   files are <a class="xref" href="...">, a choice among several also has class
 //   "choice" and a title naming the others.
+// - Cross-references: a declared name is <a class="decl" id="s<N>" href="...">, N
+//   counting the page's declarations from 1 in text order, its href leading to its
+//   counterpart (or to itself); a click on it opens the references panel (an
+//   <aside class="xref-panel"> the script adds). A name that refers to a declaration is
+//   <a href="page.html#s<N>" title="kind, line L"> (no class), an uncertain one of
+//   class "u". <main data-page="P"> gives the page's place in files.js; the panel's and
+//   the symbol search's data are scripts in the shared folder (Note [xref data]).
 // Details the shared files also rely on:
 // - Every page's <head> loads <link rel="stylesheet" href="{shared}site.css"> and
 //   <script src="{shared}site.js" defer></script> (the script also works at the end of
@@ -53,6 +60,10 @@ struct SiteSearchEntry {
   std::string url;  // the page's URL from the site's top, percent-encoded, '/' separated
   std::string path; // the source's path as shown (UTF-8), e.g. "unix/classes.pp"
 };
+
+// Appends `text` as a JSON string that is also safe within a script element: "<" and
+// ">" escaped, and bytes that are not UTF-8 as U+FFFD.
+void AppendJsonString(std::string& json, std::string_view text);
 
 // The contents of "files.js": a script that hands the list to the page script, in the
 // order given.

@@ -45,7 +45,8 @@ std::string PageHead(std::string_view title, std::string_view up, std::string_vi
   text += "</head>\r\n<body data-root=\"" + std::string(up) + "\" data-shared=\"" + shared +
           "\">\r\n<header>\r\n";
   text += "<form class=\"search\" role=\"search\"><input type=\"search\" class=\"search-box\" "
-          "placeholder=\"Go to file\" aria-label=\"Go to file\" autocomplete=\"off\" "
+          "placeholder=\"Go to file or declaration\" aria-label=\"Go to file or declaration\" "
+          "autocomplete=\"off\" "
           "spellcheck=\"false\"><ul class=\"search-results\"></ul></form>\r\n";
   return text;
 }
@@ -134,7 +135,8 @@ std::string Totals(const std::vector<SiteFileFacts>& facts,
 } // namespace
 
 std::string SitePageStart(const SitePage& page, std::string_view sharedFolder,
-                          std::string_view topName, const SiteFileFacts& facts) {
+                          std::string_view topName, const SiteFileFacts& facts,
+                          std::size_t number) {
   const std::string up = WayUp(page.file);
   const std::string index = up + std::string(kSiteIndexFile);
   std::string text = PageHead(ShownText(page.path), up, sharedFolder);
@@ -146,7 +148,7 @@ std::string SitePageStart(const SitePage& page, std::string_view sharedFolder,
         " / <a href=\"" + index + "#" + FolderId(folderPath) + "\">" + ShownText(folder) + "</a>";
   }
   text += " / <span class=\"name\">" + ShownText(LastPart(page.path)) +
-          "</span></nav>\r\n</header>\r\n<main>\r\n";
+          "</span></nav>\r\n</header>\r\n<main data-page=\"" + std::to_string(number) + "\">\r\n";
   text += "<h1>" + ShownText(LastPart(page.path)) + " <span class=\"size\">" +
           SizeText(facts.size) + ", " + Counted(facts.lines, "line", "lines") + "</span></h1>\r\n";
   if (facts.size == 0) {

@@ -25,9 +25,10 @@ struct SiteFileFacts {
 
 // From the doctype to the opening of the code: the search box, the breadcrumb of the
 // page's folders (each a link into the index) and the heading with the size text and
-// the line count. `topName` names the site's top in the breadcrumb.
+// the line count. `topName` names the site's top in the breadcrumb; `number` is the
+// page's place in the site's file list, which <main data-page> gives the script.
 std::string SitePageStart(const SitePage& page, std::string_view sharedFolder,
-                          std::string_view topName, const SiteFileFacts& facts);
+                          std::string_view topName, const SiteFileFacts& facts, std::size_t number);
 
 // A link from a page to `url`, opening before the name it stands on; a choice among
 // several files names the others (`others`, shown paths) in its title. The text goes

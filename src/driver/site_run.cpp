@@ -23,10 +23,12 @@
 #include "driver/entry_conversion.h"
 #include "driver/messages.h"
 #include "driver/output_guard.h"
+#include "driver/site_xref.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
 #include "files/source_file.h"
 #include "platform/platform.h"
+#include "xref/cross_references.h"
 #include "xref/file_links.h"
 
 namespace lexiform {
@@ -174,6 +176,12 @@ std::vector<TPasConversion::TInsertion> LinkInsertions(const SitePlan& plan, std
 
 namespace {
 
+void WriteWhole(UnfinishedSite& site, const std::string& file, std::string_view text) {
+  const std::unique_ptr<DocumentOutput> output = site.Open(file);
+  output->Write(text);
+  output->Commit();
+}
+
 // Everything the pages are made from, planned before the first is written, and only
 // read after: worker threads convert pages from it.
 class SiteBuild {
@@ -181,7 +189,11 @@ public:
   SiteBuild(const std::vector<std::string>& fileList, std::vector<CheckedSource>& checked,
             const std::string& target, CodePage sourcePage)
       : fileList_(fileList), format_(SitePageFormat(sourcePage)), sourcePage_(sourcePage),
-        plan_(MakePlan(fileList, checked, target)), resolver_(Resolve(checked)) {}
+        plan_(MakePlan(fileList, checked, target)), resolver_(Resolve(checked)),
+        xrefs_(
+            resolver_, plan_.pages.size(), [this](std::size_t page) { return TextOf(page); },
+            WorkerCount() + 1),
+        siteXref_(plan_, XrefFacts(xrefs_)), linesData_(plan_.pages.size()) {}
 
   const SitePlan& Plan() const { return plan_; }
   const std::vector<SiteFileFacts>& Facts() const { return facts_; }
@@ -191,6 +203,9 @@ public:
     std::vector<std::string> files = {std::string(kSiteIndexFile), SharedFile("files.js")};
     for (const SiteAsset& asset : SiteStaticAssets()) {
       files.push_back(SharedFile(asset.name));
+    }
+    for (const std::string& data : siteXref_.DataFiles()) {
+      files.push_back(SharedFile(data));
     }
     for (const SitePage& page : plan_.pages) {
       files.push_back(page.file);
@@ -216,14 +231,23 @@ public:
     return ReadPageText(plan_.pages[page].sourcePath, facts_[page].size, sourcePage_);
   }
 
-  // The code of page `page` from its `text`, with its links.
+  const SiteXref& Xref() const { return siteXref_; }
+
+  // The code of page `page` from its `text`, with its links between files, its
+  // declarations and references; keeps the page's lines for the references panel.
   void WriteCode(std::size_t page, std::string_view text, TextSink& body) const {
-    ConvertPageText(text, LinkInsertions(plan_, page, resolver_.LinksOf(page), text), format_,
-                    body);
+    ConvertPageText(text,
+                    MergeInsertions(LinkInsertions(plan_, page, resolver_.LinksOf(page), text),
+                                    siteXref_.NameLinks(page, text)),
+                    format_, body);
+    linesData_[page] = siteXref_.LinesData(page, text);
   }
 
+  // What WriteCode kept of page `page` for its lines file; see Note [xref data].
+  std::string TakeLinesData(std::size_t page) const { return std::move(linesData_[page]); }
+
   std::string PageStart(std::size_t page) const {
-    return SitePageStart(plan_.pages[page], plan_.sharedFolder, plan_.topName, facts_[page]);
+    return SitePageStart(plan_.pages[page], plan_.sharedFolder, plan_.topName, facts_[page], page);
   }
 
   std::string PageEnd(std::size_t page) const {
@@ -282,19 +306,75 @@ private:
     return xref::FileLinkResolver(std::move(paths), std::move(links));
   }
 
+  static SiteXrefFacts XrefFacts(const xref::CrossReferences& xrefs) {
+    SiteXrefFacts facts;
+    facts.symbols = &xrefs.Symbols();
+    facts.occurrencesIn = [&xrefs](std::size_t file) -> const std::vector<xref::Occurrence>& {
+      return xrefs.OccurrencesIn(file);
+    };
+    facts.referencesTo = [&xrefs](std::size_t symbol) -> const std::vector<xref::ReferencePlace>& {
+      return xrefs.ReferencesTo(symbol);
+    };
+    return facts;
+  }
+
   const std::vector<std::string>& fileList_;
   const TEntryFormat format_;
   const CodePage sourcePage_;
   std::vector<SiteFileFacts> facts_; // by page
   const SitePlan plan_;
   const xref::FileLinkResolver resolver_;
+  const xref::CrossReferences xrefs_;
+  const SiteXref siteXref_;
+  // By page, written by whichever thread converts the page, once, and taken by the
+  // writer after the page is written.
+  mutable std::vector<std::string> linesData_;
 };
 
-void WriteWhole(UnfinishedSite& site, const std::string& file, std::string_view text) {
-  const std::unique_ptr<DocumentOutput> output = site.Open(file);
-  output->Write(text);
-  output->Commit();
-}
+// Writes the data files of the cross-references (see Note [xref data]): the lines
+// files as the pages that fill them are written, so that the lines of one range of
+// pages are held at a time, and the others whole.
+class XrefDataWriter {
+public:
+  XrefDataWriter(const SiteBuild& build, UnfinishedSite& site) : build_(build), site_(site) {}
+
+  void WriteWholeFiles() {
+    const SiteXref& xref = build_.Xref();
+    WriteWhole(site_, build_.SharedFile("xref.js"), xref.IndexFile());
+    WriteWhole(site_, build_.SharedFile("symbols.js"), xref.SymbolsFile());
+    for (std::size_t k = 0; k < xref.RefsFileCount(); ++k) {
+      WriteWhole(site_, build_.SharedFile(SiteXref::RefsFileName(k)), xref.RefsFile(k));
+    }
+  }
+
+  void PageWritten(std::size_t page) {
+    lines_ += build_.TakeLinesData(page);
+    if (build_.Xref().EndsLinesFile(page)) {
+      WriteLinesUpTo(build_.Xref().LinesFileOf(page) + 1);
+    }
+  }
+
+  // Every lines file not yet written, so that the site has each one it lists.
+  void Finish(std::size_t pageCount) {
+    if (pageCount > 0) {
+      WriteLinesUpTo(build_.Xref().LinesFileOf(pageCount - 1) + 1);
+    }
+  }
+
+private:
+  void WriteLinesUpTo(std::size_t end) {
+    for (; written_ < end; ++written_) {
+      WriteWhole(site_, build_.SharedFile(SiteXref::LinesFileName(written_)),
+                 SiteXref::LinesFile(written_, lines_));
+      lines_.clear();
+    }
+  }
+
+  const SiteBuild& build_;
+  UnfinishedSite& site_;
+  std::string lines_;
+  std::size_t written_ = 0;
+};
 
 // Says why an entry gets no page, as a document run says why one gets no section;
 // false when it gets one.
@@ -383,6 +463,8 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
     WriteWhole(site, build.SharedFile(asset.name), asset.text);
   }
   WriteWhole(site, build.SharedFile("files.js"), build.SearchData());
+  XrefDataWriter xrefData(build, site);
+  xrefData.WriteWholeFiles();
 
   bool troubled = false;
   const std::vector<std::size_t>& pageOf = build.Plan().pageOfEntry;
@@ -414,12 +496,14 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
                   fileList[i])) {
       troubled = true;
     }
+    xrefData.PageWritten(page);
     pagesWritten = page + 1;
     if (convertedAhead) {
       ahead.Recycle(std::move(convertedAhead->body));
     }
   }
   StopWhenInterrupted();
+  xrefData.Finish(build.Plan().pages.size());
   WriteWhole(site, std::string(kSiteIndexFile), build.Index(checked));
   site.Commit();
   return troubled;

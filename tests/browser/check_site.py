@@ -2,7 +2,7 @@
 """Opens a code site of Lexiform (`-site`) from disk in headless Chromium and uses it as
 a reader does:
 
-    tests/browser/check_site.py SITE [--page PAGE] [--search TEXT --expect-page PAGE]
+    tests/browser/check_site.py SITE [--page PAGE] [--search TEXT --expect-page PAGE] [--xref]
     tests/browser/check_site.py --fixture DIR     (writes a small site first, see below)
 
 - the index renders in standards mode; a folder of the tree opens and shows its files;
@@ -17,6 +17,11 @@ a reader does:
   copied with the code, a click on one links to its line; the page never scrolls
   sideways;
 - under prefers-color-scheme: dark the page takes other, dark colours;
+- with --xref, the cross-references: a reference (its title the declaration's kind and
+  line) leads to a declaration of its name and history goes back; Enter on a declared
+  name opens the references panel, count first (the first thousand listed, then a
+  button for more), and a listed reference opens its line;
+  a declaration from symbols.js is found with the search box and opened by keyboard;
 - no page logs an error or throws (console, failed loads, exceptions).
 
 --fixture DIR writes a small site by hand into DIR, following the page shape that
@@ -44,6 +49,7 @@ from check_document import Browser, VIEWPORT  # noqa: E402
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 INCLUDE_LINE = re.compile(r"[{(]\*?\$I(NCLUDE)?\s", re.I)
 MAX_SHOWN = 50
+PANEL_STEP = 1000
 
 
 class SiteBrowser(Browser):
@@ -262,7 +268,7 @@ class Checks:
         self.browser.evaluate("document.querySelector('.search-box').focus()")
         self.browser.call("Input.insertText", text=query)
         shown = self.browser.wait_until("""(() => {
-          const items = document.querySelectorAll('.search-results [role=option] a');
+          const items = document.querySelectorAll('.search-results [role=option]:not(.symbol) a');
           return items.length ? [...items].map(a => decodeURIComponent(new URL(a.href).pathname))
                               : null;
         })()""")
@@ -345,6 +351,137 @@ class Checks:
             self.expect(bool(choice[0]) and choice[1] != choice[2],
                         "a link to a choice has a title and looks different", str(choice))
         self.no_errors("links between files")
+
+    def declaration_and_back(self, pages):
+        """Follows a reference (an <a> without a class in the code) to its declaration, then goes back."""
+        for page in pages:
+            self.browser.open(page.as_uri())
+            href = self.browser.evaluate("""(() => {
+              const a = document.querySelector('pre.code a:not([class])[href*="#s"]');
+              return a ? [a.getAttribute('href'), a.textContent, a.title] : null;
+            })()""")
+            if href:
+                break
+        else:
+            self.expect(False, "a page links a name to its declaration")
+            return
+        reference, name, title = href
+        self.expect(re.fullmatch(r"[a-z ]+, line \d+", title) is not None,
+                    "a reference's title gives its declaration's kind and line", title)
+        start = self.browser.evaluate("location.href")
+        self.browser.evaluate(f"""[...document.querySelectorAll('pre.code a:not([class])')]
+          .find(a => a.getAttribute('href') === {json.dumps(reference)}).click()""")
+        landed = self.browser.wait_until(f"""(() => {{
+          const target = location.hash && document.getElementById(location.hash.slice(1));
+          return target && location.href !== {json.dumps(start)}
+            ? [target.tagName, target.className, target.textContent] : null;
+        }})()""")
+        self.expect(landed is not None and landed[1].split() == ["decl"]
+                    and landed[2].lower() == name.lower(),
+                    f"the reference {name!r} leads to its declaration", str(landed))
+        # Later, so that the evaluation returns before the page goes.
+        self.browser.evaluate("setTimeout(() => history.back(), 0)")
+        back = self.browser.wait_until(f"location.href === {json.dumps(start)}")
+        self.expect(bool(back), "going back returns to the reference's page")
+        self.no_errors("declaration and back")
+
+    def references_panel(self, pages):
+        """Opens the panel of the declaration that the first page with one refers to most
+        often, sees more when it lists only some, and follows one."""
+        for page in pages:
+            self.browser.open(page.as_uri())
+            found = self.browser.evaluate("""(() => {
+              const uses = {};
+              for (const a of document.querySelectorAll('pre.code a:not(.xref):not(.decl)')) {
+                const href = a.getAttribute('href');
+                uses[href] = (uses[href] || 0) + 1;
+              }
+              let decl = null;
+              for (const d of document.querySelectorAll('pre.code a.decl')) {
+                if ((uses['#' + d.id] || 0) > (decl ? uses['#' + decl.id] : 0)) decl = d;
+              }
+              if (!decl) return null;
+              decl.scrollIntoView();
+              decl.focus();
+              return decl.textContent;
+            })()""")
+            if found:
+                break
+        else:
+            self.expect(False, "a page has a declaration that it refers to")
+            return
+        self.browser.key("Enter", "Enter", 13)
+        listed = self.browser.wait_until("""(() => {
+          const panel = document.querySelector('.xref-panel:not([hidden])');
+          const links = panel ? panel.querySelectorAll('a.ref-line') : [];
+          return links.length ? [panel.querySelector('.xref-count').textContent, links.length,
+                                 links[0].getAttribute('href'), links[0].textContent] : null;
+        })()""")
+        if not self.expect(listed is not None, f"Enter on {found!r} opens its references panel"):
+            return
+        count, shown, href, text = listed
+        total = re.match(r"(\d+) references? in \d+ files?\.", count)
+        self.expect(total is not None and int(total.group(1)) >= shown,
+                    "the panel gives the count first", count)
+        self.expect(found.lower() in text.lower(), "a listed reference shows its line's text",
+                    text)
+        if total and int(total.group(1)) > PANEL_STEP:
+            self.expect(shown == PANEL_STEP, f"the panel shows the first {PANEL_STEP}", str(shown))
+            more = self.browser.evaluate("""(() => {
+              const button = document.querySelector('.xref-panel .xref-more');
+              if (!button) return null;
+              button.click();
+              return true;
+            })()""")
+            after = self.browser.wait_until(
+                "document.querySelectorAll('.xref-panel a.ref-line').length > %d && "
+                "document.querySelectorAll('.xref-panel a.ref-line').length" % PANEL_STEP)
+            self.expect(more and after == min(int(total.group(1)), 2 * PANEL_STEP),
+                        "a button shows more", str(after))
+        self.browser.evaluate("document.querySelector('.xref-panel a.ref-line').click()")
+        line = href.rsplit("#", 1)[1]
+        arrived = self.browser.wait_until(f"""location.hash === '#{line}' &&
+          document.readyState === 'complete' && document.getElementById('{line}') &&
+          document.getElementById('{line}').textContent""")
+        self.expect(bool(arrived) and found.lower() in str(arrived).lower(),
+                    "following a listed reference opens its line", str(arrived))
+        self.no_errors("references panel")
+
+    def symbol_search(self):
+        """Finds a declaration with the search box and opens it by keyboard."""
+        shared = next(self.site.glob("*/symbols.js"), None)
+        if not self.expect(shared is not None, "the site has a symbol list"):
+            return
+        text = shared.read_text(encoding="utf-8")
+        symbols = json.loads(re.fullmatch(r'\s*lexiformData\("s",\s*(\[.*\])\);\s*', text,
+                                          re.S).group(1).replace(",\n]", "\n]"))
+        if not self.expect(symbols, "the symbol list names declarations"):
+            return
+        name, _, page, anchor = next((s for s in symbols if "." in s[0]), symbols[0])
+        files = read_file_list(self.site)
+        target = [str(self.site / urllib.parse.unquote(files[page][0])), f"s{anchor}"]
+        self.browser.open((self.site / "index.html").as_uri())
+        self.browser.evaluate("document.querySelector('.search-box').focus()")
+        self.browser.call("Input.insertText", text=name)
+        shown = self.browser.wait_until("""(() => {
+          const items = [...document.querySelectorAll('.search-results [role=option] a')];
+          return items.some(a => a.closest('.symbol'))
+            ? items.map(a => [decodeURIComponent(new URL(a.href).pathname),
+                              new URL(a.href).hash.slice(1)]) : null;
+        })()""")
+        if not self.expect(shown is not None and target in shown,
+                           f"searching {name!r} lists the declaration", str(shown)[:200]):
+            return
+        for _ in range(shown.index(target)):
+            self.browser.key("ArrowDown", "ArrowDown", 40)
+        self.browser.key("Enter", "Enter", 13)
+        arrived = self.browser.wait_until(f"""decodeURIComponent(location.pathname) ===
+          {json.dumps(target[0])} && location.hash === '#{target[1]}' &&
+          document.readyState === 'complete' &&
+          document.getElementById('{target[1]}').textContent""", timeout=10)
+        self.expect(bool(arrived) and name.lower().endswith(str(arrived).lower()),
+                    f"Enter opens the declaration of {name!r}", str(arrived))
+        self.no_errors("symbol search")
 
     def line(self, page, number):
         if not self.expect(page is not None, f"the site has a page with line {number}"):
@@ -527,6 +664,10 @@ def write_fixture(folder):
     (shared / "files.js").write_text(
         "window.lexiformSiteFiles = [\n" + ",\n".join(json.dumps(e) for e in entries)
         + "\n];\n", encoding="utf-8")
+    # No declarations: the search finds files alone.
+    (shared / "xref.js").write_text('lexiformData("x",{"kinds":[],"refs":[0],"lines":[0]});\n',
+                                    encoding="utf-8")
+    (shared / "symbols.js").write_text('lexiformData("s",[\n]);\n', encoding="utf-8")
     used_by = {"b/unit2.pp": ["a/unit1.pp"], "a/inc/defs.inc": ["a/unit1.pp"]}
     for path, lines in sources.items():
         root = "../" * path.count("/")
@@ -553,6 +694,11 @@ def main():
     parser.add_argument("--page", help="page (from the site's top) to follow links from")
     parser.add_argument("--search", help="text to type into the search box")
     parser.add_argument("--expect-page", help="page URL (from the top) to open from it")
+    parser.add_argument("--panel-page",
+                        help="with --xref, the page (from the top) to open a panel on")
+    parser.add_argument("--xref", action="store_true",
+                        help="also check the cross-references: a reference to its declaration "
+                        "and back, a references panel, a declaration found by search")
     arguments = parser.parse_args()
     if arguments.fixture:
         write_fixture(arguments.fixture)
@@ -582,9 +728,18 @@ def main():
         link_page = site / arguments.page if arguments.page else page_with_links(site)
         checks.follow_links(link_page, required=arguments.page is not None)
         line_page = page_with_line(site, 120, link_page)
-        checks.line(line_page, 120)
+        if line_page is not None or arguments.page is not None:
+            checks.line(line_page, 120)
+        else:
+            print("skip  no page of the site has line 120")
         checks.dark_theme()
         checks.no_errors("theme")
+        if arguments.xref:
+            pages = sorted(site.rglob("*.html"))
+            checks.declaration_and_back(pages)
+            panel_page = [site / arguments.panel_page] if arguments.panel_page else []
+            checks.references_panel(panel_page + pages)
+            checks.symbol_search()
     finally:
         browser.close()
     print(f"{site}: {checks.failures} checks failed")

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Writes the whole FPC source tree as a cross-referenced code site (-sub -site) and
+# reports what the cross-references cost, against measures taken in the same sitting,
+# best of --runs rounds: the floor (reading every source once, then copying the
+# finished site with cp -r on the same file system) and the single -html5 -lines
+# document of the same tree. Bars: the site within 2 x the floor, peak memory under
+# 512 MB, its pages (*.html) at most 1.5 x the bytes of the -html5 -lines document and
+# the whole site with its reference data at most 2.5 x.
+#
+#   bench/xref_site.sh [--lexiform PATH] [--runs N] [--limit SECONDS] [--out FILE]
+#
+#   --lexiform PATH  our program (default: $LEXIFORM, else build/release/lexiform)
+#   --runs N         rounds; the fastest run of each kind is compared (default 3)
+#   --limit SECONDS  time limit of each single run (default 900)
+#   --out FILE       also write the report (markdown) to FILE
+#
+# Environment: LEXIFORM, FPC_ROOT (default /usr/share/fpcsrc/3.2.2).
+set -euo pipefail
+# shellcheck source=bench/bench_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/bench_lib.sh"
+
+lexiformPath=""
+runs=3
+limit=900
+outFile=""
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --lexiform) lexiformPath="${2:?--lexiform needs a path}"; shift 2 ;;
+    --runs) runs="${2:?--runs needs a number}"; shift 2 ;;
+    --limit) limit="${2:?--limit needs seconds}"; shift 2 ;;
+    --out) outFile="${2:?--out needs a file name}"; shift 2 ;;
+    -h | --help) ShowHelp "${BASH_SOURCE[0]}"; exit 0 ;;
+    *) Die "unknown argument '$1' (see --help)" ;;
+  esac
+done
+[[ "$runs" =~ ^[1-9][0-9]*$ ]] || Die "--runs takes a positive number"
+[[ -d "$FPC_ROOT" ]] || Die "FPC tree not found at $FPC_ROOT (Debian package fpc-source, or set FPC_ROOT)"
+
+MakeWorkDir
+EnsureTimeTool
+PrepareOurProgram "$lexiformPath"
+[[ ${#OUR_CMD[@]} -gt 0 ]] || Die "$OUR_PROBLEM"
+
+ListPascalFiles "$FPC_ROOT" "$WORK/all.txt"
+fileCount=$(ListCount "$WORK/all.txt")
+totalBytes=$(ListBytes "$WORK/all.txt")
+Log "Input: $fileCount files, $(FormatMB "$totalBytes") MB under $FPC_ROOT; reading them once to warm the page cache ..."
+WarmCache "$WORK/all.txt"
+
+masks=""
+for ext in "${PASCAL_EXTS[@]}"; do
+  masks+="${masks:+,}$FPC_ROOT/*.$ext"
+done
+
+# Keeps the fastest time of a kind (argument 1) and its largest peak memory.
+declare -A bestSec maxRss
+Keep() {
+  if [[ -z "${bestSec[$1]:-}" ]] || awk -v a="$M_SEC" -v b="${bestSec[$1]}" 'BEGIN { exit !(a < b) }'; then
+    bestSec[$1]="$M_SEC"
+  fi
+  [[ "$M_RSS_KB" -gt "${maxRss[$1]:-0}" ]] && maxRss[$1]="$M_RSS_KB"
+  return 0
+}
+
+for ((i = 1; i <= runs; i++)); do
+  Log "Round $i of $runs: lexiform \"...\" site -sub -site"
+  measure "$limit" "${OUR_CMD[@]}" "$masks" "$WORK/site" -sub -site >"$WORK/site.log" 2>&1
+  CheckOurRun "$M_RC" "$WORK/site/index.html" "$WORK/site.log" || Die "$OUR_PROBLEM"
+  Keep site
+  processed=$(ProcessedCount "$WORK/site.log")
+  pageCount=$(find "$WORK/site" -type f -name '*.html' | wc -l)
+  pageBytes=$(find "$WORK/site" -type f -name '*.html' -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+  siteBytes=$(find "$WORK/site" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }')
+  dataFiles=$(find "$WORK/site" -type f -name '*.js' | wc -l)
+
+  # The floor of this job on this machine: no program that reads these sources and
+  # writes this site can take less than reading them and copying the site.
+  Log "Round $i of $runs: the floor (cat every source, cp -r the site: $(FormatMB "$siteBytes") MB)"
+  measure "$limit" bash -c 'xargs -d "\n" -a "$1" cat >/dev/null && cp -r "$2" "$3"' \
+    floor "$WORK/all.txt" "$WORK/site" "$WORK/copy" >"$WORK/floor.log" 2>&1
+  [[ "$M_RC" == 0 ]] || Die "the floor's copy failed: $(tail -n 3 "$WORK/floor.log")"
+  Keep floor
+  rm -rf "$WORK/site" "$WORK/copy"
+
+  Log "Round $i of $runs: lexiform \"...\" out.html -sub -html5 -lines"
+  measure "$limit" "${OUR_CMD[@]}" "$masks" "$WORK/out.html" -sub -html5 -lines >"$WORK/html5.log" 2>&1
+  CheckOurRun "$M_RC" "$WORK/out.html" "$WORK/html5.log" || Die "$OUR_PROBLEM"
+  Keep html5
+  documentBytes=$(stat -c %s "$WORK/out.html")
+  rm -f "$WORK/out.html"
+done
+
+Ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+Bar() { awk -v r="$1" -v bar="$2" 'BEGIN { print (r <= bar) ? "met" : "NOT met" }'; }
+
+Report() {
+  local toFloor pagesToDocument siteToDocument
+  toFloor=$(Ratio "${bestSec[site]}" "${bestSec[floor]}")
+  pagesToDocument=$(Ratio "$pageBytes" "$documentBytes")
+  siteToDocument=$(Ratio "$siteBytes" "$documentBytes")
+  echo "## The FPC tree as a cross-referenced code site"
+  echo
+  echo "- Command: \`lexiform \"$masks\" site -sub -site\`"
+  echo "- Input: $fileCount files, $(FormatMB "$totalBytes") MB; $(nproc) cores, $(uname -sr); fastest of $runs rounds each"
+  echo "- Site: $pageCount pages ($(FormatMB "$pageBytes") MB), $dataFiles scripts and data files, $(FormatMB "$siteBytes") MB in all; the program reported $processed processed files"
+  echo
+  echo "| run | seconds | MB/s | peak RSS (MiB) | written MB |"
+  echo "|---|---:|---:|---:|---:|"
+  echo "| -sub -site | $(FormatSec "${bestSec[site]}") | $(Throughput "$totalBytes" "${bestSec[site]}") | $(FormatMiB "${maxRss[site]}") | $(FormatMB "$siteBytes") |"
+  echo "| floor: cat every source, cp -r the site | $(FormatSec "${bestSec[floor]}") | $(Throughput "$totalBytes" "${bestSec[floor]}") | $(FormatMiB "${maxRss[floor]}") | $(FormatMB "$siteBytes") |"
+  echo "| -sub -html5 -lines, one document | $(FormatSec "${bestSec[html5]}") | $(Throughput "$totalBytes" "${bestSec[html5]}") | $(FormatMiB "${maxRss[html5]}") | $(FormatMB "$documentBytes") |"
+  echo
+  echo "- the site takes $toFloor x the floor; bar 2 x: $(Bar "$toFloor" 2)"
+  echo "- peak RSS of the site: $(FormatMiB "${maxRss[site]}") MiB; bar under 512 MB (512,000,000 bytes): $(awk -v k="${maxRss[site]}" 'BEGIN { print (k * 1024 < 512e6) ? "met" : "NOT met" }')"
+  echo "- its pages are $pagesToDocument x the bytes of the -html5 -lines document; bar 1.5 x: $(Bar "$pagesToDocument" 1.5)"
+  echo "- the whole site is $siteToDocument x; bar 2.5 x: $(Bar "$siteToDocument" 2.5)"
+}
+
+Report >"$WORK/report.md"
+cat "$WORK/report.md"
+if [[ -n "$outFile" ]]; then
+  cp "$WORK/report.md" "$outFile"
+  Log "Report written to $outFile"
+fi

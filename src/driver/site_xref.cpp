@@ -1,0 +1,401 @@
+#include "driver/site_xref.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <utility>
+
+#include "document/site_assets.h"
+
+namespace lexiform {
+
+namespace {
+
+// Note [xref data]
+// The references panel and the symbol search read data files in the shared folder,
+// each a script that hands its value to lexiformData(name, value), which site.js
+// defines and loads them with <script src> on first use (no fetch: pages work from
+// file://). Pages are numbered as in files.js, declarations by their anchor "s<N>" on
+// their page.
+// - "xref.js", name "x": {kinds: [kind names], refs: [first page of each refs file],
+//   lines: [first page of each lines file]}.
+// - "symbols.js", name "s": [[qualified name, kind, page, anchor], ...] for search.
+// - "refs/<K>.js", name "r<K>": [page, [declaration, ...], ...] for the pages of its
+//   range, each declaration (in anchor order) [kind, line, counterpart, related,
+//   references]: counterpart 0 or [page, anchor, line]; related [[page, anchor, line,
+//   kind], ...]; references flat, a run per file: file, count, line, line, ... (a
+//   negative line for an uncertain reference).
+// - "lines/<K>.js", name "l<K>": [page, [line, "text", line, "text", ...], ...]: the
+//   lines of its pages that hold a reference, trimmed, as the panel shows them.
+// Files are grouped by ranges of pages so that a site of thousands of pages gets a few
+// hundred data files, not one per declaration (a site is written at the speed of its
+// file system calls), and so that the writer holds the lines of one range at a time.
+constexpr std::size_t kRefsPerFile = 40000;
+constexpr std::size_t kLinesPerFile = 20000;
+constexpr std::size_t kMaxLineText = 160;
+constexpr auto kKindCount = static_cast<std::size_t>(xref::SymbolKind::Label) + 1;
+
+std::string Anchor(std::size_t number) {
+  return "#" + DeclarationId(number);
+}
+
+// `weights` by page cut into ranges of about `perFile`; the first page of each.
+std::vector<std::size_t> Ranges(const std::vector<std::size_t>& weights, std::size_t perFile) {
+  std::vector<std::size_t> starts;
+  std::size_t weight = 0;
+  for (std::size_t page = 0; page < weights.size(); ++page) {
+    if (starts.empty() || weight >= perFile) {
+      starts.push_back(page);
+      weight = 0;
+    }
+    weight += weights[page];
+  }
+  return starts;
+}
+
+std::size_t RangeOf(const std::vector<std::size_t>& starts, std::size_t page) {
+  return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), page) -
+                                  starts.begin()) -
+         1;
+}
+
+std::string NumberList(const std::vector<std::size_t>& numbers) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    text += (i == 0 ? "" : ",") + std::to_string(numbers[i]);
+  }
+  return text + "]";
+}
+
+bool IsLineBreak(char c) {
+  return c == '\r' || c == '\n';
+}
+
+bool IsNameByte(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Whether a name at `offset` that starts with "E" follows a number and dots, as in
+// "0..ELF_NGREG": the converter reads the "E" as the number's exponent.
+bool AfterNumberAndDots(std::string_view text, std::size_t offset) {
+  if (text[offset] != 'e' && text[offset] != 'E') {
+    return false;
+  }
+  std::size_t at = offset;
+  while (at > 0 && text[at - 1] == '.') {
+    --at;
+  }
+  return at < offset && at > 0 && text[at - 1] >= '0' && text[at - 1] <= '9';
+}
+
+// Whether the bytes of `name` in `text` can be one whole identifier token, so that the
+// converter puts the markup right around it: the converter puts an insertion before the
+// first token that starts at or after its place, and a place inside a token (the "e"
+// of "1e-8", the "FF" of "$FF") would put an empty link after it.
+bool IsWholeName(std::string_view text, const xref::Occurrence& name) {
+  if (name.length == 0 || name.offset > text.size() || name.length > text.size() - name.offset) {
+    return false;
+  }
+  const std::string_view bytes = text.substr(name.offset, name.length);
+  if (std::any_of(bytes.begin(), bytes.end(), IsLineBreak) ||
+      (bytes[0] >= '0' && bytes[0] <= '9')) {
+    return false;
+  }
+  const char before = name.offset > 0 ? text[name.offset - 1] : ' ';
+  const std::size_t end = name.offset + name.length;
+  return !IsNameByte(before) && before != '$' && before != '&' && before != '#' && before != '%' &&
+         (end == text.size() || !IsNameByte(text[end])) && !AfterNumberAndDots(text, name.offset);
+}
+
+// The line of `text` that holds byte `at`, without its indentation, trailing blanks and
+// what goes beyond kMaxLineText bytes (cut between UTF-8 characters).
+std::string_view LineAround(std::string_view text, std::size_t at) {
+  std::size_t start = at;
+  while (start > 0 && !IsLineBreak(text[start - 1])) {
+    --start;
+  }
+  std::size_t end = at;
+  while (end < text.size() && !IsLineBreak(text[end])) {
+    ++end;
+  }
+  while (start < end && (text[start] == ' ' || text[start] == '\t')) {
+    ++start;
+  }
+  while (end > start && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+    --end;
+  }
+  if (end - start > kMaxLineText) {
+    end = start + kMaxLineText;
+    while (end > start && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+      --end;
+    }
+  }
+  return text.substr(start, end - start);
+}
+
+// Counts lines as the pages number them: CR LF, a lone CR and a lone LF each end one.
+class LineCounter {
+public:
+  explicit LineCounter(std::string_view text) : text_(text) {}
+
+  std::size_t LineAt(std::size_t offset) {
+    for (; at_ < offset && at_ < text_.size(); ++at_) {
+      if (text_[at_] == '\n' ||
+          (text_[at_] == '\r' && (at_ + 1 >= text_.size() || text_[at_ + 1] != '\n'))) {
+        ++line_;
+      }
+    }
+    return line_;
+  }
+
+private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+  std::size_t line_ = 1;
+};
+
+} // namespace
+
+std::string DeclarationId(std::size_t number) {
+  return "s" + std::to_string(number);
+}
+
+std::vector<TPasConversion::TInsertion>
+MergeInsertions(std::vector<TPasConversion::TInsertion> fileLinks,
+                const std::vector<NameLink>& names) {
+  std::vector<TPasConversion::TInsertion> merged;
+  merged.reserve(fileLinks.size() + 2 * names.size());
+  std::size_t link = 0; // the next pair of fileLinks
+  for (const NameLink& name : names) {
+    for (; link + 1 < fileLinks.size() && fileLinks[link + 1].Offset <= name.offset; link += 2) {
+      merged.push_back(std::move(fileLinks[link]));
+      merged.push_back(std::move(fileLinks[link + 1]));
+    }
+    if (link + 1 < fileLinks.size() && fileLinks[link].Offset < name.offset + name.length) {
+      continue; // the link between files keeps the name
+    }
+    merged.push_back({name.offset, name.start});
+    merged.push_back({name.offset + name.length, "</a>"});
+  }
+  for (; link < fileLinks.size(); ++link) {
+    merged.push_back(std::move(fileLinks[link]));
+  }
+  return merged;
+}
+
+SiteXref::SiteXref(const SitePlan& plan, SiteXrefFacts facts)
+    : plan_(plan), facts_(std::move(facts)), declaredOn_(plan.pages.size()) {
+  const std::vector<xref::Symbol>& symbols = *facts_.symbols;
+  anchor_.assign(symbols.size(), 0);
+  for (std::size_t s = 0; s < symbols.size(); ++s) {
+    if (symbols[s].file < declaredOn_.size()) {
+      declaredOn_[symbols[s].file].push_back(s);
+    }
+  }
+  std::vector<std::size_t> refWeights(declaredOn_.size());
+  std::vector<std::size_t> lineWeights(declaredOn_.size());
+  for (std::size_t page = 0; page < declaredOn_.size(); ++page) {
+    std::vector<std::size_t>& declared = declaredOn_[page];
+    std::stable_sort(declared.begin(), declared.end(), [&symbols](std::size_t a, std::size_t b) {
+      return symbols[a].offset < symbols[b].offset;
+    });
+    for (std::size_t n = 0; n < declared.size(); ++n) {
+      anchor_[declared[n]] = n + 1;
+      refWeights[page] += 1 + facts_.referencesTo(declared[n]).size();
+    }
+    lineWeights[page] = facts_.occurrencesIn(page).size();
+  }
+  refsStarts_ = Ranges(refWeights, kRefsPerFile);
+  linesStarts_ = Ranges(lineWeights, kLinesPerFile);
+}
+
+std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view text) const {
+  const std::vector<xref::Symbol>& symbols = *facts_.symbols;
+  const std::string& from = plan_.pages[page].file;
+  // A page refers to a few pages many times over.
+  std::unordered_map<std::size_t, std::string> urls;
+  const auto urlOf = [&](std::size_t target) -> const std::string& {
+    const auto [place, added] = urls.try_emplace(target);
+    if (added && target != page) {
+      place->second = RelativeUrl(from, plan_.pages[target].file);
+    }
+    return place->second;
+  };
+  std::vector<NameLink> links;
+  std::size_t reached = 0;
+  for (const xref::Occurrence& name : facts_.occurrencesIn(page)) {
+    if (name.symbol >= symbols.size() || anchor_[name.symbol] == 0 || name.offset < reached ||
+        !IsWholeName(text, name)) {
+      continue;
+    }
+    const xref::Symbol& symbol = symbols[name.symbol];
+    const std::string kind(xref::SymbolKindName(symbol.kind));
+    std::string start;
+    if (name.declaration) {
+      if (symbol.file != page || symbol.offset != name.offset) {
+        continue;
+      }
+      std::string href = Anchor(anchor_[name.symbol]);
+      const std::size_t other = symbol.counterpart;
+      if (other < symbols.size() && anchor_[other] != 0) {
+        href = urlOf(symbols[other].file) + Anchor(anchor_[other]);
+      }
+      start = "<a class=\"decl\" id=\"" + DeclarationId(anchor_[name.symbol]) + "\" href=\"" +
+              href + "\" title=\"" + kind + "\">";
+    } else {
+      const std::string href = urlOf(symbol.file) + Anchor(anchor_[name.symbol]);
+      std::string title = kind + ", line " + std::to_string(symbol.line);
+      if (name.uncertain) {
+        title += "; uncertain: the name may stand for a declaration outside the site or in "
+                 "another of several files";
+      }
+      // No class on the many plain references: they are most of a page's links, and
+      // the bytes count (see Note [xref data]).
+      start = std::string(name.uncertain ? "<a class=\"u\"" : "<a") + " href=\"" + href +
+              "\" title=\"" + title + "\">";
+    }
+    links.push_back({name.offset, name.length, std::move(start)});
+    reached = name.offset + name.length;
+  }
+  return links;
+}
+
+std::string SiteXref::LinesData(std::size_t page, std::string_view text) const {
+  const std::vector<xref::Symbol>& symbols = *facts_.symbols;
+  LineCounter counter(text);
+  std::string data;
+  std::size_t lastLine = 0;
+  for (const xref::Occurrence& name : facts_.occurrencesIn(page)) {
+    if (name.declaration || name.symbol >= symbols.size() || anchor_[name.symbol] == 0 ||
+        !IsWholeName(text, name)) {
+      continue;
+    }
+    const std::size_t line = counter.LineAt(name.offset);
+    if (line == lastLine) {
+      continue;
+    }
+    data += (data.empty() ? std::to_string(page) + ",[" : ",") + std::to_string(line) + ",";
+    AppendJsonString(data, LineAround(text, name.offset));
+    lastLine = line;
+  }
+  return data.empty() ? data : data + "],\n";
+}
+
+std::vector<std::string> SiteXref::DataFiles() const {
+  std::vector<std::string> files = {"xref.js", "symbols.js"};
+  for (std::size_t k = 0; k < refsStarts_.size(); ++k) {
+    files.push_back(RefsFileName(k));
+  }
+  for (std::size_t k = 0; k < linesStarts_.size(); ++k) {
+    files.push_back(LinesFileName(k));
+  }
+  return files;
+}
+
+std::size_t SiteXref::LinesFileOf(std::size_t page) const {
+  return RangeOf(linesStarts_, page);
+}
+
+bool SiteXref::EndsLinesFile(std::size_t page) const {
+  const std::size_t next = LinesFileOf(page) + 1;
+  return page + 1 == plan_.pages.size() ||
+         (next < linesStarts_.size() && linesStarts_[next] == page + 1);
+}
+
+std::string SiteXref::LinesFileName(std::size_t number) {
+  return "lines/" + std::to_string(number) + ".js";
+}
+
+std::string SiteXref::LinesFile(std::size_t number, std::string_view pagesData) {
+  return "lexiformData(\"l" + std::to_string(number) + "\",[\n" + std::string(pagesData) + "]);\n";
+}
+
+std::string SiteXref::IndexFile() const {
+  std::string text = "lexiformData(\"x\",{\"kinds\":[";
+  for (std::size_t kind = 0; kind < kKindCount; ++kind) {
+    text += kind == 0 ? "" : ",";
+    AppendJsonString(text, xref::SymbolKindName(static_cast<xref::SymbolKind>(kind)));
+  }
+  return text + "],\n\"refs\":" + NumberList(refsStarts_) +
+         ",\n\"lines\":" + NumberList(linesStarts_) + "});\n";
+}
+
+std::string SiteXref::SymbolsFile() const {
+  const std::vector<xref::Symbol>& symbols = *facts_.symbols;
+  std::string text = "lexiformData(\"s\",[\n";
+  for (std::size_t page = 0; page < declaredOn_.size(); ++page) {
+    for (const std::size_t s : declaredOn_[page]) {
+      if (symbols[s].qualifiedName.empty()) {
+        continue;
+      }
+      text += '[';
+      AppendJsonString(text, symbols[s].qualifiedName);
+      text += "," + std::to_string(static_cast<unsigned>(symbols[s].kind)) + "," +
+              std::to_string(page) + "," + std::to_string(anchor_[s]) + "],\n";
+    }
+  }
+  return text + "]);\n";
+}
+
+std::string SiteXref::RefsFileName(std::size_t number) {
+  return "refs/" + std::to_string(number) + ".js";
+}
+
+std::string SiteXref::PlaceOf(std::size_t symbol) const {
+  const xref::Symbol& place = (*facts_.symbols)[symbol];
+  return "[" + std::to_string(place.file) + "," + std::to_string(anchor_[symbol]) + "," +
+         std::to_string(place.line);
+}
+
+std::string SiteXref::RefsFile(std::size_t number) const {
+  const std::vector<xref::Symbol>& symbols = *facts_.symbols;
+  const std::size_t first = refsStarts_.at(number);
+  const std::size_t end =
+      number + 1 < refsStarts_.size() ? refsStarts_[number + 1] : declaredOn_.size();
+  std::string text = "lexiformData(\"r" + std::to_string(number) + "\",[\n";
+  for (std::size_t page = first; page < end; ++page) {
+    if (declaredOn_[page].empty()) {
+      continue;
+    }
+    text += std::to_string(page) + ",[\n";
+    for (const std::size_t s : declaredOn_[page]) {
+      const xref::Symbol& symbol = symbols[s];
+      text += "[" + std::to_string(static_cast<unsigned>(symbol.kind)) + "," +
+              std::to_string(symbol.line) + ",";
+      const bool paired = symbol.counterpart < symbols.size() && anchor_[symbol.counterpart] != 0;
+      text += paired ? PlaceOf(symbol.counterpart) + "]," : "0,";
+      text += "[";
+      bool firstRelated = true;
+      for (const std::size_t other : symbol.related) {
+        if (other < symbols.size() && anchor_[other] != 0) {
+          text += (firstRelated ? "" : ",") + PlaceOf(other) + "," +
+                  std::to_string(static_cast<unsigned>(symbols[other].kind)) + "]";
+          firstRelated = false;
+        }
+      }
+      text += "],[";
+      const std::vector<xref::ReferencePlace>& places = facts_.referencesTo(s);
+      bool firstRun = true;
+      for (std::size_t i = 0; i < places.size();) {
+        const std::size_t file = places[i].file;
+        std::size_t runEnd = i;
+        while (runEnd < places.size() && places[runEnd].file == file) {
+          ++runEnd;
+        }
+        if (file < declaredOn_.size()) {
+          text += (firstRun ? "" : ",") + std::to_string(file) + "," + std::to_string(runEnd - i);
+          firstRun = false;
+          for (; i < runEnd; ++i) {
+            text +=
+                "," + std::string(places[i].uncertain ? "-" : "") + std::to_string(places[i].line);
+          }
+        }
+        i = runEnd;
+      }
+      text += "]],\n";
+    }
+    text += "],\n";
+  }
+  return text + "]);\n";
+}
+
+} // namespace lexiform
