@@ -489,6 +489,7 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
     }
     std::optional<ConvertedEntry> convertedAhead = ahead.Take(page);
     if (writtenAhead && convertedAhead) {
+      xrefData.PageWritten(page);
       pagesWritten = page + 1;
       continue;
     }
