@@ -1,5 +1,16 @@
 #include "xref/cross_references.h"
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+
+#include "xref/pascal_tokens.h"
+#include "xref/unit_walker.h"
+#include "xref/xref_model.h"
+
 namespace lexiform::xref {
 
 std::string_view SymbolKindName(SymbolKind kind) {
@@ -52,13 +63,376 @@ std::string_view SymbolKindName(SymbolKind kind) {
   return "name";
 }
 
-// Binds nothing yet: every file has no marked names.
+namespace {
+
+constexpr std::uint32_t kMaxIncludeDepth = 16;
+
+std::vector<FileLinkMap> MapLinks(const FileLinkResolver& links, std::size_t fileCount) {
+  std::vector<FileLinkMap> maps(fileCount);
+  for (std::size_t file = 0; file < fileCount; ++file) {
+    for (const FileLink& link : links.LinksOf(file)) {
+      const FileLinkMap::Target target{static_cast<std::uint32_t>(link.target),
+                                       !link.alternatives.empty()};
+      auto& map = link.kind == FileLinkKind::Uses ? maps[file].uses : maps[file].includes;
+      map.emplace(static_cast<std::uint32_t>(link.offset), target);
+    }
+  }
+  return maps;
+}
+
+// Note [include owners]
+// An include file is read wherever it is included, so that its declarations belong to
+// every unit that includes it; but its names are marked once, as read from its first
+// includer in list order (and that includer's own first reading).
+std::vector<std::uint32_t> FirstIncluders(const std::vector<FileLinkMap>& links) {
+  std::vector<std::uint32_t> first(links.size(), kNone);
+  for (std::size_t file = 0; file < links.size(); ++file) {
+    for (const auto& [offset, target] : links[file].includes) {
+      (void)offset;
+      if (target.file != file && file < first[target.file]) {
+        first[target.file] = static_cast<std::uint32_t>(file);
+      }
+    }
+  }
+  return first;
+}
+
+// One unit's text: its root file with include files spliced in at their directives.
+class UnitSource {
+public:
+  UnitSource(std::uint32_t root, const TextReader& readText, const std::vector<FileLinkMap>& links,
+             const std::vector<std::uint32_t>& firstIncluders)
+      : readText_(readText), links_(links), firstIncluders_(firstIncluders) {
+    text_.tokens = &tokens_;
+    text_.texts = &texts_;
+    text_.links = &links_;
+    text_.root = root;
+    std::vector<std::uint32_t> stack;
+    Splice(root, true, false, stack);
+  }
+
+  const UnitText& Text() const { return text_; }
+
+private:
+  void Splice(std::uint32_t file, bool marked, bool uncertain, std::vector<std::uint32_t>& stack) {
+    auto [entry, added] = texts_.emplace(file, std::string());
+    if (added) {
+      entry->second = readText_(file);
+    }
+    const ScannedText scanned = ScanPascal(entry->second);
+    text_.objectPascalMode |= scanned.objectPascalMode;
+    stack.push_back(file);
+    for (const Token& token : scanned.tokens) {
+      if (token.kind != PasToken::Directive) {
+        tokens_.push_back(UnitToken{token, file, marked, uncertain});
+        continue;
+      }
+      const auto include = links_[file].includes.find(token.offset);
+      if (include == links_[file].includes.end() || stack.size() >= kMaxIncludeDepth ||
+          std::find(stack.begin(), stack.end(), include->second.file) != stack.end()) {
+        continue;
+      }
+      const std::uint32_t target = include->second.file;
+      const bool markTarget =
+          marked && firstIncluders_[target] == file && markedFiles_.insert(target).second;
+      Splice(target, markTarget, uncertain || include->second.uncertain, stack);
+    }
+    stack.pop_back();
+  }
+
+  const TextReader& readText_;
+  const std::vector<FileLinkMap>& links_;
+  const std::vector<std::uint32_t>& firstIncluders_;
+  std::vector<UnitToken> tokens_;
+  std::unordered_map<std::uint32_t, std::string> texts_;
+  std::unordered_set<std::uint32_t> markedFiles_;
+  UnitText text_;
+};
+
+template <typename Work> void RunParallel(std::size_t count, unsigned threads, const Work& work) {
+  std::atomic<std::size_t> next{0};
+  const auto worker = [&] {
+    for (std::size_t i = next++; i < count; i = next++) {
+      work(i);
+    }
+  };
+  const unsigned extra = std::min<unsigned>(threads, static_cast<unsigned>(count)) - 1;
+  std::vector<std::thread> pool;
+  for (unsigned t = 0; t + 1 <= extra && extra != static_cast<unsigned>(-1); ++t) {
+    pool.emplace_back(worker);
+  }
+  worker();
+  for (std::thread& thread : pool) {
+    thread.join();
+  }
+}
+
+std::uint32_t Remap(const std::vector<std::uint32_t>& ids, std::uint32_t local) {
+  return local == kNone ? kNone : ids[local];
+}
+
+NameTable RemapTable(const NameTable& table, const std::vector<std::uint32_t>& ids) {
+  NameTable remapped;
+  remapped.reserve(table.size());
+  for (const auto& [key, local] : table) {
+    remapped.emplace(key, Remap(ids, local));
+  }
+  return remapped;
+}
+
+// Gives every unit's symbols one numbering; a symbol of an include file read by several
+// units is one symbol, as the first unit in list order found it.
+SiteDeclarations Merge(std::vector<UnitDeclarations> units, std::size_t fileCount) {
+  SiteDeclarations site;
+  site.unitOfRoot.assign(fileCount, kNone);
+  std::vector<std::vector<std::uint32_t>> relatedGroups;
+  for (UnitDeclarations& unit : units) {
+    std::vector<std::uint32_t> ids(unit.symbols.size());
+    std::vector<bool> fresh(unit.symbols.size());
+    for (std::size_t local = 0; local < unit.symbols.size(); ++local) {
+      const Symbol& symbol = unit.symbols[local];
+      const std::uint64_t key = static_cast<std::uint64_t>(symbol.file) << 32 | symbol.offset;
+      const auto [slot, added] =
+          site.symbolAt.emplace(key, static_cast<std::uint32_t>(site.symbols.size()));
+      ids[local] = slot->second;
+      fresh[local] = added;
+      if (added) {
+        site.symbols.push_back(std::move(unit.symbols[local]));
+        site.facts.push_back(unit.facts[local]);
+      }
+    }
+    for (std::size_t local = 0; local < ids.size(); ++local) {
+      if (!fresh[local]) {
+        continue;
+      }
+      Symbol& symbol = site.symbols[ids[local]];
+      if (symbol.counterpart != kNoSymbol) {
+        symbol.counterpart = ids[symbol.counterpart];
+      }
+      SymbolFacts& facts = site.facts[ids[local]];
+      facts.ownerType = Remap(ids, facts.ownerType);
+      facts.defaultProperty = Remap(ids, facts.defaultProperty);
+      if (facts.members != kNone) {
+        const NameTable& table = unit.memberTables[facts.members];
+        facts.members = static_cast<std::uint32_t>(site.memberTables.size());
+        site.memberTables.push_back(RemapTable(table, ids));
+      }
+    }
+    for (const auto& [first, other] : unit.duplicates) {
+      if (fresh[other]) {
+        relatedGroups.push_back({ids[first], ids[other]});
+      }
+    }
+    unit.interfaceNames = RemapTable(unit.interfaceNames, ids);
+    unit.topNames = RemapTable(unit.topNames, ids);
+    unit.unitSymbol = Remap(ids, unit.unitSymbol);
+    unit.symbols.clear();
+    unit.symbols.shrink_to_fit();
+    unit.facts.clear();
+    unit.facts.shrink_to_fit();
+    unit.memberTables.clear();
+    unit.memberTables.shrink_to_fit();
+    unit.duplicates.clear();
+    site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
+    site.units.push_back(std::move(unit));
+  }
+  for (const auto& pair : relatedGroups) {
+    Symbol& first = site.symbols[pair[0]];
+    if (std::find(first.related.begin(), first.related.end(), pair[1]) != first.related.end()) {
+      continue;
+    }
+    std::vector<std::size_t> group{pair[0]};
+    group.insert(group.end(), first.related.begin(), first.related.end());
+    group.push_back(pair[1]);
+    for (const std::size_t member : group) {
+      std::vector<std::size_t>& related = site.symbols[member].related;
+      related.clear();
+      for (const std::size_t other : group) {
+        if (other != member) {
+          related.push_back(other);
+        }
+      }
+    }
+  }
+  return site;
+}
+
+std::uint32_t FindUnit(const SiteDeclarations& site, NameKey name, bool* several) {
+  std::uint32_t found = kNone;
+  for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+    if (site.units[unit].unitName == name && site.units[unit].unitSymbol != kNone) {
+      if (found != kNone && several != nullptr) {
+        *several = true;
+      }
+      found = found == kNone ? static_cast<std::uint32_t>(unit) : found;
+    }
+  }
+  return found;
+}
+
+// Finds a type's name as the unit that declares it sees it, outside any routine: the
+// nested types of its owners, the unit, the units it uses, the implicit ones.
+class DeclarationContext {
+public:
+  explicit DeclarationContext(const SiteDeclarations& site) : site_(site) {}
+
+  std::uint32_t Resolve(std::uint32_t of, NameKey name) const {
+    const SymbolFacts& facts = site_.facts[of];
+    for (std::uint32_t owner = facts.ownerType, hops = 0; owner != kNone && hops < 16;
+         owner = site_.facts[owner].ownerType, ++hops) {
+      if (site_.facts[owner].members != kNone) {
+        if (const std::uint32_t found =
+                Find(site_.memberTables[site_.facts[owner].members], name, of);
+            found != kNone) {
+          return found;
+        }
+      }
+    }
+    if (facts.unit >= site_.unitOfRoot.size() || site_.unitOfRoot[facts.unit] == kNone) {
+      return kNone;
+    }
+    const UnitDeclarations& unit = site_.units[site_.unitOfRoot[facts.unit]];
+    if (const std::uint32_t found = Find(unit.topNames, name, of); found != kNone) {
+      return found;
+    }
+    for (auto used = unit.usedUnits.rbegin(); used != unit.usedUnits.rend(); ++used) {
+      const std::uint32_t index = *used < site_.unitOfRoot.size() ? site_.unitOfRoot[*used] : kNone;
+      if (index == kNone) {
+        continue;
+      }
+      if (const std::uint32_t found = Find(site_.units[index].interfaceNames, name, of);
+          found != kNone) {
+        return found;
+      }
+    }
+    for (const std::uint32_t implicitUnit :
+         {unit.objectPascalMode ? site_.objpasUnit : kNone, site_.systemUnit}) {
+      if (implicitUnit == kNone) {
+        continue;
+      }
+      if (const std::uint32_t found = Find(site_.units[implicitUnit].interfaceNames, name, of);
+          found != kNone) {
+        return found;
+      }
+    }
+    return kNone;
+  }
+
+private:
+  std::uint32_t Find(const NameTable& table, NameKey name, std::uint32_t self) const {
+    const auto found = table.find(name);
+    if (found == table.end() || found->second == self || found->second == kNone) {
+      return kNone;
+    }
+    const Symbol& symbol = site_.symbols[found->second];
+    if (site_.facts[found->second].forward && symbol.counterpart != kNoSymbol) {
+      return symbol.counterpart == self ? kNone : static_cast<std::uint32_t>(symbol.counterpart);
+    }
+    return found->second;
+  }
+
+  const SiteDeclarations& site_;
+};
+
+void ResolveDeclaredTypes(SiteDeclarations& site) {
+  const DeclarationContext context(site);
+  const NameKey tobject = KeyOf("tobject");
+  for (std::size_t id = 0; id < site.symbols.size(); ++id) {
+    SymbolFacts& facts = site.facts[id];
+    const auto self = static_cast<std::uint32_t>(id);
+    if (facts.typeName != 0) {
+      facts.typeSymbol = context.Resolve(self, facts.typeName);
+    }
+    if (facts.parentName != 0) {
+      facts.parentSymbol = context.Resolve(self, facts.parentName);
+    } else if (facts.implicitParent && KeyOf(site.symbols[id].name) != tobject) {
+      facts.parentSymbol = context.Resolve(self, tobject);
+    }
+  }
+}
+
+} // namespace
+
 CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t fileCount,
                                  const TextReader& readText, unsigned threads)
     : occurrences_(fileCount) {
-  (void)links;
-  (void)readText;
-  (void)threads;
+  const std::vector<FileLinkMap> linkMaps = MapLinks(links, fileCount);
+  const std::vector<std::uint32_t> firstIncluders = FirstIncluders(linkMaps);
+  std::vector<std::uint32_t> roots;
+  for (std::size_t file = 0; file < fileCount; ++file) {
+    if (firstIncluders[file] == kNone) {
+      roots.push_back(static_cast<std::uint32_t>(file));
+    }
+  }
+  threads = std::max(1u, threads);
+
+  std::vector<UnitDeclarations> declared(roots.size());
+  RunParallel(roots.size(), threads, [&](std::size_t i) {
+    const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
+    declared[i] = DeclareUnit(source.Text());
+  });
+  SiteDeclarations site = Merge(std::move(declared), fileCount);
+  bool severalSystems = false;
+  site.systemUnit = FindUnit(site, KeyOf("system"), &severalSystems);
+  site.systemUncertain = severalSystems;
+  site.objpasUnit = FindUnit(site, KeyOf("objpas"), nullptr);
+  ResolveDeclaredTypes(site);
+
+  std::mutex marksLock;
+  RunParallel(site.units.size(), threads, [&](std::size_t unit) {
+    const UnitSource source(site.units[unit].root, readText, linkMaps, firstIncluders);
+    std::vector<MarkedName> marks = BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
+    const std::lock_guard<std::mutex> lock(marksLock);
+    for (const MarkedName& mark : marks) {
+      occurrences_[mark.file].push_back(mark.occurrence);
+      if (!mark.occurrence.declaration) {
+        ReferencePlace place;
+        place.file = mark.file;
+        place.offset = mark.occurrence.offset;
+        place.line = mark.line;
+        place.uncertain = mark.occurrence.uncertain;
+        pending_.push_back(
+            std::make_pair(static_cast<std::uint32_t>(mark.occurrence.symbol), place));
+      }
+    }
+  });
+  for (std::vector<Occurrence>& occurrences : occurrences_) {
+    KeepInOrder(occurrences);
+  }
+  symbols_ = std::move(site.symbols);
+  CollectReferences();
+}
+
+// Text order; where two readings of one include file met, the first reading wins.
+void CrossReferences::KeepInOrder(std::vector<Occurrence>& occurrences) {
+  std::stable_sort(occurrences.begin(), occurrences.end(),
+                   [](const Occurrence& a, const Occurrence& b) { return a.offset < b.offset; });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < occurrences.size(); ++i) {
+    if (kept > 0 &&
+        occurrences[kept - 1].offset + occurrences[kept - 1].length > occurrences[i].offset) {
+      continue;
+    }
+    occurrences[kept++] = occurrences[i];
+  }
+  occurrences.resize(kept);
+}
+
+void CrossReferences::CollectReferences() {
+  references_.assign(symbols_.size(), {});
+  std::sort(pending_.begin(), pending_.end(), [](const auto& a, const auto& b) {
+    return a.second.file != b.second.file ? a.second.file < b.second.file
+                                          : a.second.offset < b.second.offset;
+  });
+  for (std::size_t i = 0; i < pending_.size(); ++i) {
+    if (i > 0 && pending_[i - 1].second.file == pending_[i].second.file &&
+        pending_[i - 1].second.offset == pending_[i].second.offset) {
+      continue;
+    }
+    references_[pending_[i].first].push_back(pending_[i].second);
+  }
+  pending_.clear();
+  pending_.shrink_to_fit();
 }
 
 const std::vector<Occurrence>& CrossReferences::OccurrencesIn(std::size_t file) const {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "xref/file_links.h"
@@ -104,9 +105,13 @@ public:
   const std::vector<ReferencePlace>& ReferencesTo(std::size_t symbol) const;
 
 private:
+  static void KeepInOrder(std::vector<Occurrence>& occurrences);
+  void CollectReferences();
+
   std::vector<Symbol> symbols_;
-  std::vector<std::vector<Occurrence>> occurrences_;    // by file
-  std::vector<std::vector<ReferencePlace>> references_; // by symbol
+  std::vector<std::vector<Occurrence>> occurrences_;              // by file
+  std::vector<std::vector<ReferencePlace>> references_;           // by symbol
+  std::vector<std::pair<std::uint32_t, ReferencePlace>> pending_; // symbol, place
 };
 
 } // namespace lexiform::xref
