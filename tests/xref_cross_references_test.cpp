@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,6 +14,8 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "test_support.h"
 
 namespace lexiform::xref {
 namespace {
@@ -57,7 +60,8 @@ Site ReadSite(const fs::path& root, const std::vector<std::string>& folders,
       const std::string extension = Folded(it->path().extension().string());
       if (it->is_regular_file() &&
           std::find(extensions.begin(), extensions.end(), extension) != extensions.end()) {
-        site.paths.push_back(it->path().lexically_relative(root).generic_string());
+        site.paths.push_back(
+            it->path().lexically_normal().lexically_relative(root).generic_string());
       }
     }
   }
@@ -126,6 +130,148 @@ TEST(CrossReferencesTest, FreePascalRuntimeLinksNamesToDeclarationsOfTheSameName
     }
   }
   EXPECT_TRUE(linked);
+}
+
+// Note [project markers]
+// The project under tests/xref_project carries its expectations in comments right
+// after the names they concern: `Name{#tag}` declares the symbol `tag`, `Name{>tag}`
+// must link to it (`{>?tag}`: linked as uncertain), `Name{>-}` must be no link. The
+// compiler agrees: the program prints what only the intended declarations give.
+struct Marker {
+  std::size_t file = 0;
+  std::size_t offset = 0; // of the name before the marker
+  std::string tag;        // "-" for no link
+  bool declaration = false;
+  bool uncertain = false;
+};
+
+std::vector<Marker> MarkersOf(const Site& site) {
+  std::vector<Marker> markers;
+  for (std::size_t file = 0; file < site.paths.size(); ++file) {
+    const std::string& text = site.texts[file];
+    for (std::size_t at = text.find('{'); at != std::string::npos; at = text.find('{', at + 1)) {
+      if (at + 1 >= text.size() || (text[at + 1] != '#' && text[at + 1] != '>') || at == 0 ||
+          !IsIdentChar(text[at - 1])) {
+        continue;
+      }
+      Marker marker;
+      marker.file = file;
+      marker.declaration = text[at + 1] == '#';
+      std::size_t tagStart = at + 2;
+      marker.uncertain = text[tagStart] == '?';
+      tagStart += marker.uncertain ? 1 : 0;
+      marker.tag = text.substr(tagStart, text.find('}', at) - tagStart);
+      marker.offset = at;
+      while (marker.offset > 0 && IsIdentChar(text[marker.offset - 1])) {
+        --marker.offset;
+      }
+      markers.push_back(marker);
+    }
+  }
+  return markers;
+}
+
+const Occurrence* OccurrenceAt(const CrossReferences& references, std::size_t file,
+                               std::size_t offset) {
+  for (const Occurrence& occurrence : references.OccurrencesIn(file)) {
+    if (occurrence.offset == offset) {
+      return &occurrence;
+    }
+  }
+  return nullptr;
+}
+
+Site ProjectSite() {
+  return ReadSite(fs::path(LEXIFORM_SOURCE_DIR) / "tests/xref_project", {"."}, {".pas", ".inc"});
+}
+
+// Every rule of binding, case by case, in a project the compiler agrees with.
+TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
+  const Site site = ProjectSite();
+  ASSERT_GE(site.paths.size(), 8u);
+  const FileLinkResolver links = site.Links();
+  const CrossReferences references(links, site.paths.size(),
+                                   [&](std::size_t i) { return site.texts[i]; });
+  const std::vector<Marker> markers = MarkersOf(site);
+  std::map<std::string, std::size_t> declared;
+  for (const Marker& marker : markers) {
+    if (!marker.declaration) {
+      continue;
+    }
+    const Occurrence* occurrence = OccurrenceAt(references, marker.file, marker.offset);
+    const std::string where = site.paths[marker.file] + " #" + marker.tag;
+    if (marker.tag == "my.utils" || occurrence == nullptr) {
+      ADD_FAILURE() << where << " is not declared";
+      continue;
+    }
+    EXPECT_TRUE(occurrence->declaration) << where;
+    declared[marker.tag] = occurrence->symbol;
+  }
+  std::size_t checked = 0;
+  for (const Marker& marker : markers) {
+    if (marker.declaration) {
+      continue;
+    }
+    const Occurrence* occurrence = OccurrenceAt(references, marker.file, marker.offset);
+    const std::string where =
+        site.paths[marker.file] + ":" + std::to_string(marker.offset) + " >" + marker.tag;
+    checked += 1;
+    if (marker.tag == "-") {
+      EXPECT_EQ(occurrence, nullptr)
+          << where << " is linked to " << references.Symbols()[occurrence->symbol].qualifiedName;
+      continue;
+    }
+    ASSERT_TRUE(declared.count(marker.tag) != 0) << where << ": no such declaration";
+    if (occurrence == nullptr) {
+      ADD_FAILURE() << where << " is no link";
+      continue;
+    }
+    EXPECT_FALSE(occurrence->declaration) << where;
+    EXPECT_EQ(occurrence->symbol, declared[marker.tag])
+        << where << " links to " << references.Symbols()[occurrence->symbol].name << " of line "
+        << references.Symbols()[occurrence->symbol].line;
+    EXPECT_EQ(occurrence->uncertain, marker.uncertain) << where;
+  }
+  EXPECT_GE(checked, 60u);
+
+  // Bodies and headings, forward and full declarations, lead to each other.
+  for (const auto& [tag, symbol] : declared) {
+    const std::size_t cut = tag.rfind(".body");
+    const std::string heading = tag.substr(0, cut);
+    if (cut != std::string::npos && cut == tag.size() - 5 && declared.count(heading) != 0) {
+      EXPECT_EQ(references.Symbols()[symbol].counterpart, declared[heading]) << tag;
+      EXPECT_EQ(references.Symbols()[declared[heading]].counterpart, symbol) << tag;
+    }
+  }
+  EXPECT_EQ(references.Symbols()[declared["shapes.tnode.forward"]].counterpart,
+            declared["shapes.tnode"]);
+  EXPECT_EQ(references.Symbols()[declared["shapes.twice"]].related,
+            std::vector<std::size_t>{declared["shapes.twice.s"]});
+  EXPECT_EQ(references.Symbols()[declared["shapes.tbase.describe"]].qualifiedName,
+            "TBase.Describe");
+
+  // The references of a symbol, by file and line.
+  std::vector<std::string> places;
+  for (const ReferencePlace& place : references.ReferencesTo(declared["beta.shared"])) {
+    places.push_back(site.paths[place.file] + ":" + std::to_string(place.line));
+  }
+  EXPECT_EQ(places, (std::vector<std::string>{"gamma.pas:26", "main.pas:52"}));
+}
+
+// The project is real Pascal: the compiler builds it and its output is what only the
+// intended declarations give.
+TEST(CrossReferencesTest, ProjectPrintsWhatTheIntendedDeclarationsGive) {
+  if (!fs::exists("/usr/bin/fpc")) {
+    GTEST_SKIP() << "no Free Pascal compiler";
+  }
+  const test::ScratchDir scratch;
+  const fs::path project = fs::path(LEXIFORM_SOURCE_DIR) / "tests/xref_project";
+  const std::string command = "cd '" + project.string() + "' && fpc -Mobjfpc -FE'" +
+                              scratch.Path() + "' main.pas > '" + scratch / "build.txt" +
+                              "' 2>&1 && '" + scratch / "main" + "' > '" + scratch / "out.txt" +
+                              "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << test::ReadBytes(scratch / "build.txt");
+  EXPECT_EQ(test::ReadBytes(scratch / "out.txt"), ReadFile(project / "expected_output.txt"));
 }
 
 } // namespace

@@ -120,6 +120,8 @@ bool IsTypeKind(SymbolKind kind) {
          kind == SymbolKind::TypeParameter;
 }
 
+constexpr std::size_t kNoToken = static_cast<std::size_t>(-1);
+
 enum class ScopeKind : std::uint8_t { Names, Members, With, Opaque };
 
 struct Scope {
@@ -349,25 +351,28 @@ private:
   std::uint32_t Declare(std::size_t i, SymbolKind kind) {
     const std::uint32_t id = NewSymbol(i, kind);
     Mark(i, id, true, false);
+    AddToScope(scopes_.size() - 1, Tok(i).key, id);
+    return id;
+  }
+
+  void AddToScope(std::size_t scopeIndex, NameKey key, std::uint32_t id) {
     if (id == kNone) {
-      return id;
+      return;
     }
-    Scope& scope = scopes_.back();
-    const NameKey key = Tok(i).key;
+    Scope& scope = scopes_[scopeIndex];
     if (scope.kind == ScopeKind::Members) {
       if (Declaring() && scope.type != kNone) {
         AddToTable(declaring_->memberTables[FactsOf(scope.type).members], key, id);
       }
-      return id;
+      return;
     }
     AddToTable(scope.names, key, id);
-    if (Declaring() && AtUnitLevel()) {
+    if (Declaring() && scopeIndex == 0) {
       AddToTable(declaring_->topNames, key, id);
       if (section_ != Section::Implementation) {
         AddToTable(declaring_->interfaceNames, key, id);
       }
     }
-    return id;
   }
 
   void GiveMembers(std::uint32_t type) {
@@ -935,7 +940,7 @@ private:
   std::vector<std::size_t> TypeParameterNames() {
     std::vector<std::size_t> names;
     ++pos_;
-    while (!AtEnd() && !IsSym(pos_, '>') && !IsSym(pos_, ';') && !IsSym(pos_, '=')) {
+    while (!AtEnd() && !IsSym(pos_, '>') && !IsSym(pos_, '=') && !StartsSection(pos_)) {
       if (IsIdent(pos_) && (IsSym(pos_ + 1, ',') || IsSym(pos_ + 1, '>') || IsSym(pos_ + 1, ':') ||
                             IsSym(pos_ + 1, ';'))) {
         names.push_back(pos_);
@@ -1020,6 +1025,13 @@ private:
     }
     NameKey last = 0;
     ResetChain();
+    if (IsKeyword(pos_, KeyOf("string")) || IsKeyword(pos_, KeyOf("file"))) {
+      ++pos_;
+      if (IsSym(pos_, '[')) {
+        SkipBracketed();
+      }
+      return 0;
+    }
     while (IsIdent(pos_)) {
       last = Cur().key;
       ExpressionToken();
@@ -1330,16 +1342,17 @@ private:
     ++pos_;
     std::uint32_t ownerClass = kNone;
     std::uint32_t id = kNone;
-    const std::size_t name = pos_;
+    std::size_t plainName = kNoToken;
     if (IsIdent(pos_) && IsSym(pos_ + 1, '.') && !inType) {
       id = MethodBodyName(kind, ownerClass);
     } else if (IsIdent(pos_)) {
-      id = RoutineName(kind, inType);
+      id = NewSymbol(pos_, kind);
+      Mark(pos_, id, true, false);
+      plainName = pos_;
       ++pos_;
     } else if (!AtEnd() && !IsSym(pos_, '(')) {
       ++pos_; // an operator's symbol
     }
-    (void)name;
     if (IsSym(pos_, '<')) {
       TypeParameterNames();
     }
@@ -1370,6 +1383,9 @@ private:
     }
     const bool hasBody = RoutineDirectives(id, inType) && !inType &&
                          (section_ != Section::Interface || ownerClass != kNone);
+    if (plainName != kNoToken) {
+      DeclareRoutineName(scopeDepth - 1, Tok(plainName).key, id, hasBody);
+    }
     if (hasBody) {
       RoutineBody();
     }
@@ -1378,27 +1394,28 @@ private:
     }
   }
 
-  std::uint32_t RoutineName(SymbolKind kind, bool inType) {
-    if (!inType && !Declaring()) {
-      const std::uint32_t id = NewSymbol(pos_, kind);
-      if (id != kNone && FactsOf(id).body) {
-        Mark(pos_, id, true, false);
-        return id;
+  // A routine's name goes into its scope, unless it is the body of a heading there.
+  void DeclareRoutineName(std::size_t scopeIndex, NameKey key, std::uint32_t id, bool hasBody) {
+    if (id == kNone) {
+      return;
+    }
+    if (!Declaring()) {
+      if (!FactsOf(id).body) {
+        AddToScope(scopeIndex, key, id);
+      }
+      return;
+    }
+    const Scope& scope = scopes_[scopeIndex];
+    const auto heading = scope.names.find(key);
+    if (hasBody && scope.kind == ScopeKind::Names && heading != scope.names.end() &&
+        heading->second != kNone) {
+      const std::uint32_t match = OpenHeading(heading->second);
+      if (match != kNone) {
+        LinkBody(match, id);
+        return;
       }
     }
-    if (!inType && Declaring()) {
-      const Scope& scope = scopes_.back();
-      const auto heading = scope.names.find(Cur().key);
-      if (heading != scope.names.end() && heading->second != kNone) {
-        const std::uint32_t match = OpenHeading(heading->second);
-        if (match != kNone) {
-          const std::uint32_t id = NewSymbol(pos_, kind);
-          LinkBody(match, id);
-          return id;
-        }
-      }
-    }
-    return Declare(pos_, kind);
+    AddToScope(scopeIndex, key, id);
   }
 
   // The first heading of that name (or an overload of it) still waiting for its body.
