@@ -28,19 +28,18 @@ constexpr NameKey kAsm = KeyOf("asm"), kBegin = KeyOf("begin"), kCase = KeyOf("c
 } // namespace kw
 
 namespace word {
-constexpr NameKey kResult = KeyOf("result"), kSelf = KeyOf("self"), kTObject = KeyOf("tobject"),
-                  kGeneric = KeyOf("generic"), kSpecialize = KeyOf("specialize"),
-                  kHelper = KeyOf("helper"), kFor = KeyOf("for"), kReference = KeyOf("reference"),
-                  kOn = KeyOf("on"), kOut = KeyOf("out"), kConstref = KeyOf("constref"),
-                  kDefault = KeyOf("default"), kForward = KeyOf("forward"),
-                  kExternal = KeyOf("external"), kAbstract = KeyOf("abstract"),
-                  kStrict = KeyOf("strict"), kPrivate = KeyOf("private"),
-                  kProtected = KeyOf("protected"), kPublic = KeyOf("public"),
-                  kPublished = KeyOf("published"), kAutomated = KeyOf("automated"),
-                  kBitpacked = KeyOf("bitpacked"), kRead = KeyOf("read"), kWrite = KeyOf("write"),
-                  kStored = KeyOf("stored"), kImplements = KeyOf("implements"),
-                  kIndex = KeyOf("index"), kNodefault = KeyOf("nodefault"),
-                  kPackage = KeyOf("package");
+constexpr NameKey kResult = KeyOf("result"), kSelf = KeyOf("self"), kGeneric = KeyOf("generic"),
+                  kSpecialize = KeyOf("specialize"), kHelper = KeyOf("helper"), kFor = KeyOf("for"),
+                  kReference = KeyOf("reference"), kOn = KeyOf("on"), kOut = KeyOf("out"),
+                  kConstref = KeyOf("constref"), kDefault = KeyOf("default"),
+                  kForward = KeyOf("forward"), kExternal = KeyOf("external"),
+                  kAbstract = KeyOf("abstract"), kStrict = KeyOf("strict"),
+                  kPrivate = KeyOf("private"), kProtected = KeyOf("protected"),
+                  kPublic = KeyOf("public"), kPublished = KeyOf("published"),
+                  kAutomated = KeyOf("automated"), kBitpacked = KeyOf("bitpacked"),
+                  kRead = KeyOf("read"), kWrite = KeyOf("write"), kStored = KeyOf("stored"),
+                  kImplements = KeyOf("implements"), kIndex = KeyOf("index"),
+                  kNodefault = KeyOf("nodefault"), kPackage = KeyOf("package");
 } // namespace word
 
 // Words that may follow a routine heading: what follows them up to the next `;` is
@@ -846,9 +845,44 @@ private:
       if (SymbolFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
       }
+      if (IsSym(pos_, '=')) {
+        TypedValue(id);
+      }
     }
     SkipToSemicolon();
     HintDirectives();
+  }
+
+  // `= (Name: 1; Inner: (X: 2))`: the field names of a record value are the fields of
+  // the declared type (of its elements, for an array), and of their types inside.
+  void TypedValue(std::uint32_t id) {
+    ++pos_;
+    if (Declaring() || id == kNone) {
+      return;
+    }
+    std::vector<std::uint32_t> types;
+    std::uint32_t pending = EffectiveType(FactsOf(id).typeSymbol);
+    int depth = 0;
+    while (!AtEnd() && !(depth == 0 && IsSym(pos_, ';')) && !StartsSection(pos_)) {
+      if (IsSym(pos_, '(')) {
+        types.push_back(pending != kNone ? pending : types.empty() ? kNone : types.back());
+        ++depth;
+      } else if (IsSym(pos_, ')')) {
+        if (!types.empty()) {
+          types.pop_back();
+        }
+        --depth;
+      } else if (IsIdent(pos_) && IsSym(pos_ + 1, ':') && !types.empty() &&
+                 (IsSym(pos_ - 1, '(') || IsSym(pos_ - 1, ';'))) {
+        const Found field = types.back() == kNone ? Found{} : LookupMember(types.back(), Cur().key);
+        Mark(pos_, field.symbol, false, field.uncertain);
+        pending = ValueType(field.symbol);
+        pos_ += 2;
+        continue;
+      }
+      pending = kNone;
+      ExpressionToken();
+    }
   }
 
   // `A, B: T = init; directives`: one or more names of one type.
@@ -875,6 +909,9 @@ private:
       if (SymbolFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
       }
+    }
+    if (IsSym(pos_, '=') && ids.size() == 1) {
+      TypedValue(ids.front());
     }
     SkipToSemicolon();
     HintDirectives();

@@ -14,6 +14,9 @@ type
     Left{#main.tpair.left}, Right{#main.tpair.right}: Integer;
   end;
 
+const
+  Origin{#main.origin}: TPair{>main.tpair} = (Left{>main.tpair.left}: 4; Right{>main.tpair.right}: 9);
+
 var
   Pair{#main.pair}: TPair{>main.tpair};
   Shape{#main.shape}: TBase{>shapes.tbase};
@@ -71,6 +74,7 @@ begin
   WriteLn('with ', Pair.Right{>main.tpair.right});
   Point{>main.point}.X{>colors.tpoint.x} := 8;
   WriteLn('record field ', Point.X{>colors.tpoint.x});
+  WriteLn('record value ', Origin{>main.origin}.Right{>main.tpair.right});
   WriteLn('enumeration ', Ord(Blue{>colors.blue}));
   Widget{>main.widget} := TWidget{>widgets.twidget}.Create;
   WriteLn('unknown ancestor ', Widget.Total{>widgets.twidget.total});
