@@ -66,6 +66,8 @@ std::string_view SymbolKindName(SymbolKind kind) {
 namespace {
 
 constexpr std::uint32_t kMaxIncludeDepth = 16;
+// A thread keeps the memory of the tokens of a unit of ordinary size (32 MB at most).
+constexpr std::size_t kKeptTokens = std::size_t{1} << 20;
 
 std::vector<FileLinkMap> MapLinks(const FileLinkResolver& links, std::size_t fileCount) {
   std::vector<FileLinkMap> maps(fileCount);
@@ -108,8 +110,17 @@ public:
     text_.links = &links_;
     text_.root = root;
     std::vector<std::uint32_t> stack;
+    splicedFiles_.insert(root);
     Splice(root, true, false, stack);
   }
+
+  ~UnitSource() {
+    if (tokens_.capacity() > kKeptTokens) {
+      std::vector<UnitToken>().swap(tokens_);
+    }
+  }
+  UnitSource(const UnitSource&) = delete;
+  UnitSource& operator=(const UnitSource&) = delete;
 
   const UnitText& Text() const { return text_; }
 
@@ -119,7 +130,14 @@ private:
     if (added) {
       entry->second = readText_(file);
     }
-    const ScannedText scanned = ScanPascal(entry->second);
+    // A unit's tokens are about a fifth of its bytes: room for them at once saves the
+    // copies of a growing vector, which for the largest tables cost more than the scan.
+    if (tokens_.empty()) {
+      tokens_.reserve(entry->second.size() / 4);
+    }
+    ScannedText scanned;
+    std::swap(scanned, SpareScan());
+    ScanPascal(entry->second, scanned);
     text_.objectPascalMode |= scanned.objectPascalMode;
     stack.push_back(file);
     for (const Token& token : scanned.tokens) {
@@ -129,7 +147,7 @@ private:
       }
       const auto include = links_[file].includes.find(token.offset);
       if (include == links_[file].includes.end() || stack.size() >= kMaxIncludeDepth ||
-          std::find(stack.begin(), stack.end(), include->second.file) != stack.end()) {
+          !splicedFiles_.insert(include->second.file).second) {
         continue;
       }
       const std::uint32_t target = include->second.file;
@@ -138,14 +156,35 @@ private:
       Splice(target, markTarget, uncertain || include->second.uncertain, stack);
     }
     stack.pop_back();
+    if (scanned.tokens.capacity() > SpareScan().tokens.capacity()) {
+      std::swap(scanned, SpareScan());
+    }
+  }
+
+  // Memory used again by the units a thread reads one after another: fresh memory for
+  // every unit cost more in page faults than the scan itself.
+  static ScannedText& SpareScan() {
+    thread_local ScannedText spare;
+    return spare;
+  }
+
+  static std::vector<UnitToken>& ThreadTokens() {
+    thread_local std::vector<UnitToken> tokens;
+    tokens.clear();
+    return tokens;
   }
 
   const TextReader& readText_;
   const std::vector<FileLinkMap>& links_;
   const std::vector<std::uint32_t>& firstIncluders_;
-  std::vector<UnitToken> tokens_;
+  std::vector<UnitToken>& tokens_ = ThreadTokens();
   std::unordered_map<std::uint32_t, std::string> texts_;
   std::unordered_set<std::uint32_t> markedFiles_;
+  // Note [one reading per unit]
+  // A file included more than once in one unit (a template read under other defines)
+  // is read at its first directive only: its names are the same, and over the FPC tree
+  // the repeated readings made the unit passes several times slower.
+  std::unordered_set<std::uint32_t> splicedFiles_;
   UnitText text_;
 };
 
@@ -178,6 +217,28 @@ NameTable RemapTable(const NameTable& table, const std::vector<std::uint32_t>& i
     remapped.emplace(key, Remap(ids, local));
   }
   return remapped;
+}
+
+// Note [related lists]
+// The first declaration of a name lists every other one in its table; each other one
+// lists the rest as well while the group is small, and only the first beyond that: a
+// name declared for each of hundreds of platforms would otherwise cost the square of
+// that in lists nobody reads.
+constexpr std::size_t kFullRelatedGroup = 32;
+
+void ListTogether(std::vector<Symbol>& symbols, const std::vector<std::uint32_t>& group) {
+  for (const std::uint32_t member : group) {
+    std::vector<std::size_t>& related = symbols[member].related;
+    if (member != group.front() && group.size() > kFullRelatedGroup) {
+      related.push_back(group.front());
+      continue;
+    }
+    for (const std::uint32_t other : group) {
+      if (other != member) {
+        related.push_back(other);
+      }
+    }
+  }
 }
 
 // Gives every unit's symbols one numbering; a symbol of an include file read by several
@@ -218,9 +279,18 @@ SiteDeclarations Merge(std::vector<UnitDeclarations> units, std::size_t fileCoun
         site.memberTables.push_back(RemapTable(table, ids));
       }
     }
-    for (const auto& [first, other] : unit.duplicates) {
-      if (fresh[other]) {
-        relatedGroups.push_back({ids[first], ids[other]});
+    for (const auto& [first, others] : unit.duplicates) {
+      if (!fresh[first]) {
+        continue;
+      }
+      std::vector<std::uint32_t> group{ids[first]};
+      for (const std::uint32_t other : others) {
+        if (fresh[other] && std::find(group.begin(), group.end(), ids[other]) == group.end()) {
+          group.push_back(ids[other]);
+        }
+      }
+      if (group.size() > 1) {
+        relatedGroups.push_back(std::move(group));
       }
     }
     unit.interfaceNames = RemapTable(unit.interfaceNames, ids);
@@ -233,26 +303,12 @@ SiteDeclarations Merge(std::vector<UnitDeclarations> units, std::size_t fileCoun
     unit.memberTables.clear();
     unit.memberTables.shrink_to_fit();
     unit.duplicates.clear();
+    unit.symbolAt.clear();
     site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
     site.units.push_back(std::move(unit));
   }
-  for (const auto& pair : relatedGroups) {
-    Symbol& first = site.symbols[pair[0]];
-    if (std::find(first.related.begin(), first.related.end(), pair[1]) != first.related.end()) {
-      continue;
-    }
-    std::vector<std::size_t> group{pair[0]};
-    group.insert(group.end(), first.related.begin(), first.related.end());
-    group.push_back(pair[1]);
-    for (const std::size_t member : group) {
-      std::vector<std::size_t>& related = site.symbols[member].related;
-      related.clear();
-      for (const std::size_t other : group) {
-        if (other != member) {
-          related.push_back(other);
-        }
-      }
-    }
+  for (const std::vector<std::uint32_t>& group : relatedGroups) {
+    ListTogether(site.symbols, group);
   }
   return site;
 }
@@ -378,61 +434,58 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   site.objpasUnit = FindUnit(site, KeyOf("objpas"), nullptr);
   ResolveDeclaredTypes(site);
 
+  // Each file's names are marked by one unit only (see Note [include owners]), so the
+  // workers fill different files.
+  std::vector<std::vector<std::uint32_t>> lines(fileCount);
   std::mutex marksLock;
   RunParallel(site.units.size(), threads, [&](std::size_t unit) {
     const UnitSource source(site.units[unit].root, readText, linkMaps, firstIncluders);
     std::vector<MarkedName> marks = BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
+    KeepInOrder(marks);
     const std::lock_guard<std::mutex> lock(marksLock);
     for (const MarkedName& mark : marks) {
       occurrences_[mark.file].push_back(mark.occurrence);
-      if (!mark.occurrence.declaration) {
-        ReferencePlace place;
-        place.file = mark.file;
-        place.offset = mark.occurrence.offset;
-        place.line = mark.line;
-        place.uncertain = mark.occurrence.uncertain;
-        pending_.push_back(
-            std::make_pair(static_cast<std::uint32_t>(mark.occurrence.symbol), place));
-      }
+      lines[mark.file].push_back(mark.line);
     }
   });
-  for (std::vector<Occurrence>& occurrences : occurrences_) {
-    KeepInOrder(occurrences);
-  }
   symbols_ = std::move(site.symbols);
-  CollectReferences();
+  CollectReferences(lines);
 }
 
-// Text order; where two readings of one include file met, the first reading wins.
-void CrossReferences::KeepInOrder(std::vector<Occurrence>& occurrences) {
-  std::stable_sort(occurrences.begin(), occurrences.end(),
-                   [](const Occurrence& a, const Occurrence& b) { return a.offset < b.offset; });
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < occurrences.size(); ++i) {
-    if (kept > 0 &&
-        occurrences[kept - 1].offset + occurrences[kept - 1].length > occurrences[i].offset) {
-      continue;
-    }
-    occurrences[kept++] = occurrences[i];
-  }
-  occurrences.resize(kept);
-}
-
-void CrossReferences::CollectReferences() {
-  references_.assign(symbols_.size(), {});
-  std::sort(pending_.begin(), pending_.end(), [](const auto& a, const auto& b) {
-    return a.second.file != b.second.file ? a.second.file < b.second.file
-                                          : a.second.offset < b.second.offset;
+// By file, then text order; where two readings of one include file met, the first
+// reading wins.
+void CrossReferences::KeepInOrder(std::vector<MarkedName>& marks) {
+  std::stable_sort(marks.begin(), marks.end(), [](const MarkedName& a, const MarkedName& b) {
+    return a.file != b.file ? a.file < b.file : a.occurrence.offset < b.occurrence.offset;
   });
-  for (std::size_t i = 0; i < pending_.size(); ++i) {
-    if (i > 0 && pending_[i - 1].second.file == pending_[i].second.file &&
-        pending_[i - 1].second.offset == pending_[i].second.offset) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    if (kept > 0 && marks[kept - 1].file == marks[i].file &&
+        marks[kept - 1].occurrence.offset + marks[kept - 1].occurrence.length >
+            marks[i].occurrence.offset) {
       continue;
     }
-    references_[pending_[i].first].push_back(pending_[i].second);
+    marks[kept++] = marks[i];
   }
-  pending_.clear();
-  pending_.shrink_to_fit();
+  marks.resize(kept);
+}
+
+void CrossReferences::CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines) {
+  references_.assign(symbols_.size(), {});
+  for (std::size_t file = 0; file < occurrences_.size(); ++file) {
+    const std::vector<Occurrence>& occurrences = occurrences_[file];
+    for (std::size_t i = 0; i < occurrences.size(); ++i) {
+      if (occurrences[i].declaration) {
+        continue;
+      }
+      ReferencePlace place;
+      place.file = file;
+      place.offset = occurrences[i].offset;
+      place.line = lines[file][i];
+      place.uncertain = occurrences[i].uncertain;
+      references_[occurrences[i].symbol].push_back(place);
+    }
+  }
 }
 
 const std::vector<Occurrence>& CrossReferences::OccurrencesIn(std::size_t file) const {

@@ -5,7 +5,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "xref/file_links.h"
@@ -88,6 +87,8 @@ struct ReferencePlace {
 // not be read. It may be asked for more than once.
 using TextReader = std::function<std::string(std::size_t index)>;
 
+struct MarkedName;
+
 class CrossReferences {
 public:
   // `links` resolves the uses clauses and include directives of the same files (same
@@ -105,13 +106,12 @@ public:
   const std::vector<ReferencePlace>& ReferencesTo(std::size_t symbol) const;
 
 private:
-  static void KeepInOrder(std::vector<Occurrence>& occurrences);
-  void CollectReferences();
+  static void KeepInOrder(std::vector<MarkedName>& marks);
+  void CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines);
 
   std::vector<Symbol> symbols_;
-  std::vector<std::vector<Occurrence>> occurrences_;              // by file
-  std::vector<std::vector<ReferencePlace>> references_;           // by symbol
-  std::vector<std::pair<std::uint32_t, ReferencePlace>> pending_; // symbol, place
+  std::vector<std::vector<Occurrence>> occurrences_;    // by file
+  std::vector<std::vector<ReferencePlace>> references_; // by symbol
 };
 
 } // namespace lexiform::xref

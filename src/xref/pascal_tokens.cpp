@@ -97,17 +97,18 @@ bool IsIdentChar(unsigned char c) {
 
 class Scanner {
 public:
-  explicit Scanner(std::string_view text) : text_(text) {
+  Scanner(std::string_view text, ScannedText& result) : text_(text), result_(result) {
+    result_.tokens.clear();
+    result_.objectPascalMode = false;
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
       pos_ = 3;
     }
   }
 
-  ScannedText Run() {
+  void Run() {
     while (pos_ < text_.size()) {
       Step();
     }
-    return std::move(result_);
   }
 
 private:
@@ -286,7 +287,7 @@ private:
   std::string_view text_;
   std::size_t pos_ = 0;
   std::uint32_t line_ = 1;
-  ScannedText result_;
+  ScannedText& result_;
 };
 
 } // namespace
@@ -296,7 +297,13 @@ bool IsReservedWord(NameKey key) {
 }
 
 ScannedText ScanPascal(std::string_view text) {
-  return Scanner(text.substr(0, std::min<std::size_t>(text.size(), 0xFFFFFFF0u))).Run();
+  ScannedText scanned;
+  ScanPascal(text, scanned);
+  return scanned;
+}
+
+void ScanPascal(std::string_view text, ScannedText& scanned) {
+  Scanner(text.substr(0, std::min<std::size_t>(text.size(), 0xFFFFFFF0u)), scanned).Run();
 }
 
 } // namespace lexiform::xref

@@ -50,6 +50,9 @@ struct ScannedText {
 // Any bytes in, no failure. Offsets are those of `text`; texts of 4 GB or more are cut.
 ScannedText ScanPascal(std::string_view text);
 
+// The same into `scanned`, whose memory is used again: the passes scan many files.
+void ScanPascal(std::string_view text, ScannedText& scanned);
+
 bool IsReservedWord(NameKey key);
 
 } // namespace lexiform::xref

@@ -295,6 +295,13 @@ private:
     if (!Declaring()) {
       return site_->SymbolAt(tokens_[i].file, tokens_[i].token.offset);
     }
+    // An include file read twice in one unit declares its names once.
+    const auto [known, added] = declaring_->symbolAt.emplace(
+        static_cast<std::uint64_t>(tokens_[i].file) << 32 | tokens_[i].token.offset,
+        static_cast<std::uint32_t>(declaring_->symbols.size()));
+    if (!added) {
+      return known->second;
+    }
     Symbol symbol;
     symbol.file = tokens_[i].file;
     symbol.offset = tokens_[i].token.offset;
@@ -338,7 +345,7 @@ private:
         slot->second = id;
         return;
       }
-      declaring_->duplicates.emplace_back(first, id);
+      declaring_->duplicates[first].push_back(id);
       return;
     }
     if (FactsOf(first).forward && SymbolOf(first).counterpart == id) {
@@ -1458,10 +1465,9 @@ private:
   // The first heading of that name (or an overload of it) still waiting for its body.
   std::uint32_t OpenHeading(std::uint32_t first) const {
     std::vector<std::uint32_t> candidates{first};
-    for (const auto& [a, b] : declaring_->duplicates) {
-      if (a == first) {
-        candidates.push_back(b);
-      }
+    const auto later = declaring_->duplicates.find(first);
+    if (later != declaring_->duplicates.end()) {
+      candidates.insert(candidates.end(), later->second.begin(), later->second.end());
     }
     for (const std::uint32_t candidate : candidates) {
       const Symbol& symbol = declaring_->symbols[candidate];

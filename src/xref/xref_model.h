@@ -42,8 +42,10 @@ struct UnitDeclarations {
   std::uint32_t unitSymbol = kNone;
   NameKey unitName = 0;
   bool objectPascalMode = false;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> duplicates; // (first, another)
-  std::vector<std::uint32_t> usedUnits;                            // root files, in text order
+  // Later declarations of a name in the table where `first` came first, by first.
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> duplicates;
+  std::unordered_map<std::uint64_t, std::uint32_t> symbolAt; // file << 32 | offset
+  std::vector<std::uint32_t> usedUnits;                      // root files, in text order
 };
 
 // Every unit's declarations merged into one numbering.
