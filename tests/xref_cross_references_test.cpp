@@ -132,6 +132,93 @@ TEST(CrossReferencesTest, FreePascalRuntimeLinksNamesToDeclarationsOfTheSameName
   EXPECT_TRUE(linked);
 }
 
+// A site held in memory: (path, text) pairs.
+struct MemorySite {
+  std::vector<std::string> paths;
+  std::vector<std::string> texts;
+};
+
+CrossReferences Resolve(const MemorySite& site, const FileLinkResolver& links) {
+  return CrossReferences(links, site.paths.size(), [&](std::size_t i) { return site.texts[i]; });
+}
+
+FileLinkResolver LinksOf(const MemorySite& site) {
+  std::vector<FileFacts> facts;
+  for (const std::string& text : site.texts) {
+    facts.push_back(ScanFileFacts(text));
+  }
+  return FileLinkResolver(site.paths, facts);
+}
+
+// Each marked name of a file as "text@line->name@line", "?" for an uncertain link.
+std::vector<std::string> Marked(const CrossReferences& references, const MemorySite& site,
+                                std::size_t file) {
+  std::vector<std::string> marked;
+  const std::string& text = site.texts[file];
+  for (const Occurrence& occurrence : references.OccurrencesIn(file)) {
+    const Symbol& symbol = references.Symbols()[occurrence.symbol];
+    const auto line =
+        1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(occurrence.offset),
+                       '\n');
+    marked.push_back(
+        text.substr(occurrence.offset, occurrence.length) + "@" + std::to_string(line) +
+        (occurrence.declaration ? "" : "->") + (occurrence.uncertain ? "?" : "") +
+        (occurrence.declaration ? "" : symbol.name + "@" + std::to_string(symbol.line)));
+  }
+  return marked;
+}
+
+// Branches of conditional compilation are all read: a name declared in two is one
+// target with the other listed, and a branch that cuts a declaration in two leaves
+// the rest of the file in order.
+TEST(CrossReferencesTest, BranchesDeclareOnceAndDoNotDerailTheRest) {
+  const MemorySite site{
+      {"m.pas"},
+      {"unit m;\n"
+       "interface\n"
+       "const\n"
+       "{$ifdef A}\n"
+       "  Width = 1;\n"
+       "{$else}\n"
+       "  Width = 2;\n"
+       "{$endif}\n"
+       "  Size: {$ifdef CPU16}word{$else}cardinal{$endif} = 3;\n"
+       "type TR = record {$ifdef A} X: Byte; end; {$else} X: Word; end; {$endif}\n"
+       "const After = Width + Size; { Width } S = 'Width';\n"
+       "implementation\n"
+       "end.\n"}};
+  const FileLinkResolver links = LinksOf(site);
+  const CrossReferences references = Resolve(site, links);
+  EXPECT_EQ(Marked(references, site, 0),
+            (std::vector<std::string>{"m@1", "Width@5", "Width@7", "Size@9", "TR@10", "X@10",
+                                      "After@11", "Width@11->Width@5", "Size@11->Size@9", "S@11"}));
+  const auto& symbols = references.Symbols();
+  const auto first = std::find_if(symbols.begin(), symbols.end(),
+                                  [](const Symbol& symbol) { return symbol.name == "Width"; });
+  ASSERT_NE(first, symbols.end());
+  ASSERT_EQ(first->related.size(), 1u);
+  EXPECT_EQ(symbols[first->related[0]].line, 7u);
+}
+
+// A unit or include file chosen among several makes the links through it uncertain.
+TEST(CrossReferencesTest, ChoicesAmongFilesGiveUncertainLinks) {
+  const MemorySite site{
+      {"a/main.pas", "b/u.pas", "c/u.pas", "b/k.inc", "c/k.inc"},
+      {"program main;\nuses u;\n{$I k.inc}\nbegin\n  Inc(FromUnit + FromInclude);\nend.\n",
+       "unit u;\ninterface\nconst FromUnit = 1;\nimplementation\nend.\n",
+       "unit u;\ninterface\nconst FromUnit = 2;\nimplementation\nend.\n",
+       "const FromInclude = 3;\n", "const FromInclude = 4;\n"}};
+  const FileLinkResolver links = LinksOf(site);
+  const CrossReferences references = Resolve(site, links);
+  EXPECT_EQ(Marked(references, site, 0),
+            (std::vector<std::string>{"main@1", "FromUnit@5->?FromUnit@3",
+                                      "FromInclude@5->?FromInclude@1"}));
+  const auto& places = references.ReferencesTo(references.OccurrencesIn(0)[1].symbol);
+  ASSERT_EQ(places.size(), 1u);
+  EXPECT_TRUE(places[0].uncertain);
+  EXPECT_EQ(places[0].line, 5u);
+}
+
 // Note [project markers]
 // The project under tests/xref_project carries its expectations in comments right
 // after the names they concern: `Name{#tag}` declares the symbol `tag`, `Name{>tag}`

@@ -262,7 +262,7 @@ private:
     mark.occurrence.length = tokens_[i].token.length;
     mark.occurrence.symbol = symbol;
     mark.occurrence.declaration = declaration;
-    mark.occurrence.uncertain = uncertain || tokens_[i].uncertain;
+    mark.occurrence.uncertain = !declaration && (uncertain || FactsOf(symbol).chosenFile);
     marks_.push_back(mark);
   }
 
@@ -312,6 +312,7 @@ private:
     symbol.kind = kind;
     declaring_->symbols.push_back(std::move(symbol));
     SymbolFacts facts;
+    facts.chosenFile = tokens_[i].uncertain;
     facts.ownerType = EnclosingType();
     facts.unit = text_.root;
     declaring_->facts.push_back(facts);

@@ -28,6 +28,7 @@ struct SymbolFacts {
   bool forward = false;        // `TFoo = class;` or a routine heading marked `forward`
   bool body = false;           // a routine body whose heading was declared before it
   bool implicitParent = false; // a class without parent: it descends from TObject
+  bool chosenFile = false;     // declared in an include file chosen among several
 };
 
 // One unit's (or program's, or lone file's) declarations as its own pass found them.
