@@ -433,6 +433,11 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   site.systemUncertain = severalSystems;
   site.objpasUnit = FindUnit(site, KeyOf("objpas"), nullptr);
   ResolveDeclaredTypes(site);
+  for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+    for (const auto& [key, symbol] : site.units[unit].interfaceNames) {
+      site.exports[key].emplace_back(static_cast<std::uint32_t>(unit), symbol);
+    }
+  }
 
   // Each file's names are marked by one unit only (see Note [include owners]), so the
   // workers fill different files.

@@ -454,22 +454,29 @@ private:
     if (Declaring()) {
       return Found{};
     }
-    for (auto used = visibleUnits_.rbegin(); used != visibleUnits_.rend(); ++used) {
-      const NameTable& names = site_->units[used->first].interfaceNames;
-      const auto found = names.find(key);
-      if (found != names.end()) {
-        return Found{Completed(found->second), used->second};
+    // See Note [exported names].
+    const auto exporters = site_->exports.find(key);
+    if (exporters == site_->exports.end()) {
+      return Found{};
+    }
+    std::size_t bestPlace = 0;
+    Found best;
+    for (const auto& [unit, symbol] : exporters->second) {
+      const auto used = usedAt_.find(unit);
+      if (used != usedAt_.end() && used->second + 1 > bestPlace) {
+        bestPlace = used->second + 1;
+        best = Found{Completed(symbol), visibleUnits_[used->second].second};
       }
+    }
+    if (best.symbol != kNone) {
+      return best;
     }
     for (const std::uint32_t implicitUnit :
          {text_.objectPascalMode ? site_->objpasUnit : kNone, site_->systemUnit}) {
-      if (implicitUnit == kNone || implicitUnit == unit_) {
-        continue;
-      }
-      const NameTable& names = site_->units[implicitUnit].interfaceNames;
-      const auto found = names.find(key);
-      if (found != names.end()) {
-        return Found{Completed(found->second), site_->systemUncertain};
+      for (const auto& [unit, symbol] : exporters->second) {
+        if (unit == implicitUnit && unit != unit_) {
+          return Found{Completed(symbol), site_->systemUncertain};
+        }
       }
     }
     return Found{};
@@ -779,6 +786,7 @@ private:
     if (root < site_->unitOfRoot.size() && site_->unitOfRoot[root] != kNone &&
         site_->unitOfRoot[root] != unit_) {
       visibleUnits_.emplace_back(site_->unitOfRoot[root], found->second.uncertain);
+      usedAt_[site_->unitOfRoot[root]] = visibleUnits_.size() - 1;
     }
   }
 
@@ -1750,6 +1758,7 @@ private:
   std::vector<Scope> scopes_;
   std::vector<StatementScope> statementScopes_;
   std::vector<std::pair<std::uint32_t, bool>> visibleUnits_; // unit index, uncertain
+  std::unordered_map<std::uint32_t, std::size_t> usedAt_;    // unit -> its last place above
   std::vector<std::uint32_t> brackets_;
   std::uint32_t chainType_ = kNone;
   std::uint32_t chainUnit_ = kNone; // root file of a unit named before a dot
