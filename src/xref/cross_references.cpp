@@ -130,10 +130,10 @@ private:
     if (added) {
       entry->second = readText_(file);
     }
-    // A unit's tokens are about a fifth of its bytes: room for them at once saves the
-    // copies of a growing vector, which for the largest tables cost more than the scan.
+    // A unit's tokens are at most half its bytes but for tables of numbers: room for them
+    // at once saves the copies of a growing vector, which cost more than the scan.
     if (tokens_.empty()) {
-      tokens_.reserve(entry->second.size() / 4);
+      tokens_.reserve(entry->second.size() / 2);
     }
     ScannedText scanned;
     std::swap(scanned, SpareScan());
