@@ -219,6 +219,48 @@ TEST(CrossReferencesTest, ChoicesAmongFilesGiveUncertainLinks) {
   EXPECT_EQ(places[0].line, 5u);
 }
 
+// Names after a dot resolve in the declared type of what stands before it: a nested
+// type, a default array property, a local's type bound where it is declared; a `with`
+// whose type is not known hides every name that might be its member.
+TEST(CrossReferencesTest, MembersThroughDeclaredTypes) {
+  const MemorySite site{{"t.pas"},
+                        {"unit t;\n"
+                         "{$mode objfpc}\n"
+                         "interface\n"
+                         "type\n"
+                         "  TOuter = class\n"
+                         "  type\n"
+                         "    TInner = class\n"
+                         "      Depth: Integer;\n"
+                         "    end;\n"
+                         "  public\n"
+                         "    function Item(I: Integer): TInner;\n"
+                         "    property Items[I: Integer]: TInner read Item; default;\n"
+                         "  end;\n"
+                         "var\n"
+                         "  Outer: TOuter;\n"
+                         "  Count: Integer;\n"
+                         "implementation\n"
+                         "procedure Use;\n"
+                         "var\n"
+                         "  Inner: TOuter.TInner;\n"
+                         "begin\n"
+                         "  Count := Outer[2].Depth + Inner.Depth;\n"
+                         "  with Unknown do Count := Depth;\n"
+                         "  with Inner do Count := Depth;\n"
+                         "end;\n"
+                         "end.\n"}};
+  const FileLinkResolver links = LinksOf(site);
+  const CrossReferences references = Resolve(site, links);
+  const std::vector<std::string> marked = Marked(references, site, 0);
+  EXPECT_EQ(
+      std::vector<std::string>(marked.begin() + 14, marked.end()),
+      (std::vector<std::string>{"Use@18", "Inner@20", "TOuter@20->TOuter@5", "TInner@20->TInner@7",
+                                "Count@22->Count@16", "Outer@22->Outer@15", "Depth@22->Depth@8",
+                                "Inner@22->Inner@20", "Depth@22->Depth@8", "Inner@24->Inner@20",
+                                "Count@24->Count@16", "Depth@24->Depth@8"}));
+}
+
 // Note [project markers]
 // The project under tests/xref_project carries its expectations in comments right
 // after the names they concern: `Name{#tag}` declares the symbol `tag`, `Name{>tag}`

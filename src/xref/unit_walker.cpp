@@ -414,6 +414,15 @@ private:
     return kNone;
   }
 
+  // See Note [types where declared].
+  void KeepLocalType(std::uint32_t id, NameKey type) {
+    if (Declaring() || id == kNone || type == 0 || namedType_ == kNone || AtUnitLevel() ||
+        KeyOf(SymbolOf(namedType_).name) != type || !IsTypeKind(SymbolOf(namedType_).kind)) {
+      return;
+    }
+    localTypes_[id] = namedType_;
+  }
+
   // The type a value of symbol `id` has, for the names after a dot.
   std::uint32_t ValueType(std::uint32_t id) const {
     if (id == kNone) {
@@ -423,7 +432,8 @@ private:
     if (IsTypeKind(kind)) {
       return EffectiveType(id);
     }
-    return EffectiveType(FactsOf(id).typeSymbol);
+    const auto local = localTypes_.find(id);
+    return EffectiveType(local != localTypes_.end() ? local->second : FactsOf(id).typeSymbol);
   }
 
   // Searches a type and then its ancestors; `unknownAncestry` tells whether the search
@@ -920,11 +930,13 @@ private:
       return;
     }
     ++pos_;
+    namedType_ = kNone;
     const NameKey type = TypeExpression(ids.empty() ? kNone : ids.front(), true);
     for (const std::uint32_t id : ids) {
       if (SymbolFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
       }
+      KeepLocalType(id, type);
     }
     if (IsSym(pos_, '=') && ids.size() == 1) {
       TypedValue(ids.front());
@@ -1078,6 +1090,7 @@ private:
     }
     NameKey last = 0;
     ResetChain();
+    namedType_ = kNone;
     if (IsKeyword(pos_, KeyOf("string")) || IsKeyword(pos_, KeyOf("file"))) {
       ++pos_;
       if (IsSym(pos_, '[')) {
@@ -1088,6 +1101,7 @@ private:
     while (IsIdent(pos_)) {
       last = Cur().key;
       ExpressionToken();
+      namedType_ = lastSymbol_;
       if (!IsSym(pos_, '.') || !IsIdent(pos_ + 1)) {
         break;
       }
@@ -1564,6 +1578,7 @@ private:
           if (SymbolFacts* facts = MutableFacts(id)) {
             facts->typeName = type;
           }
+          KeepLocalType(id, type);
         }
       }
       int depth = 0;
@@ -1763,6 +1778,12 @@ private:
   std::uint32_t chainType_ = kNone;
   std::uint32_t chainUnit_ = kNone; // root file of a unit named before a dot
   std::uint32_t lastSymbol_ = kNone;
+  std::uint32_t namedType_ = kNone; // what the last TypeName named, when binding
+  // Note [types where declared]
+  // A routine's locals and parameters get their types bound where they are declared,
+  // with the routine's scopes around them (`Inner: TOuter.TInner` names a nested type
+  // that the unit-level resolution of declared types cannot see).
+  std::unordered_map<std::uint32_t, std::uint32_t> localTypes_;
   int depth_ = 0;
   std::vector<MarkedName> marks_;
 };
