@@ -409,6 +409,14 @@ void ResolveDeclaredTypes(SiteDeclarations& site) {
 
 } // namespace
 
+// Note [two passes]
+// A name may stand for a declaration of any unit it uses, and units use each other in
+// cycles, so no order of units lets one pass bind everything. The first pass reads each
+// unit (a file that no other includes, with its include files spliced in) and records
+// its declarations and tables; they are merged into one numbering and the types they
+// name resolved. The second pass reads each unit again, the same walk building the same
+// scopes, and binds every name against all units' tables. Only the units' compact
+// tables live between the passes: texts and tokens are read again rather than kept.
 CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t fileCount,
                                  const TextReader& readText, unsigned threads)
     : occurrences_(fileCount) {
