@@ -740,13 +740,20 @@ private:
     }
   }
 
+  // Token j follows token i with nothing between: a dotted name is one text.
+  bool Adjacent(std::size_t i, std::size_t j) const {
+    return tokens_[i].file == tokens_[j].file &&
+           tokens_[i].token.offset + tokens_[i].token.length == tokens_[j].token.offset;
+  }
+
   void UnitHeading() {
     if (!IsIdent(pos_)) {
       return;
     }
     const std::size_t first = pos_;
     std::string dotted = TextOf(pos_);
-    while (IsSym(pos_ + 1, '.') && IsIdent(pos_ + 2)) {
+    while (IsSym(pos_ + 1, '.') && IsIdent(pos_ + 2) && Adjacent(pos_, pos_ + 1) &&
+           Adjacent(pos_ + 1, pos_ + 2)) {
       pos_ += 2;
       dotted += "." + TextOf(pos_);
     }
