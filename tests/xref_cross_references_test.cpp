@@ -261,6 +261,60 @@ TEST(CrossReferencesTest, MembersThroughDeclaredTypes) {
                                 "Count@24->Count@16", "Depth@24->Depth@8"}));
 }
 
+// A `private` member is seen in its own unit only, a `strict private` one in its own
+// class only: elsewhere the name means what it means outside the class.
+TEST(CrossReferencesTest, PrivateMembersAreSeenWhereTheLanguageShowsThem) {
+  const MemorySite site{{"a.pas", "b.pas"},
+                        {"unit a;\n"
+                         "interface\n"
+                         "type\n"
+                         "  TBase = class\n"
+                         "  private\n"
+                         "    Hidden: Integer;\n"
+                         "  strict private\n"
+                         "    Secret: Integer;\n"
+                         "  public\n"
+                         "    procedure Touch;\n"
+                         "  end;\n"
+                         "implementation\n"
+                         "procedure TBase.Touch;\n"
+                         "begin\n"
+                         "  Secret := Hidden;\n"
+                         "end;\n"
+                         "procedure Other(B: TBase);\n"
+                         "begin\n"
+                         "  B.Hidden := 1;\n"
+                         "  B.Secret := 2;\n"
+                         "end;\n"
+                         "end.\n",
+                         "unit b;\n"
+                         "interface\n"
+                         "uses a;\n"
+                         "const Hidden = 5;\n"
+                         "type\n"
+                         "  TDerived = class(TBase)\n"
+                         "    procedure Use;\n"
+                         "  end;\n"
+                         "implementation\n"
+                         "procedure TDerived.Use;\n"
+                         "begin\n"
+                         "  Touch;\n"
+                         "  if Hidden = 5 then ;\n"
+                         "end;\n"
+                         "end.\n"}};
+  const FileLinkResolver links = LinksOf(site);
+  const CrossReferences references = Resolve(site, links);
+  const std::vector<std::string> inA = Marked(references, site, 0);
+  // B.Hidden@19 is seen in its unit; B.Secret@20 is no link.
+  EXPECT_EQ(std::vector<std::string>(inA.end() - 8, inA.end()),
+            (std::vector<std::string>{"Secret@15->Secret@8", "Hidden@15->Hidden@6", "Other@17",
+                                      "B@17", "TBase@17->TBase@4", "B@19->B@17",
+                                      "Hidden@19->Hidden@6", "B@20->B@17"}));
+  const std::vector<std::string> inB = Marked(references, site, 1);
+  EXPECT_EQ(std::vector<std::string>(inB.end() - 2, inB.end()),
+            (std::vector<std::string>{"Touch@12->Touch@10", "Hidden@13->Hidden@4"}));
+}
+
 // Note [project markers]
 // The project under tests/xref_project carries its expectations in comments right
 // after the names they concern: `Name{#tag}` declares the symbol `tag`, `Name{>tag}`

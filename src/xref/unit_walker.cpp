@@ -138,6 +138,8 @@ struct StatementScope {
 
 enum class Section : std::uint8_t { None, Interface, Implementation };
 
+enum class Visibility : std::uint8_t { Public, Private, StrictPrivate };
+
 struct Found {
   std::uint32_t symbol = kNone;
   bool uncertain = false;
@@ -313,6 +315,10 @@ private:
     declaring_->symbols.push_back(std::move(symbol));
     SymbolFacts facts;
     facts.chosenFile = tokens_[i].uncertain;
+    if (scopes_.back().kind == ScopeKind::Members) {
+      facts.unitPrivate = visibility_ == Visibility::Private;
+      facts.classPrivate = visibility_ == Visibility::StrictPrivate;
+    }
     facts.ownerType = EnclosingType();
     facts.unit = text_.root;
     declaring_->facts.push_back(facts);
@@ -438,12 +444,21 @@ private:
 
   // Searches a type and then its ancestors; `unknownAncestry` tells whether the search
   // ran out at an ancestor that is not in the site.
+  // `private` members are seen in their unit, `strict private` ones in their class.
+  bool VisibleHere(std::uint32_t member, std::uint32_t type) const {
+    const SymbolFacts& facts = FactsOf(member);
+    if (facts.classPrivate) {
+      return EnclosingMethodClass() == type;
+    }
+    return !facts.unitPrivate || facts.unit == text_.root;
+  }
+
   Found LookupMember(std::uint32_t type, NameKey key, bool* unknownAncestry = nullptr) const {
     type = EffectiveType(type);
     for (int depth = 0; depth < 32 && type != kNone; ++depth) {
       if (const NameTable* table = MembersOf(type)) {
         const auto found = table->find(key);
-        if (found != table->end()) {
+        if (found != table->end() && VisibleHere(found->second, type)) {
           return Found{Completed(found->second), false};
         }
       }
@@ -1223,7 +1238,10 @@ private:
     members.kind = ScopeKind::Members;
     members.type = id;
     scopes_.push_back(std::move(members));
+    const Visibility outer = visibility_;
+    visibility_ = Visibility::Public;
     MemberList(false);
+    visibility_ = outer;
     scopes_.pop_back();
     if (IsKeyword(pos_, kw::kEnd)) {
       ++pos_;
@@ -1281,7 +1299,12 @@ private:
       }
       if (IsVisibilityWord(pos_) && !IsSym(pos_ + 1, ':') && !IsSym(pos_ + 1, ',')) {
         section = kw::kVar;
-        ++pos_;
+        visibility_ = Cur().key == word::kStrict && IsWord(pos_ + 1, word::kPrivate)
+                          ? Visibility::StrictPrivate
+                      : Cur().key == word::kPrivate ? Visibility::Private
+                      : Cur().key == word::kStrict  ? visibility_
+                                                    : Visibility::Public;
+        pos_ += visibility_ == Visibility::StrictPrivate && Cur().key == word::kStrict ? 2u : 1u;
       } else if (IsKeyword(pos_, kw::kClass) && IsKeyword(pos_ + 1, kw::kProperty)) {
         ++pos_;
       } else if (IsKeyword(pos_, kw::kClass) && IsKeyword(pos_ + 1, kw::kVar)) {
@@ -1785,7 +1808,8 @@ private:
   std::uint32_t chainType_ = kNone;
   std::uint32_t chainUnit_ = kNone; // root file of a unit named before a dot
   std::uint32_t lastSymbol_ = kNone;
-  std::uint32_t namedType_ = kNone; // what the last TypeName named, when binding
+  std::uint32_t namedType_ = kNone;            // what the last TypeName named, when binding
+  Visibility visibility_ = Visibility::Public; // of the members being declared
   // Note [types where declared]
   // A routine's locals and parameters get their types bound where they are declared,
   // with the routine's scopes around them (`Inner: TOuter.TInner` names a nested type

@@ -29,6 +29,8 @@ struct SymbolFacts {
   bool body = false;           // a routine body whose heading was declared before it
   bool implicitParent = false; // a class without parent: it descends from TObject
   bool chosenFile = false;     // declared in an include file chosen among several
+  bool unitPrivate = false;    // a `private` member: seen in its own unit only
+  bool classPrivate = false;   // a `strict private` member: seen in its own class only
 };
 
 // One unit's (or program's, or lone file's) declarations as its own pass found them.
