@@ -130,6 +130,14 @@ TEST(CrossReferencesTest, FreePascalRuntimeLinksNamesToDeclarationsOfTheSameName
     }
   }
   EXPECT_TRUE(linked);
+  const auto& symbols = references.Symbols();
+  const auto sort = std::find_if(symbols.begin(), symbols.end(), [](const Symbol& symbol) {
+    return symbol.qualifiedName == "TStringList.Sort";
+  });
+  ASSERT_NE(sort, symbols.end());
+  EXPECT_EQ(sort->file, classesh);
+  ASSERT_NE(sort->counterpart, kNoSymbol);
+  EXPECT_EQ(symbols[sort->counterpart].file, stringl);
 }
 
 // A site held in memory: (path, text) pairs.
