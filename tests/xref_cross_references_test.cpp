@@ -323,6 +323,29 @@ TEST(CrossReferencesTest, PrivateMembersAreSeenWhereTheLanguageShowsThem) {
             (std::vector<std::string>{"Touch@12->Touch@10", "Hidden@13->Hidden@4"}));
 }
 
+// A body that leaves out its heading's parameters still has them.
+TEST(CrossReferencesTest, BodyWithoutParameterListSeesTheHeadings) {
+  const MemorySite site{{"d.pas"},
+                        {"unit d;\n"
+                         "{$mode delphi}\n"
+                         "interface\n"
+                         "type TFoo = class\n"
+                         "  Value: Integer;\n"
+                         "  procedure SetIt(Value: Integer);\n"
+                         "end;\n"
+                         "implementation\n"
+                         "procedure TFoo.SetIt;\n"
+                         "begin\n"
+                         "  Self.Value := Value;\n"
+                         "end;\n"
+                         "end.\n"}};
+  const FileLinkResolver links = LinksOf(site);
+  const CrossReferences references = Resolve(site, links);
+  const std::vector<std::string> marked = Marked(references, site, 0);
+  EXPECT_EQ(std::vector<std::string>(marked.end() - 2, marked.end()),
+            (std::vector<std::string>{"Value@11->Value@5", "Value@11->Value@6"}));
+}
+
 // Note [project markers]
 // The project under tests/xref_project carries its expectations in comments right
 // after the names they concern: `Name{#tag}` declares the symbol `tag`, `Name{>tag}`

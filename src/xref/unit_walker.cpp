@@ -1463,6 +1463,9 @@ private:
     Scope routine;
     routine.routine = true;
     scopes_.push_back(std::move(routine));
+    if (!IsSym(pos_, '(')) {
+      HeadingParameters(id);
+    }
     Parameters();
     if (IsIdent(pos_) && IsSym(pos_ + 1, ':')) {
       Declare(pos_, SymbolKind::Parameter); // an operator's named result
@@ -1488,6 +1491,22 @@ private:
     }
     while (scopes_.size() > scopeDepth) {
       scopes_.pop_back();
+    }
+  }
+
+  // A body may leave its heading's parameters out (`{$mode delphi}`): they are still
+  // its names. A heading's parameters are the symbols declared right after it.
+  void HeadingParameters(std::uint32_t body) {
+    if (Declaring() || body == kNone || !FactsOf(body).body ||
+        SymbolOf(body).counterpart == kNoSymbol) {
+      return;
+    }
+    const auto heading = static_cast<std::uint32_t>(SymbolOf(body).counterpart);
+    for (std::uint32_t id = heading + 1;
+         id < site_->symbols.size() && SymbolOf(id).kind == SymbolKind::Parameter &&
+         SymbolOf(id).file == SymbolOf(heading).file;
+         ++id) {
+      scopes_.back().names.emplace(KeyOf(SymbolOf(id).name), id);
     }
   }
 
