@@ -409,7 +409,7 @@ private:
     for (int hop = 0; hop < 16 && id != kNone; ++hop) {
       id = Completed(id);
       const SymbolKind kind = SymbolOf(id).kind;
-      if (IsStructured(kind)) {
+      if (IsStructured(kind) || (kind == SymbolKind::Enumeration && FactsOf(id).members != kNone)) {
         return id;
       }
       if (kind != SymbolKind::Type) {
@@ -1170,12 +1170,17 @@ private:
 
   void Enumeration(std::uint32_t id) {
     SetKind(id, SymbolKind::Enumeration);
+    GiveMembers(id);
     ++pos_;
     while (!AtEnd() && !IsSym(pos_, ')') && !IsSym(pos_, ';')) {
       if (IsIdent(pos_) && (IsSym(pos_ - 1, '(') || IsSym(pos_ - 1, ','))) {
         const std::uint32_t value = Declare(pos_, SymbolKind::EnumValue);
         if (SymbolFacts* facts = MutableFacts(value)) {
           facts->typeName = id == kNone ? 0 : KeyOf(SymbolOf(id).name);
+        }
+        // `TColor.Green` names the value through its type.
+        if (Declaring() && id != kNone && value != kNone) {
+          AddToTable(declaring_->memberTables[FactsOf(id).members], Cur().key, value);
         }
         ++pos_;
       } else {

@@ -75,7 +75,7 @@ begin
   Point{>main.point}.X{>colors.tpoint.x} := 8;
   WriteLn('record field ', Point.X{>colors.tpoint.x});
   WriteLn('record value ', Origin{>main.origin}.Right{>main.tpair.right});
-  WriteLn('enumeration ', Ord(Blue{>colors.blue}));
+  WriteLn('enumeration ', Ord(Blue{>colors.blue}), ' ', Ord(TColor{>colors.tcolor}.Red{>colors.red}));
   Widget{>main.widget} := TWidget{>widgets.twidget}.Create;
   WriteLn('unknown ancestor ', Widget.Total{>widgets.twidget.total});
   // Value in a comment, and in a string, is no link:
