@@ -346,6 +346,32 @@ TEST(CrossReferencesTest, BodyWithoutParameterListSeesTheHeadings) {
             (std::vector<std::string>{"Value@11->Value@5", "Value@11->Value@6"}));
 }
 
+// `on E: Exception do` declares E for its handler, with the type named.
+TEST(CrossReferencesTest, ExceptionHandlerDeclaresItsName) {
+  const MemorySite site{{"e.pas"},
+                        {"unit e;\n"
+                         "{$mode objfpc}\n"
+                         "interface\n"
+                         "type Exception = class Message: string; end;\n"
+                         "implementation\n"
+                         "procedure P;\n"
+                         "begin\n"
+                         "  try\n"
+                         "  except\n"
+                         "    on E: Exception do\n"
+                         "      if E.Message = '' then ;\n"
+                         "  end;\n"
+                         "  E := nil;\n"
+                         "end;\n"
+                         "end.\n"}};
+  const FileLinkResolver links = LinksOf(site);
+  const CrossReferences references = Resolve(site, links);
+  const std::vector<std::string> marked = Marked(references, site, 0);
+  EXPECT_EQ(std::vector<std::string>(marked.end() - 4, marked.end()),
+            (std::vector<std::string>{"E@10", "Exception@10->Exception@4", "E@11->E@10",
+                                      "Message@11->Message@4"}));
+}
+
 // Note [project markers]
 // The project under tests/xref_project carries its expectations in comments right
 // after the names they concern: `Name{#tag}` declares the symbol `tag`, `Name{>tag}`

@@ -1756,9 +1756,15 @@ private:
       }
     }
     if (IsWord(pos_, word::kOn) && IsIdent(pos_ + 1) && IsSym(pos_ + 2, ':')) {
+      // `on E: Exception do`: E is a name of the handler's own.
       OpenStatementScope(Scope{});
-      scopes_.back().names.emplace(Tok(pos_ + 1).key, kNone);
+      const std::uint32_t id = Declare(pos_ + 1, SymbolKind::Variable);
       pos_ += 3;
+      const NameKey type = TypeName();
+      if (SymbolFacts* facts = MutableFacts(id)) {
+        facts->typeName = type;
+      }
+      KeepLocalType(id, type);
       return;
     }
     if (IsSym(pos_, ';')) {
