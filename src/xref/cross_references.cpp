@@ -1,8 +1,15 @@
 #include "xref/cross_references.h"
 
 #include <algorithm>
-#include <map>
-#include <optional>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+#include <utility>
+
+#include "xref/pascal_tokens.h"
+#include "xref/unit_walker.h"
+#include "xref/xref_model.h"
 
 namespace lexiform::xref {
 
@@ -58,205 +65,439 @@ std::string_view SymbolKindName(SymbolKind kind) {
 
 namespace {
 
-// A stand-in binding until the real one comes: declarations after the words that
-// introduce them, and every other identifier of the same name (letter case ignored)
-// bound to the first of them.
-struct Word {
-  std::size_t offset = 0;
-  std::size_t length = 0;
-  std::string lower; // identifiers; a symbol's own character otherwise
-  bool identifier = false;
+constexpr std::uint32_t kMaxIncludeDepth = 16;
+// A thread keeps the memory of the tokens of a unit of ordinary size (32 MB at most).
+constexpr std::size_t kKeptTokens = std::size_t{1} << 20;
+
+std::vector<FileLinkMap> MapLinks(const FileLinkResolver& links, std::size_t fileCount) {
+  std::vector<FileLinkMap> maps(fileCount);
+  for (std::size_t file = 0; file < fileCount; ++file) {
+    for (const FileLink& link : links.LinksOf(file)) {
+      const FileLinkMap::Target target{static_cast<std::uint32_t>(link.target),
+                                       !link.alternatives.empty()};
+      auto& map = link.kind == FileLinkKind::Uses ? maps[file].uses : maps[file].includes;
+      map.emplace(static_cast<std::uint32_t>(link.offset), target);
+    }
+  }
+  return maps;
+}
+
+// Note [include owners]
+// An include file is read wherever it is included, so that its declarations belong to
+// every unit that includes it; but its names are marked once, as read from its first
+// includer in list order (and that includer's own first reading).
+std::vector<std::uint32_t> FirstIncluders(const std::vector<FileLinkMap>& links) {
+  std::vector<std::uint32_t> first(links.size(), kNone);
+  for (std::size_t file = 0; file < links.size(); ++file) {
+    for (const auto& [offset, target] : links[file].includes) {
+      (void)offset;
+      if (target.file != file && file < first[target.file]) {
+        first[target.file] = static_cast<std::uint32_t>(file);
+      }
+    }
+  }
+  return first;
+}
+
+// One unit's text: its root file with include files spliced in at their directives.
+class UnitSource {
+public:
+  UnitSource(std::uint32_t root, const TextReader& readText, const std::vector<FileLinkMap>& links,
+             const std::vector<std::uint32_t>& firstIncluders)
+      : readText_(readText), links_(links), firstIncluders_(firstIncluders) {
+    text_.tokens = &tokens_;
+    text_.texts = &texts_;
+    text_.links = &links_;
+    text_.root = root;
+    std::vector<std::uint32_t> stack;
+    splicedFiles_.insert(root);
+    Splice(root, true, false, stack);
+  }
+
+  ~UnitSource() {
+    if (tokens_.capacity() > kKeptTokens) {
+      std::vector<UnitToken>().swap(tokens_);
+    }
+  }
+  UnitSource(const UnitSource&) = delete;
+  UnitSource& operator=(const UnitSource&) = delete;
+
+  const UnitText& Text() const { return text_; }
+
+private:
+  void Splice(std::uint32_t file, bool marked, bool uncertain, std::vector<std::uint32_t>& stack) {
+    auto [entry, added] = texts_.emplace(file, std::string());
+    if (added) {
+      entry->second = readText_(file);
+    }
+    // A unit's tokens are at most half its bytes but for tables of numbers: room for them
+    // at once saves the copies of a growing vector, which cost more than the scan.
+    if (tokens_.empty()) {
+      tokens_.reserve(entry->second.size() / 2);
+    }
+    ScannedText scanned;
+    std::swap(scanned, SpareScan());
+    ScanPascal(entry->second, scanned);
+    text_.objectPascalMode |= scanned.objectPascalMode;
+    stack.push_back(file);
+    for (const Token& token : scanned.tokens) {
+      if (token.kind != PasToken::Directive) {
+        tokens_.push_back(UnitToken{token, file, marked, uncertain});
+        continue;
+      }
+      const auto include = links_[file].includes.find(token.offset);
+      if (include == links_[file].includes.end() || stack.size() >= kMaxIncludeDepth ||
+          !splicedFiles_.insert(include->second.file).second) {
+        continue;
+      }
+      const std::uint32_t target = include->second.file;
+      const bool markTarget =
+          marked && firstIncluders_[target] == file && markedFiles_.insert(target).second;
+      Splice(target, markTarget, uncertain || include->second.uncertain, stack);
+    }
+    stack.pop_back();
+    if (scanned.tokens.capacity() > SpareScan().tokens.capacity()) {
+      std::swap(scanned, SpareScan());
+    }
+  }
+
+  // Memory used again by the units a thread reads one after another: fresh memory for
+  // every unit cost more in page faults than the scan itself.
+  static ScannedText& SpareScan() {
+    thread_local ScannedText spare;
+    return spare;
+  }
+
+  static std::vector<UnitToken>& ThreadTokens() {
+    thread_local std::vector<UnitToken> tokens;
+    tokens.clear();
+    return tokens;
+  }
+
+  const TextReader& readText_;
+  const std::vector<FileLinkMap>& links_;
+  const std::vector<std::uint32_t>& firstIncluders_;
+  std::vector<UnitToken>& tokens_ = ThreadTokens();
+  std::unordered_map<std::uint32_t, std::string> texts_;
+  std::unordered_set<std::uint32_t> markedFiles_;
+  // Note [one reading per unit]
+  // A file included more than once in one unit (a template read under other defines)
+  // is read at its first directive only: its names are the same, and over the FPC tree
+  // the repeated readings made the unit passes several times slower.
+  std::unordered_set<std::uint32_t> splicedFiles_;
+  UnitText text_;
 };
 
-bool IsNameStart(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-bool IsNameChar(char c) {
-  return IsNameStart(c) || (c >= '0' && c <= '9');
-}
-
-std::vector<Word> Words(const std::string& text) {
-  std::vector<Word> words;
-  std::size_t i = 0;
-  const auto skipTo = [&](std::string_view end) {
-    const std::size_t at = text.find(end, i);
-    i = at == std::string::npos ? text.size() : at + end.size();
+template <typename Work> void RunParallel(std::size_t count, unsigned threads, const Work& work) {
+  std::atomic<std::size_t> next{0};
+  const auto worker = [&] {
+    for (std::size_t i = next++; i < count; i = next++) {
+      work(i);
+    }
   };
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == '{') {
-      skipTo("}");
-    } else if (c == '(' && i + 1 < text.size() && text[i + 1] == '*') {
-      i += 2;
-      skipTo("*)");
-    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
-      skipTo("\n");
-    } else if (c == '\'') {
-      ++i;
-      skipTo("'");
-    } else if ((c >= '0' && c <= '9') || c == '$' || c == '#' || c == '%' || c == '&') {
-      ++i;
-      while (i < text.size() && IsNameChar(text[i])) {
-        ++i;
+  const unsigned extra = std::min<unsigned>(threads, static_cast<unsigned>(count)) - 1;
+  std::vector<std::thread> pool;
+  for (unsigned t = 0; t + 1 <= extra && extra != static_cast<unsigned>(-1); ++t) {
+    pool.emplace_back(worker);
+  }
+  worker();
+  for (std::thread& thread : pool) {
+    thread.join();
+  }
+}
+
+std::uint32_t Remap(const std::vector<std::uint32_t>& ids, std::uint32_t local) {
+  return local == kNone ? kNone : ids[local];
+}
+
+NameTable RemapTable(const NameTable& table, const std::vector<std::uint32_t>& ids) {
+  NameTable remapped;
+  remapped.reserve(table.size());
+  for (const auto& [key, local] : table) {
+    remapped.emplace(key, Remap(ids, local));
+  }
+  return remapped;
+}
+
+// Note [related lists]
+// The first declaration of a name lists every other one in its table; each other one
+// lists the rest as well while the group is small, and only the first beyond that: a
+// name declared for each of hundreds of platforms would otherwise cost the square of
+// that in lists nobody reads.
+constexpr std::size_t kFullRelatedGroup = 32;
+
+void ListTogether(std::vector<Symbol>& symbols, const std::vector<std::uint32_t>& group) {
+  for (const std::uint32_t member : group) {
+    std::vector<std::size_t>& related = symbols[member].related;
+    if (member != group.front() && group.size() > kFullRelatedGroup) {
+      related.push_back(group.front());
+      continue;
+    }
+    for (const std::uint32_t other : group) {
+      if (other != member) {
+        related.push_back(other);
       }
-    } else if (IsNameStart(c)) {
-      Word word{i, 0, {}, true};
-      while (i < text.size() && IsNameChar(text[i])) {
-        word.lower += static_cast<char>(text[i] >= 'A' && text[i] <= 'Z' ? text[i] + 32 : text[i]);
-        ++i;
+    }
+  }
+}
+
+// Gives every unit's symbols one numbering; a symbol of an include file read by several
+// units is one symbol, as the first unit in list order found it.
+SiteDeclarations Merge(std::vector<UnitDeclarations> units, std::size_t fileCount) {
+  SiteDeclarations site;
+  site.unitOfRoot.assign(fileCount, kNone);
+  std::vector<std::vector<std::uint32_t>> relatedGroups;
+  for (UnitDeclarations& unit : units) {
+    std::vector<std::uint32_t> ids(unit.symbols.size());
+    std::vector<bool> fresh(unit.symbols.size());
+    for (std::size_t local = 0; local < unit.symbols.size(); ++local) {
+      const Symbol& symbol = unit.symbols[local];
+      const std::uint64_t key = static_cast<std::uint64_t>(symbol.file) << 32 | symbol.offset;
+      const auto [slot, added] =
+          site.symbolAt.emplace(key, static_cast<std::uint32_t>(site.symbols.size()));
+      ids[local] = slot->second;
+      fresh[local] = added;
+      if (added) {
+        site.symbols.push_back(std::move(unit.symbols[local]));
+        site.facts.push_back(unit.facts[local]);
       }
-      word.length = i - word.offset;
-      if (word.lower == "asm") {
-        // Assembler is no Pascal: on to its "end".
-        while (i < text.size() &&
-               !((text[i] == 'e' || text[i] == 'E') && i + 3 <= text.size() &&
-                 (text.compare(i, 3, "end") == 0 || text.compare(i, 3, "END") == 0) &&
-                 !IsNameChar(text[i - 1]) && (i + 3 == text.size() || !IsNameChar(text[i + 3])))) {
-          ++i;
+    }
+    for (std::size_t local = 0; local < ids.size(); ++local) {
+      if (!fresh[local]) {
+        continue;
+      }
+      Symbol& symbol = site.symbols[ids[local]];
+      if (symbol.counterpart != kNoSymbol) {
+        symbol.counterpart = ids[symbol.counterpart];
+      }
+      SymbolFacts& facts = site.facts[ids[local]];
+      facts.ownerType = Remap(ids, facts.ownerType);
+      facts.defaultProperty = Remap(ids, facts.defaultProperty);
+      if (facts.members != kNone) {
+        const NameTable& table = unit.memberTables[facts.members];
+        facts.members = static_cast<std::uint32_t>(site.memberTables.size());
+        site.memberTables.push_back(RemapTable(table, ids));
+      }
+    }
+    for (const auto& [first, others] : unit.duplicates) {
+      if (!fresh[first]) {
+        continue;
+      }
+      std::vector<std::uint32_t> group{ids[first]};
+      for (const std::uint32_t other : others) {
+        if (fresh[other] && std::find(group.begin(), group.end(), ids[other]) == group.end()) {
+          group.push_back(ids[other]);
         }
       }
-      words.push_back(std::move(word));
-    } else {
-      if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-        words.push_back({i, 1, std::string(1, c), false});
+      if (group.size() > 1) {
+        relatedGroups.push_back(std::move(group));
       }
-      ++i;
+    }
+    unit.interfaceNames = RemapTable(unit.interfaceNames, ids);
+    unit.topNames = RemapTable(unit.topNames, ids);
+    unit.unitSymbol = Remap(ids, unit.unitSymbol);
+    unit.symbols.clear();
+    unit.symbols.shrink_to_fit();
+    unit.facts.clear();
+    unit.facts.shrink_to_fit();
+    unit.memberTables.clear();
+    unit.memberTables.shrink_to_fit();
+    unit.duplicates.clear();
+    unit.symbolAt.clear();
+    site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
+    site.units.push_back(std::move(unit));
+  }
+  for (const std::vector<std::uint32_t>& group : relatedGroups) {
+    ListTogether(site.symbols, group);
+  }
+  return site;
+}
+
+std::uint32_t FindUnit(const SiteDeclarations& site, NameKey name, bool* several) {
+  std::uint32_t found = kNone;
+  for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+    if (site.units[unit].unitName == name && site.units[unit].unitSymbol != kNone) {
+      if (found != kNone && several != nullptr) {
+        *several = true;
+      }
+      found = found == kNone ? static_cast<std::uint32_t>(unit) : found;
     }
   }
-  return words;
+  return found;
 }
 
-// The 1-based line of byte `offset`, from the offsets where lines start.
-std::size_t LineOf(const std::vector<std::size_t>& starts, std::size_t offset) {
-  return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), offset) -
-                                  starts.begin());
-}
+// Finds a type's name as the unit that declares it sees it, outside any routine: the
+// nested types of its owners, the unit, the units it uses, the implicit ones.
+class DeclarationContext {
+public:
+  explicit DeclarationContext(const SiteDeclarations& site) : site_(site) {}
 
-std::vector<std::size_t> LineStarts(const std::string& text) {
-  std::vector<std::size_t> starts = {0};
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      starts.push_back(i + 1);
+  std::uint32_t Resolve(std::uint32_t of, NameKey name) const {
+    const SymbolFacts& facts = site_.facts[of];
+    for (std::uint32_t owner = facts.ownerType, hops = 0; owner != kNone && hops < 16;
+         owner = site_.facts[owner].ownerType, ++hops) {
+      if (site_.facts[owner].members != kNone) {
+        if (const std::uint32_t found =
+                Find(site_.memberTables[site_.facts[owner].members], name, of);
+            found != kNone) {
+          return found;
+        }
+      }
+    }
+    if (facts.unit >= site_.unitOfRoot.size() || site_.unitOfRoot[facts.unit] == kNone) {
+      return kNone;
+    }
+    const UnitDeclarations& unit = site_.units[site_.unitOfRoot[facts.unit]];
+    if (const std::uint32_t found = Find(unit.topNames, name, of); found != kNone) {
+      return found;
+    }
+    for (auto used = unit.usedUnits.rbegin(); used != unit.usedUnits.rend(); ++used) {
+      const std::uint32_t index = *used < site_.unitOfRoot.size() ? site_.unitOfRoot[*used] : kNone;
+      if (index == kNone) {
+        continue;
+      }
+      if (const std::uint32_t found = Find(site_.units[index].interfaceNames, name, of);
+          found != kNone) {
+        return found;
+      }
+    }
+    for (const std::uint32_t implicitUnit :
+         {unit.objectPascalMode ? site_.objpasUnit : kNone, site_.systemUnit}) {
+      if (implicitUnit == kNone) {
+        continue;
+      }
+      if (const std::uint32_t found = Find(site_.units[implicitUnit].interfaceNames, name, of);
+          found != kNone) {
+        return found;
+      }
+    }
+    return kNone;
+  }
+
+private:
+  std::uint32_t Find(const NameTable& table, NameKey name, std::uint32_t self) const {
+    const auto found = table.find(name);
+    if (found == table.end() || found->second == self || found->second == kNone) {
+      return kNone;
+    }
+    const Symbol& symbol = site_.symbols[found->second];
+    if (site_.facts[found->second].forward && symbol.counterpart != kNoSymbol) {
+      return symbol.counterpart == self ? kNone : static_cast<std::uint32_t>(symbol.counterpart);
+    }
+    return found->second;
+  }
+
+  const SiteDeclarations& site_;
+};
+
+void ResolveDeclaredTypes(SiteDeclarations& site) {
+  const DeclarationContext context(site);
+  const NameKey tobject = KeyOf("tobject");
+  for (std::size_t id = 0; id < site.symbols.size(); ++id) {
+    SymbolFacts& facts = site.facts[id];
+    const auto self = static_cast<std::uint32_t>(id);
+    if (facts.typeName != 0) {
+      facts.typeSymbol = context.Resolve(self, facts.typeName);
+    }
+    if (facts.parentName != 0) {
+      facts.parentSymbol = context.Resolve(self, facts.parentName);
+    } else if (facts.implicitParent && KeyOf(site.symbols[id].name) != tobject) {
+      facts.parentSymbol = context.Resolve(self, tobject);
     }
   }
-  return starts;
-}
-
-SymbolKind RoutineKind(const std::string& word) {
-  if (word == "function") {
-    return SymbolKind::Function;
-  }
-  if (word == "constructor") {
-    return SymbolKind::Constructor;
-  }
-  return word == "destructor" ? SymbolKind::Destructor : SymbolKind::Procedure;
-}
-
-SymbolKind TypeKind(const std::vector<Word>& words, std::size_t at) {
-  const std::string next = at < words.size() ? words[at].lower : "";
-  if (next == "class") {
-    return SymbolKind::Class;
-  }
-  if (next == "record") {
-    return SymbolKind::Record;
-  }
-  if (next == "interface") {
-    return SymbolKind::Interface;
-  }
-  return next == "(" ? SymbolKind::Enumeration : SymbolKind::Type;
 }
 
 } // namespace
 
+// Note [two passes]
+// A name may stand for a declaration of any unit it uses, and units use each other in
+// cycles, so no order of units lets one pass bind everything. The first pass reads each
+// unit (a file that no other includes, with its include files spliced in) and records
+// its declarations and tables; they are merged into one numbering and the types they
+// name resolved. The second pass reads each unit again, the same walk building the same
+// scopes, and binds every name against all units' tables. Only the units' compact
+// tables live between the passes: texts and tokens are read again rather than kept.
 CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t fileCount,
                                  const TextReader& readText, unsigned threads)
     : occurrences_(fileCount) {
-  (void)links;
-  (void)threads;
-  std::vector<std::string> texts(fileCount);
-  std::map<std::string, std::size_t> first;
-  std::vector<std::vector<Word>> words(fileCount);
-  std::vector<std::vector<std::size_t>> lineStarts(fileCount);
+  const std::vector<FileLinkMap> linkMaps = MapLinks(links, fileCount);
+  const std::vector<std::uint32_t> firstIncluders = FirstIncluders(linkMaps);
+  std::vector<std::uint32_t> roots;
   for (std::size_t file = 0; file < fileCount; ++file) {
-    texts[file] = readText(file);
-    words[file] = Words(texts[file]);
-    lineStarts[file] = LineStarts(texts[file]);
-    std::string section;
-    bool statementStart = true;
-    const std::vector<Word>& list = words[file];
-    for (std::size_t i = 0; i < list.size(); ++i) {
-      const std::string& word = list[i].lower;
-      std::optional<SymbolKind> kind;
-      std::size_t at = i;
-      std::string qualified;
-      if ((word == "unit" || word == "program") && i + 1 < list.size()) {
-        kind = SymbolKind::Unit;
-        at = i + 1;
-      } else if ((word == "procedure" || word == "function" || word == "constructor" ||
-                  word == "destructor") &&
-                 i + 1 < list.size() && list[i + 1].identifier) {
-        kind = RoutineKind(word);
-        at = i + 1;
-        while (at + 2 < list.size() && list[at + 1].lower == "." && list[at + 2].identifier) {
-          qualified += texts[file].substr(list[at].offset, list[at].length) + ".";
-          at += 2;
-        }
-      } else if (word == "type" || word == "const" || word == "var") {
-        section = word;
-      } else if (word == "begin" || word == "implementation") {
-        section.clear();
-      } else if (!section.empty() && statementStart && list[i].identifier && i + 1 < list.size() &&
-                 (list[i + 1].lower == "=" || list[i + 1].lower == ":" ||
-                  list[i + 1].lower == ",")) {
-        kind = section == "type"    ? TypeKind(list, i + 2)
-               : section == "const" ? SymbolKind::Constant
-                                    : SymbolKind::Variable;
-      }
-      statementStart = word == ";" || word == "type" || word == "const" || word == "var" ||
-                       word == "," || word == "private" || word == "public";
-      if (!kind) {
-        continue;
-      }
-      Symbol symbol;
-      symbol.file = file;
-      symbol.offset = list[at].offset;
-      symbol.length = list[at].length;
-      symbol.line = LineOf(lineStarts[file], symbol.offset);
-      symbol.name = texts[file].substr(symbol.offset, symbol.length);
-      symbol.qualifiedName = qualified + symbol.name;
-      symbol.kind = *kind;
-      const auto [earlier, added] = first.emplace(list[at].lower, symbols_.size());
-      if (!added && symbols_[earlier->second].kind == *kind &&
-          symbols_[earlier->second].counterpart == kNoSymbol && *kind != SymbolKind::Unit) {
-        symbols_[earlier->second].counterpart = symbols_.size();
-        symbol.counterpart = earlier->second;
-        symbol.qualifiedName.clear();
-      }
-      occurrences_[file].push_back({symbol.offset, symbol.length, symbols_.size(), true, false});
-      symbols_.push_back(std::move(symbol));
-      i = at;
+    if (firstIncluders[file] == kNone) {
+      roots.push_back(static_cast<std::uint32_t>(file));
     }
   }
-  references_.resize(symbols_.size());
-  for (std::size_t file = 0; file < fileCount; ++file) {
-    std::vector<Occurrence> marked;
-    std::size_t declared = 0;
-    const std::vector<Occurrence>& declarations = occurrences_[file];
-    for (const Word& word : words[file]) {
-      if (declared < declarations.size() && declarations[declared].offset == word.offset) {
-        marked.push_back(declarations[declared++]);
-        continue;
-      }
-      const auto found = word.identifier ? first.find(word.lower) : first.end();
-      if (found == first.end()) {
-        continue;
-      }
-      marked.push_back({word.offset, word.length, found->second, false, false});
-      references_[found->second].push_back(
-          {file, word.offset, LineOf(lineStarts[file], word.offset), false});
+  threads = std::max(1u, threads);
+
+  std::vector<UnitDeclarations> declared(roots.size());
+  RunParallel(roots.size(), threads, [&](std::size_t i) {
+    const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
+    declared[i] = DeclareUnit(source.Text());
+  });
+  SiteDeclarations site = Merge(std::move(declared), fileCount);
+  bool severalSystems = false;
+  site.systemUnit = FindUnit(site, KeyOf("system"), &severalSystems);
+  site.systemUncertain = severalSystems;
+  site.objpasUnit = FindUnit(site, KeyOf("objpas"), nullptr);
+  ResolveDeclaredTypes(site);
+  for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+    for (const auto& [key, symbol] : site.units[unit].interfaceNames) {
+      site.exports[key].emplace_back(static_cast<std::uint32_t>(unit), symbol);
     }
-    occurrences_[file] = std::move(marked);
+  }
+
+  // Each file's names are marked by one unit only (see Note [include owners]), so the
+  // workers fill different files.
+  std::vector<std::vector<std::uint32_t>> lines(fileCount);
+  std::mutex marksLock;
+  RunParallel(site.units.size(), threads, [&](std::size_t unit) {
+    const UnitSource source(site.units[unit].root, readText, linkMaps, firstIncluders);
+    std::vector<MarkedName> marks = BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
+    KeepInOrder(marks);
+    const std::lock_guard<std::mutex> lock(marksLock);
+    for (const MarkedName& mark : marks) {
+      occurrences_[mark.file].push_back(mark.occurrence);
+      lines[mark.file].push_back(mark.line);
+    }
+  });
+  symbols_ = std::move(site.symbols);
+  CollectReferences(lines);
+}
+
+// By file, then text order; where two readings of one include file met, the first
+// reading wins.
+void CrossReferences::KeepInOrder(std::vector<MarkedName>& marks) {
+  std::stable_sort(marks.begin(), marks.end(), [](const MarkedName& a, const MarkedName& b) {
+    return a.file != b.file ? a.file < b.file : a.occurrence.offset < b.occurrence.offset;
+  });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    if (kept > 0 && marks[kept - 1].file == marks[i].file &&
+        marks[kept - 1].occurrence.offset + marks[kept - 1].occurrence.length >
+            marks[i].occurrence.offset) {
+      continue;
+    }
+    marks[kept++] = marks[i];
+  }
+  marks.resize(kept);
+}
+
+void CrossReferences::CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines) {
+  references_.assign(symbols_.size(), {});
+  for (std::size_t file = 0; file < occurrences_.size(); ++file) {
+    const std::vector<Occurrence>& occurrences = occurrences_[file];
+    for (std::size_t i = 0; i < occurrences.size(); ++i) {
+      if (occurrences[i].declaration) {
+        continue;
+      }
+      ReferencePlace place;
+      place.file = file;
+      place.offset = occurrences[i].offset;
+      place.line = lines[file][i];
+      place.uncertain = occurrences[i].uncertain;
+      references_[occurrences[i].symbol].push_back(place);
+    }
   }
 }
 

@@ -87,6 +87,8 @@ struct ReferencePlace {
 // not be read. It may be asked for more than once.
 using TextReader = std::function<std::string(std::size_t index)>;
 
+struct MarkedName;
+
 class CrossReferences {
 public:
   // `links` resolves the uses clauses and include directives of the same files (same
@@ -104,6 +106,9 @@ public:
   const std::vector<ReferencePlace>& ReferencesTo(std::size_t symbol) const;
 
 private:
+  static void KeepInOrder(std::vector<MarkedName>& marks);
+  void CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines);
+
   std::vector<Symbol> symbols_;
   std::vector<std::vector<Occurrence>> occurrences_;    // by file
   std::vector<std::vector<ReferencePlace>> references_; // by symbol

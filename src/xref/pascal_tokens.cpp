@@ -1,0 +1,309 @@
+#include "xref/pascal_tokens.h"
+
+#include <algorithm>
+#include <array>
+
+namespace lexiform::xref {
+namespace {
+
+constexpr std::array<NameKey, 64> kReservedWords = {
+    KeyOf("and"),
+    KeyOf("array"),
+    KeyOf("as"),
+    KeyOf("asm"),
+    KeyOf("begin"),
+    KeyOf("case"),
+    KeyOf("class"),
+    KeyOf("const"),
+    KeyOf("constructor"),
+    KeyOf("destructor"),
+    KeyOf("dispinterface"),
+    KeyOf("div"),
+    KeyOf("do"),
+    KeyOf("downto"),
+    KeyOf("else"),
+    KeyOf("end"),
+    KeyOf("except"),
+    KeyOf("exports"),
+    KeyOf("file"),
+    KeyOf("finalization"),
+    KeyOf("finally"),
+    KeyOf("for"),
+    KeyOf("function"),
+    KeyOf("goto"),
+    KeyOf("if"),
+    KeyOf("implementation"),
+    KeyOf("in"),
+    KeyOf("inherited"),
+    KeyOf("initialization"),
+    KeyOf("inline"),
+    KeyOf("interface"),
+    KeyOf("is"),
+    KeyOf("label"),
+    KeyOf("library"),
+    KeyOf("mod"),
+    KeyOf("nil"),
+    KeyOf("not"),
+    KeyOf("object"),
+    KeyOf("of"),
+    KeyOf("operator"),
+    KeyOf("or"),
+    KeyOf("packed"),
+    KeyOf("procedure"),
+    KeyOf("program"),
+    KeyOf("property"),
+    KeyOf("raise"),
+    KeyOf("record"),
+    KeyOf("repeat"),
+    KeyOf("resourcestring"),
+    KeyOf("set"),
+    KeyOf("shl"),
+    KeyOf("shr"),
+    KeyOf("string"),
+    KeyOf("then"),
+    KeyOf("threadvar"),
+    KeyOf("to"),
+    KeyOf("try"),
+    KeyOf("type"),
+    KeyOf("unit"),
+    KeyOf("until"),
+    KeyOf("uses"),
+    KeyOf("var"),
+    KeyOf("while"),
+    KeyOf("with"),
+};
+
+constexpr std::array<NameKey, 64> SortedReserved() {
+  std::array<NameKey, 64> sorted = kReservedWords;
+  for (std::size_t i = 1; i < sorted.size(); ++i) {
+    for (std::size_t j = i; j > 0 && sorted[j - 1] > sorted[j]; --j) {
+      const NameKey swap = sorted[j];
+      sorted[j] = sorted[j - 1];
+      sorted[j - 1] = swap;
+    }
+  }
+  return sorted;
+}
+
+constexpr std::array<NameKey, 64> kSortedReserved = SortedReserved();
+
+bool IsIdentStart(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
+}
+
+bool IsIdentChar(unsigned char c) {
+  return IsIdentStart(c) || (c >= '0' && c <= '9');
+}
+
+class Scanner {
+public:
+  Scanner(std::string_view text, ScannedText& result) : text_(text), result_(result) {
+    result_.tokens.clear();
+    result_.objectPascalMode = false;
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
+      pos_ = 3;
+    }
+  }
+
+  void Run() {
+    while (pos_ < text_.size()) {
+      Step();
+    }
+  }
+
+private:
+  unsigned char At(std::size_t i) const {
+    return i < text_.size() ? static_cast<unsigned char>(text_[i]) : 0;
+  }
+
+  void Step() {
+    const unsigned char c = At(pos_);
+    if (c == '\n') {
+      ++line_;
+      ++pos_;
+    } else if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+      ++pos_;
+    } else if (c == '{') {
+      Comment(pos_ + 1, "}");
+    } else if (c == '(' && At(pos_ + 1) == '*') {
+      Comment(pos_ + 2, "*)");
+    } else if (c == '/' && At(pos_ + 1) == '/') {
+      while (pos_ < text_.size() && text_[pos_] != '\n') {
+        ++pos_;
+      }
+    } else if (IsIdentStart(c)) {
+      Word();
+    } else if (c == '\'' || c == '#') {
+      StringLiteral();
+    } else if ((c >= '0' && c <= '9') || c == '$' || c == '%' || c == '&') {
+      Number();
+    } else {
+      SymbolToken();
+    }
+  }
+
+  Token& Add(PasToken kind, std::size_t start) {
+    Token token;
+    token.offset = static_cast<std::uint32_t>(start);
+    token.length = static_cast<std::uint32_t>(pos_ - start);
+    token.line = line_;
+    token.kind = kind;
+    result_.tokens.push_back(token);
+    return result_.tokens.back();
+  }
+
+  void CountLines(std::size_t from, std::size_t to) {
+    line_ += static_cast<std::uint32_t>(
+        std::count(text_.begin() + static_cast<std::ptrdiff_t>(from),
+                   text_.begin() + static_cast<std::ptrdiff_t>(to), '\n'));
+  }
+
+  // Comments do not nest: the first closing mark ends one, as the pages show them.
+  void Comment(std::size_t bodyStart, std::string_view close) {
+    const std::size_t start = pos_;
+    const std::size_t end = text_.find(close, bodyStart);
+    pos_ = end == std::string_view::npos ? text_.size() : end + close.size();
+    if (At(bodyStart) == '$') {
+      const std::uint32_t line = line_;
+      Token& token = Add(PasToken::Directive, start);
+      token.line = line;
+      Mode(bodyStart + 1, std::min(pos_, text_.size()));
+    }
+    CountLines(start, pos_);
+  }
+
+  void Mode(std::size_t from, std::size_t to) {
+    const std::string_view body = text_.substr(from, to - from);
+    if (body.size() < 4 || KeyOf(body.substr(0, 4)) != KeyOf("mode")) {
+      return;
+    }
+    std::size_t i = 4;
+    while (i < body.size() && (body[i] == ' ' || body[i] == '\t')) {
+      ++i;
+    }
+    std::size_t j = i;
+    while (j < body.size() && IsIdentChar(static_cast<unsigned char>(body[j]))) {
+      ++j;
+    }
+    const NameKey mode = KeyOf(body.substr(i, j - i));
+    if (mode == KeyOf("objfpc") || mode == KeyOf("delphi") || mode == KeyOf("delphiunicode")) {
+      result_.objectPascalMode = true;
+    }
+  }
+
+  void Word() {
+    const std::size_t start = pos_;
+    while (IsIdentChar(At(pos_))) {
+      ++pos_;
+    }
+    // `&begin` is an identifier spelled like a keyword; `&` was read as a number prefix
+    // only when a digit follows.
+    const NameKey key = KeyOf(text_.substr(start, pos_ - start));
+    const bool escaped = start > 0 && text_[start - 1] == '&';
+    Token& token =
+        Add(!escaped && IsReservedWord(key) ? PasToken::Keyword : PasToken::Identifier, start);
+    token.key = key;
+  }
+
+  // Quoted parts and #nn characters in a row make one literal; a quote left open ends
+  // at the line's end.
+  void StringLiteral() {
+    const std::size_t start = pos_;
+    for (;;) {
+      if (At(pos_) == '\'') {
+        ++pos_;
+        while (pos_ < text_.size() && text_[pos_] != '\n' && text_[pos_] != '\r') {
+          if (text_[pos_] == '\'') {
+            if (At(pos_ + 1) != '\'') {
+              break;
+            }
+            ++pos_;
+          }
+          ++pos_;
+        }
+        if (At(pos_) == '\'') {
+          ++pos_;
+        }
+      } else if (At(pos_) == '#') {
+        ++pos_;
+        if (At(pos_) == '$') {
+          ++pos_;
+        }
+        while (IsIdentChar(At(pos_))) {
+          ++pos_;
+        }
+      } else {
+        break;
+      }
+    }
+    Add(PasToken::Literal, start);
+  }
+
+  void Number() {
+    const std::size_t start = pos_;
+    if (At(pos_) == '&' && !(At(pos_ + 1) >= '0' && At(pos_ + 1) <= '7')) {
+      ++pos_; // `&name`: the name follows as a word
+      return;
+    }
+    ++pos_;
+    for (;;) {
+      const unsigned char c = At(pos_);
+      const bool exponentSign = (c == '+' || c == '-') &&
+                                (text_[pos_ - 1] == 'e' || text_[pos_ - 1] == 'E') &&
+                                text_[start] != '$';
+      const bool fraction = c == '.' && At(pos_ + 1) >= '0' && At(pos_ + 1) <= '9';
+      if (IsIdentChar(c) || exponentSign || fraction) {
+        ++pos_;
+      } else {
+        break;
+      }
+    }
+    Add(PasToken::Literal, start);
+  }
+
+  void SymbolToken() {
+    const std::size_t start = pos_;
+    const char c = static_cast<char>(At(pos_));
+    const char next = static_cast<char>(At(pos_ + 1));
+    char code = c;
+    if (c == ':' && next == '=') {
+      code = 'a';
+    } else if (c == '.' && next == '.') {
+      code = 'r';
+    } else if ((c == '<' && (next == '=' || next == '>')) || (c == '>' && next == '=')) {
+      code = 'c';
+    } else if (c == '(' && next == '.') {
+      code = '[';
+    } else if (c == '.' && next == ')') {
+      code = ']';
+    }
+    pos_ += code == c ? 1 : 2;
+    if (c == 0) {
+      return; // a NUL byte is nothing the pages or the compiler read as a token
+    }
+    Add(PasToken::Symbol, start).symbol = code;
+  }
+
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::uint32_t line_ = 1;
+  ScannedText& result_;
+};
+
+} // namespace
+
+bool IsReservedWord(NameKey key) {
+  return std::binary_search(kSortedReserved.begin(), kSortedReserved.end(), key);
+}
+
+ScannedText ScanPascal(std::string_view text) {
+  ScannedText scanned;
+  ScanPascal(text, scanned);
+  return scanned;
+}
+
+void ScanPascal(std::string_view text, ScannedText& scanned) {
+  Scanner(text.substr(0, std::min<std::size_t>(text.size(), 0xFFFFFFF0u)), scanned).Run();
+}
+
+} // namespace lexiform::xref

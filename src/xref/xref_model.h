@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "xref/cross_references.h"
+#include "xref/pascal_tokens.h"
+
+// What the declaration pass learns about a site and the binding pass reads: symbols
+// with their facts, the members of each type and the names each unit exports.
+namespace lexiform::xref {
+
+inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+using NameTable = std::unordered_map<NameKey, std::uint32_t>;
+
+struct SymbolFacts {
+  NameKey typeName = 0;               // the last name of the declared type, result type or alias
+  NameKey parentName = 0;             // a class's, object's or interface's first ancestor as named
+  std::uint32_t typeSymbol = kNone;   // typeName resolved where the symbol is declared
+  std::uint32_t parentSymbol = kNone; // parentName likewise
+  std::uint32_t members = kNone;      // index of its member table (types with members)
+  std::uint32_t ownerType = kNone;    // the type whose member it is
+  std::uint32_t unit = kNone;         // root file of the unit that declares it
+  std::uint32_t defaultProperty = kNone;
+  bool forward = false;        // `TFoo = class;` or a routine heading marked `forward`
+  bool body = false;           // a routine body whose heading was declared before it
+  bool implicitParent = false; // a class without parent: it descends from TObject
+  bool chosenFile = false;     // declared in an include file chosen among several
+  bool unitPrivate = false;    // a `private` member: seen in its own unit only
+  bool classPrivate = false;   // a `strict private` member: seen in its own class only
+};
+
+// One unit's (or program's, or lone file's) declarations as its own pass found them.
+// Symbol indexes are local to it until merged.
+struct UnitDeclarations {
+  std::uint32_t root = 0;
+  std::vector<Symbol> symbols;
+  std::vector<SymbolFacts> facts;
+  std::vector<NameTable> memberTables;
+  NameTable interfaceNames; // what other units see
+  NameTable topNames;       // every declaration at the unit's level
+  std::uint32_t unitSymbol = kNone;
+  NameKey unitName = 0;
+  bool objectPascalMode = false;
+  // Later declarations of a name in the table where `first` came first, by first.
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> duplicates;
+  std::unordered_map<std::uint64_t, std::uint32_t> symbolAt; // file << 32 | offset
+  std::vector<std::uint32_t> usedUnits;                      // root files, in text order
+};
+
+// Every unit's declarations merged into one numbering.
+struct SiteDeclarations {
+  std::vector<Symbol> symbols;
+  std::vector<SymbolFacts> facts;
+  std::vector<NameTable> memberTables;
+  std::unordered_map<std::uint64_t, std::uint32_t> symbolAt; // file << 32 | offset
+  std::vector<std::uint32_t> unitOfRoot;                     // root file -> unit index, kNone
+  std::vector<UnitDeclarations> units;                       // symbols moved out; tables renumbered
+  // Note [exported names]
+  // Which units export a name, as (unit, symbol): a name is looked up once here and
+  // the candidates weighed by the places of their units in the uses clauses, instead
+  // of once in every unit used (thirty and more in many units of the FPC tree).
+  std::unordered_map<NameKey, std::vector<std::pair<std::uint32_t, std::uint32_t>>> exports;
+  std::uint32_t systemUnit = kNone;
+  std::uint32_t objpasUnit = kNone;
+  bool systemUncertain = false;
+
+  std::uint32_t SymbolAt(std::uint32_t file, std::uint32_t offset) const {
+    const auto found = symbolAt.find(static_cast<std::uint64_t>(file) << 32 | offset);
+    return found == symbolAt.end() ? kNone : found->second;
+  }
+};
+
+// The links of one file, by the offset where they start.
+struct FileLinkMap {
+  struct Target {
+    std::uint32_t file = 0;
+    bool uncertain = false;
+  };
+  std::unordered_map<std::uint32_t, Target> uses;
+  std::unordered_map<std::uint32_t, Target> includes;
+};
+
+// A token of a unit's text with include files spliced in at their directives.
+struct UnitToken {
+  Token token;
+  std::uint32_t file = 0;
+  bool marked = false;    // its file's names are marked in this unit (see Note [include owners])
+  bool uncertain = false; // reached through an include chosen among several
+};
+
+} // namespace lexiform::xref

@@ -1,0 +1,83 @@
+program Main{#main};
+
+{$mode objfpc}
+
+uses
+  Alpha, Beta, Gamma, My.Utils, Colors in 'sub/colors.pas', Shapes, Widgets;
+
+const
+  Value{#main.value} = 1;
+  X{#main.x} = 2;
+
+type
+  TPair{#main.tpair} = record
+    Left{#main.tpair.left}, Right{#main.tpair.right}: Integer;
+  end;
+
+const
+  Origin{#main.origin}: TPair{>main.tpair} = (Left{>main.tpair.left}: 4; Right{>main.tpair.right}: 9);
+
+var
+  Pair{#main.pair}: TPair{>main.tpair};
+  Shape{#main.shape}: TBase{>shapes.tbase};
+  Point{#main.point}: TPoint{>colors.tpoint};
+  Widget{#main.widget}: TWidget{>widgets.twidget};
+
+// A parameter hides the constant of the same name.
+function Shadowed{#main.shadowed}(Value{#main.shadowed.value}: Integer): Integer;
+begin
+  Result := Value{>main.shadowed.value};
+end;
+
+// Inner uses X before Outer declares its own X: it sees the constant.
+function Outer{#main.outer}: Integer;
+
+  function Inner{#main.outer.inner}: Integer;
+  begin
+    Result := X{>main.x};
+  end;
+
+var
+  X{#main.outer.x}: Integer;
+begin
+  X{>main.outer.x} := 40;
+  Result := Inner{>main.outer.inner} + X{>main.outer.x};
+end;
+
+function SizeOfShape{#main.sizeofshape}(S{#main.sizeofshape.s}: TBase{>shapes.tbase}): Integer;
+begin
+  Result := S{>main.sizeofshape.s}.Size{>shapes.tbase.size};
+end;
+
+begin
+  WriteLn{>-}('shadow ', Shadowed{>main.shadowed}(5));
+  WriteLn('nested ', Outer{>main.outer});
+  WriteLn('last uses ', Shared{>beta.shared});
+  WriteLn('qualified ', Alpha{>alpha}.Shared{>alpha.shared});
+  WriteLn('implementation uses ', ImplementationShared{>gamma.implshared}, ' ',
+    InterfaceShared{>gamma.ifshared});
+  WriteLn('dotted unit ', My.Utils.Triple{>utils.triple}(4));
+  WriteLn('in path ', ColorValue{>colors.colorvalue}(Green{>colors.green}));
+  Shape{>main.shape} := MakeShape{>shapes.makeshape};
+  WriteLn('inherited ', Shape{>main.shape}.Describe{>shapes.tbase.describe});
+  WriteLn('ancestor ', TDerived{>shapes.tderived}(Shape{>main.shape}).Doubled{>shapes.tbase.doubled});
+  WriteLn('cast ', TDerived{>shapes.tderived}(Shape{>main.shape}).Extra{>shapes.tderived.extra});
+  WriteLn('result type ', MakeShape{>shapes.makeshape}.Size{>shapes.tbase.size});
+  WriteLn('parameter ', SizeOfShape{>main.sizeofshape}(Shape{>main.shape}));
+  Shape.Next{>shapes.tbase.next} := TNode{>shapes.tnode}.Create;
+  Shape.Next{>shapes.tbase.next}.Weight{>shapes.tnode.weight} := 3;
+  WriteLn('forward ', Shape.Next.Weight{>shapes.tnode.weight});
+  WriteLn('overload ', Twice{>shapes.twice}(21), ' ', Twice{>shapes.twice}('ab'));
+  Pair{>main.pair}.Left{>main.tpair.left} := 6;
+  with Pair{>main.pair} do
+    Right{>main.tpair.right} := Left{>main.tpair.left} + 1;
+  WriteLn('with ', Pair.Right{>main.tpair.right});
+  Point{>main.point}.X{>colors.tpoint.x} := 8;
+  WriteLn('record field ', Point.X{>colors.tpoint.x});
+  WriteLn('record value ', Origin{>main.origin}.Right{>main.tpair.right});
+  WriteLn('enumeration ', Ord(Blue{>colors.blue}), ' ', Ord(TColor{>colors.tcolor}.Red{>colors.red}));
+  Widget{>main.widget} := TWidget{>widgets.twidget}.Create;
+  WriteLn('unknown ancestor ', Widget.Total{>widgets.twidget.total});
+  // Value in a comment, and in a string, is no link:
+  WriteLn('Value');
+end.
