@@ -6,7 +6,8 @@
 #   scripts/install-deps.sh --program  only what building the program needs
 #   scripts/install-deps.sh --html5    also the HTML5 checkers (html5lib, the Nu HTML
 #                                      Checker with a Java runtime), headless Chromium
-#                                      and the FPC sources they check documents of
+#                                      and the FPC sources they check documents of,
+#                                      and the Free Pascal compiler
 # The flags may be combined. The Nu HTML Checker comes from npm into build/tools, inside
 # the work tree, never globally, without its install script (which would fetch a Java
 # runtime of its own): scripts/check-html5.sh finds it there and runs it with Debian's.
@@ -31,6 +32,9 @@ for flag in "$@"; do
     packages+=(python3-html5lib python3-websocket default-jre-headless chromium)
     # scripts/test-html5.sh documents the FPC sources' rtl/objpas folder.
     [[ -d ${FPC_ROOT:-/usr/share/fpcsrc/3.2.2} ]] || packages+=(fpc-source)
+    # The cross-references' test project is compiled and run to learn how the compiler
+    # binds its names.
+    command -v fpc >/dev/null || packages+=(fp-compiler fp-units-rtl)
     # A Node.js from elsewhere may bring its own npm and conflict with Debian's.
     command -v npm >/dev/null || packages+=(nodejs npm)
     want_html5=yes
