@@ -15,8 +15,8 @@
 5. every reference (a link to "#s<N>", without a class or of class "u") leads to a
    declaration (an a.decl) of the same name, with
    an id s<N>;
-6. with --expect-link PAGE:NAME=TARGET, the page PAGE links the name NAME (an a.xref
-   whose text holds it as a word) to the page TARGET;
+6. with --expect-link PAGE:NAME=TARGET, the page PAGE links the name NAME (an a.xref or
+   a reference whose text holds it as a word) to the page TARGET;
 7. with --vnu-sample N, N pages (the index and pages spread evenly) pass the Nu HTML
    Checker as scripts/check-html5.sh runs it (vnu.jar with Debian's Java).
 
@@ -180,8 +180,9 @@ def resolve(site, page, url, problems):
 
 
 def check_expected_links(site, read, expected, problems):
-    """Each PAGE:NAME=TARGET: PAGE has an a.xref whose text holds NAME as a whole word
-    (letter case ignored) and that leads to TARGET (paths from the site's top)."""
+    """Each PAGE:NAME=TARGET: PAGE has an a.xref or a link to a declaration whose text
+    holds NAME as a whole word (letter case ignored) and that leads to TARGET (paths from
+    the site's top)."""
     for item in expected:
         match = re.fullmatch(r"([^:]+):([^=]+)=(.+)", item)
         if not match:
@@ -193,14 +194,15 @@ def check_expected_links(site, read, expected, problems):
             problems.add("expected link", f"no page {match.group(1)}")
             continue
         found = []
-        for href, text in read[page].xrefs:
+        links = read[page].xrefs + [[href, text] for href, text, _ in read[page].references]
+        for href, text in links:
             if word.search(text):
                 resolved = resolve(site, page, href, Problems())
                 found.append(href)
                 if resolved and resolved[0] == target:
                     break
         else:
-            problems.add("expected link", f"{match.group(1)}: {name} leads to {found or 'nothing'}"
+            problems.add("expected link", f"{match.group(1)}: {name} leads to {sorted(set(found))[:5] or 'nothing'}"
                          f", not {match.group(3)}")
     if expected:
         print(f"expected links: {len(expected)} checked")

@@ -52,6 +52,10 @@ for link in sysutils=unix/sysutils.pp types=objpas/types.pp typinfo=objpas/typin
   classes.inc=objpas/classes/classes.inc; do
   expected_links+=(--expect-link "unix/classes.pp.html:$link.html")
 done
+# A class used in one include file and declared in another, both read in the scope of
+# the unit that includes them.
+expected_links+=(--expect-link
+  "objpas/classes/stringl.inc.html:TStringList=objpas/classes/classesh.inc.html")
 
 # Both run whatever the first finds, so that one run shows every failure.
 status=0
