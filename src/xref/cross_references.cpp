@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <unordered_set>
 #include <utility>
@@ -484,29 +485,47 @@ void CrossReferences::KeepInOrder(std::vector<MarkedName>& marks) {
 }
 
 void CrossReferences::CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines) {
-  references_.assign(symbols_.size(), {});
+  // A counting sort: count each symbol's references, then place them, in file and text
+  // order, each at its symbol's next free slot.
+  std::vector<std::uint32_t> starts(symbols_.size() + 1, 0);
+  for (const std::vector<Occurrence>& occurrences : occurrences_) {
+    for (const Occurrence& occurrence : occurrences) {
+      if (!occurrence.declaration) {
+        ++starts[occurrence.symbol + 1];
+      }
+    }
+  }
+  for (std::size_t s = 0; s < symbols_.size(); ++s) {
+    starts[s + 1] += starts[s];
+  }
+  references_.resize(starts.back());
+  std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
   for (std::size_t file = 0; file < occurrences_.size(); ++file) {
     const std::vector<Occurrence>& occurrences = occurrences_[file];
     for (std::size_t i = 0; i < occurrences.size(); ++i) {
       if (occurrences[i].declaration) {
         continue;
       }
-      ReferencePlace place;
-      place.file = file;
+      ReferencePlace& place = references_[next[occurrences[i].symbol]++];
+      place.file = static_cast<std::uint32_t>(file);
       place.offset = occurrences[i].offset;
       place.line = lines[file][i];
       place.uncertain = occurrences[i].uncertain;
-      references_[occurrences[i].symbol].push_back(place);
     }
   }
+  referenceStarts_ = std::move(starts);
 }
 
 const std::vector<Occurrence>& CrossReferences::OccurrencesIn(std::size_t file) const {
   return occurrences_.at(file);
 }
 
-const std::vector<ReferencePlace>& CrossReferences::ReferencesTo(std::size_t symbol) const {
-  return references_.at(symbol);
+ReferenceList CrossReferences::ReferencesTo(std::size_t symbol) const {
+  if (symbol + 1 >= referenceStarts_.size()) {
+    throw std::out_of_range("no such symbol");
+  }
+  return {references_.data() + referenceStarts_[symbol],
+          references_.data() + referenceStarts_[symbol + 1]};
 }
 
 } // namespace lexiform::xref
