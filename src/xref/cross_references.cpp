@@ -229,7 +229,7 @@ constexpr std::size_t kFullRelatedGroup = 32;
 
 void ListTogether(std::vector<Symbol>& symbols, const std::vector<std::uint32_t>& group) {
   for (const std::uint32_t member : group) {
-    std::vector<std::size_t>& related = symbols[member].related;
+    std::vector<std::uint32_t>& related = symbols[member].related;
     if (member != group.front() && group.size() > kFullRelatedGroup) {
       related.push_back(group.front());
       continue;
@@ -303,8 +303,8 @@ SiteDeclarations Merge(std::vector<UnitDeclarations> units, std::size_t fileCoun
     unit.facts.shrink_to_fit();
     unit.memberTables.clear();
     unit.memberTables.shrink_to_fit();
-    unit.duplicates.clear();
-    unit.symbolAt.clear();
+    unit.duplicates = {};
+    unit.symbolAt = {};
     site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
     site.units.push_back(std::move(unit));
   }
@@ -457,6 +457,14 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     std::vector<MarkedName> marks = BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
     KeepInOrder(marks);
     const std::lock_guard<std::mutex> lock(marksLock);
+    // A file's names all come from this unit (see Note [include owners]): room for them
+    // once, exactly, rather than a doubling vector for each of thousands of files.
+    for (std::size_t i = 0, run = 0; i < marks.size(); i = run) {
+      for (run = i; run < marks.size() && marks[run].file == marks[i].file; ++run) {
+      }
+      occurrences_[marks[i].file].reserve(occurrences_[marks[i].file].size() + (run - i));
+      lines[marks[i].file].reserve(lines[marks[i].file].size() + (run - i));
+    }
     for (const MarkedName& mark : marks) {
       occurrences_[mark.file].push_back(mark.occurrence);
       lines[mark.file].push_back(mark.line);

@@ -43,24 +43,25 @@ enum class SymbolKind : std::uint8_t {
 // The kind as a reader says it: "class", "function", "enumeration value", ...
 std::string_view SymbolKindName(SymbolKind kind);
 
-inline constexpr std::size_t kNoSymbol = static_cast<std::size_t>(-1);
+inline constexpr std::uint32_t kNoSymbol = 0xFFFFFFFFu;
 
 // A name that a declaration introduces.
 struct Symbol {
-  std::size_t file = 0;   // index of the file (as in FileLinkResolver)
-  std::size_t offset = 0; // the name's bytes in that file's text
-  std::size_t length = 0;
-  std::size_t line = 1;      // 1-based line of the name
+  // See Note [compact places].
+  std::uint32_t file = 0;   // index of the file (as in FileLinkResolver)
+  std::uint32_t offset = 0; // the name's bytes in that file's text
+  std::uint32_t length = 0;
+  std::uint32_t line = 1;    // 1-based line of the name
   std::string name;          // as written
   std::string qualifiedName; // for search: "TStringList", "TStringList.Sort"; empty for
                              // names local to a routine, which search does not offer
   SymbolKind kind = SymbolKind::Variable;
   // The other half of a routine (the heading in an interface or class and the body),
   // or the full declaration of a forward one and back; kNoSymbol when it has none.
-  std::size_t counterpart = kNoSymbol;
+  std::uint32_t counterpart = kNoSymbol;
   // Overloads visible with it, and declarations of the same name in the same scope in
   // other branches of conditional compilation; each lists the others.
-  std::vector<std::size_t> related;
+  std::vector<std::uint32_t> related;
 };
 
 // A marked name in a file's text: a symbol's own name where it is declared, or a
@@ -71,8 +72,8 @@ struct Symbol {
 struct Occurrence {
   std::uint32_t offset = 0;
   std::uint32_t length = 0;
-  std::uint32_t symbol = 0xFFFFFFFFu; // kNoSymbol's 32 bits
-  bool declaration = false;           // the symbol's own name (the place it is declared)
+  std::uint32_t symbol = kNoSymbol;
+  bool declaration = false; // the symbol's own name (the place it is declared)
   // The binding is not sure: through an ancestor that is not in the site, or through a
   // unit or include file chosen among several.
   bool uncertain = false;
