@@ -243,75 +243,88 @@ void ListTogether(std::vector<Symbol>& symbols, const std::vector<std::uint32_t>
 }
 
 // Gives every unit's symbols one numbering; a symbol of an include file read by several
-// units is one symbol, as the first unit in list order found it.
-SiteDeclarations Merge(std::vector<UnitDeclarations> units, std::size_t fileCount) {
-  SiteDeclarations site;
-  site.unitOfRoot.assign(fileCount, kNone);
-  std::vector<std::vector<std::uint32_t>> relatedGroups;
-  for (UnitDeclarations& unit : units) {
-    std::vector<std::uint32_t> ids(unit.symbols.size());
-    std::vector<bool> fresh(unit.symbols.size());
-    for (std::size_t local = 0; local < unit.symbols.size(); ++local) {
-      const Symbol& symbol = unit.symbols[local];
-      const std::uint64_t key = static_cast<std::uint64_t>(symbol.file) << 32 | symbol.offset;
-      const auto [slot, added] =
-          site.symbolAt.emplace(key, static_cast<std::uint32_t>(site.symbols.size()));
-      ids[local] = slot->second;
-      fresh[local] = added;
-      if (added) {
-        site.symbols.push_back(std::move(unit.symbols[local]));
-        site.facts.push_back(unit.facts[local]);
-      }
+// units is one symbol, as the first unit in list order found it. Units are merged in
+// list order as soon as they are declared, so that the many copies of the symbols of
+// shared include files never live all at once.
+class Merger {
+public:
+  explicit Merger(std::size_t fileCount) { site_.unitOfRoot.assign(fileCount, kNone); }
+
+  void Merge(UnitDeclarations unit);
+
+  SiteDeclarations Finish() {
+    for (const std::vector<std::uint32_t>& group : relatedGroups_) {
+      ListTogether(site_.symbols, group);
     }
-    for (std::size_t local = 0; local < ids.size(); ++local) {
-      if (!fresh[local]) {
-        continue;
-      }
-      Symbol& symbol = site.symbols[ids[local]];
-      if (symbol.counterpart != kNoSymbol) {
-        symbol.counterpart = ids[symbol.counterpart];
-      }
-      SymbolFacts& facts = site.facts[ids[local]];
-      facts.ownerType = Remap(ids, facts.ownerType);
-      facts.defaultProperty = Remap(ids, facts.defaultProperty);
-      if (facts.members != kNone) {
-        const NameTable& table = unit.memberTables[facts.members];
-        facts.members = static_cast<std::uint32_t>(site.memberTables.size());
-        site.memberTables.push_back(RemapTable(table, ids));
-      }
-    }
-    for (const auto& [first, others] : unit.duplicates) {
-      if (!fresh[first]) {
-        continue;
-      }
-      std::vector<std::uint32_t> group{ids[first]};
-      for (const std::uint32_t other : others) {
-        if (fresh[other] && std::find(group.begin(), group.end(), ids[other]) == group.end()) {
-          group.push_back(ids[other]);
-        }
-      }
-      if (group.size() > 1) {
-        relatedGroups.push_back(std::move(group));
-      }
-    }
-    unit.interfaceNames = RemapTable(unit.interfaceNames, ids);
-    unit.topNames = RemapTable(unit.topNames, ids);
-    unit.unitSymbol = Remap(ids, unit.unitSymbol);
-    unit.symbols.clear();
-    unit.symbols.shrink_to_fit();
-    unit.facts.clear();
-    unit.facts.shrink_to_fit();
-    unit.memberTables.clear();
-    unit.memberTables.shrink_to_fit();
-    unit.duplicates = {};
-    unit.symbolAt = {};
-    site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
-    site.units.push_back(std::move(unit));
+    relatedGroups_.clear();
+    return std::move(site_);
   }
-  for (const std::vector<std::uint32_t>& group : relatedGroups) {
-    ListTogether(site.symbols, group);
+
+private:
+  SiteDeclarations site_;
+  std::vector<std::vector<std::uint32_t>> relatedGroups_;
+};
+
+void Merger::Merge(UnitDeclarations unit) {
+  SiteDeclarations& site = site_;
+  std::vector<std::uint32_t> ids(unit.symbols.size());
+  std::vector<bool> fresh(unit.symbols.size());
+  for (std::size_t local = 0; local < unit.symbols.size(); ++local) {
+    const Symbol& symbol = unit.symbols[local];
+    const std::uint64_t key = static_cast<std::uint64_t>(symbol.file) << 32 | symbol.offset;
+    const auto [slot, added] =
+        site.symbolAt.emplace(key, static_cast<std::uint32_t>(site.symbols.size()));
+    ids[local] = slot->second;
+    fresh[local] = added;
+    if (added) {
+      site.symbols.push_back(std::move(unit.symbols[local]));
+      site.facts.push_back(unit.facts[local]);
+    }
   }
-  return site;
+  for (std::size_t local = 0; local < ids.size(); ++local) {
+    if (!fresh[local]) {
+      continue;
+    }
+    Symbol& symbol = site.symbols[ids[local]];
+    if (symbol.counterpart != kNoSymbol) {
+      symbol.counterpart = ids[symbol.counterpart];
+    }
+    SymbolFacts& facts = site.facts[ids[local]];
+    facts.ownerType = Remap(ids, facts.ownerType);
+    facts.defaultProperty = Remap(ids, facts.defaultProperty);
+    if (facts.members != kNone) {
+      const NameTable& table = unit.memberTables[facts.members];
+      facts.members = static_cast<std::uint32_t>(site.memberTables.size());
+      site.memberTables.push_back(RemapTable(table, ids));
+    }
+  }
+  for (const auto& [first, others] : unit.duplicates) {
+    if (!fresh[first]) {
+      continue;
+    }
+    std::vector<std::uint32_t> group{ids[first]};
+    for (const std::uint32_t other : others) {
+      if (fresh[other] && std::find(group.begin(), group.end(), ids[other]) == group.end()) {
+        group.push_back(ids[other]);
+      }
+    }
+    if (group.size() > 1) {
+      relatedGroups_.push_back(std::move(group));
+    }
+  }
+  unit.interfaceNames = RemapTable(unit.interfaceNames, ids);
+  unit.topNames = RemapTable(unit.topNames, ids);
+  unit.unitSymbol = Remap(ids, unit.unitSymbol);
+  unit.symbols.clear();
+  unit.symbols.shrink_to_fit();
+  unit.facts.clear();
+  unit.facts.shrink_to_fit();
+  unit.memberTables.clear();
+  unit.memberTables.shrink_to_fit();
+  unit.duplicates = {};
+  unit.symbolAt = {};
+  site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
+  site.units.push_back(std::move(unit));
 }
 
 std::uint32_t FindUnit(const SiteDeclarations& site, NameKey name, bool* several) {
@@ -432,11 +445,24 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   threads = std::max(1u, threads);
 
   std::vector<UnitDeclarations> declared(roots.size());
+  std::vector<bool> done(roots.size());
+  std::size_t merged = 0;
+  std::mutex mergeLock;
+  Merger merger(fileCount);
   RunParallel(roots.size(), threads, [&](std::size_t i) {
-    const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
-    declared[i] = DeclareUnit(source.Text());
+    UnitDeclarations unit;
+    {
+      const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
+      unit = DeclareUnit(source.Text());
+    }
+    const std::lock_guard<std::mutex> lock(mergeLock);
+    declared[i] = std::move(unit);
+    done[i] = true;
+    for (; merged < roots.size() && done[merged]; ++merged) {
+      merger.Merge(std::move(declared[merged]));
+    }
   });
-  SiteDeclarations site = Merge(std::move(declared), fileCount);
+  SiteDeclarations site = merger.Finish();
   bool severalSystems = false;
   site.systemUnit = FindUnit(site, KeyOf("system"), &severalSystems);
   site.systemUncertain = severalSystems;
