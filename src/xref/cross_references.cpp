@@ -157,7 +157,9 @@ private:
       Splice(target, markTarget, uncertain || include->second.uncertain, stack);
     }
     stack.pop_back();
-    if (scanned.tokens.capacity() > SpareScan().tokens.capacity()) {
+    // Not the scan of a huge table, though: it would stay with the thread to the end.
+    if (scanned.tokens.capacity() > SpareScan().tokens.capacity() &&
+        scanned.tokens.capacity() <= kKeptTokens) {
       std::swap(scanned, SpareScan());
     }
   }
