@@ -30,12 +30,12 @@ std::string Native(std::string path) {
   return path;
 }
 
-Symbol MakeSymbol(std::size_t file, std::size_t offset, std::string name, SymbolKind kind,
-                  std::size_t line, std::size_t counterpart = xref::kNoSymbol) {
+Symbol MakeSymbol(std::uint32_t file, std::uint32_t offset, std::string name, SymbolKind kind,
+                  std::uint32_t line, std::uint32_t counterpart = xref::kNoSymbol) {
   Symbol symbol;
   symbol.file = file;
   symbol.offset = offset;
-  symbol.length = name.size();
+  symbol.length = static_cast<std::uint32_t>(name.size());
   symbol.line = line;
   symbol.qualifiedName = name;
   symbol.name = std::move(name);

@@ -433,7 +433,7 @@ TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
   const CrossReferences references(links, site.paths.size(),
                                    [&](std::size_t i) { return site.texts[i]; });
   const std::vector<Marker> markers = MarkersOf(site);
-  std::map<std::string, std::size_t> declared;
+  std::map<std::string, std::uint32_t> declared;
   for (const Marker& marker : markers) {
     if (!marker.declaration) {
       continue;
@@ -486,7 +486,7 @@ TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
   EXPECT_EQ(references.Symbols()[declared["shapes.tnode.forward"]].counterpart,
             declared["shapes.tnode"]);
   EXPECT_EQ(references.Symbols()[declared["shapes.twice"]].related,
-            std::vector<std::size_t>{declared["shapes.twice.s"]});
+            std::vector<std::uint32_t>{declared["shapes.twice.s"]});
   EXPECT_EQ(references.Symbols()[declared["shapes.tbase.describe"]].qualifiedName,
             "TBase.Describe");
 

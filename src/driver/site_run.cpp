@@ -312,9 +312,7 @@ private:
     facts.occurrencesIn = [&xrefs](std::size_t file) -> const std::vector<xref::Occurrence>& {
       return xrefs.OccurrencesIn(file);
     };
-    facts.referencesTo = [&xrefs](std::size_t symbol) -> const std::vector<xref::ReferencePlace>& {
-      return xrefs.ReferencesTo(symbol);
-    };
+    facts.referencesTo = [&xrefs](std::size_t symbol) { return xrefs.ReferencesTo(symbol); };
     return facts;
   }
 

@@ -373,7 +373,7 @@ std::string SiteXref::RefsFile(std::size_t number) const {
         }
       }
       text += "],[";
-      const std::vector<xref::ReferencePlace>& places = facts_.referencesTo(s);
+      const xref::ReferenceList places = facts_.referencesTo(s);
       bool firstRun = true;
       for (std::size_t i = 0; i < places.size();) {
         const std::size_t file = places[i].file;

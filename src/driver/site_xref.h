@@ -20,7 +20,7 @@ namespace lexiform {
 struct SiteXrefFacts {
   const std::vector<xref::Symbol>* symbols = nullptr;
   std::function<const std::vector<xref::Occurrence>&(std::size_t file)> occurrencesIn;
-  std::function<const std::vector<xref::ReferencePlace>&(std::size_t symbol)> referencesTo;
+  std::function<xref::ReferenceList(std::size_t symbol)> referencesTo;
 };
 
 // The id of the anchor numbered `number` (from 1, in text order) on its page: "s<N>".

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <unordered_set>
 #include <utility>
@@ -156,7 +157,9 @@ private:
       Splice(target, markTarget, uncertain || include->second.uncertain, stack);
     }
     stack.pop_back();
-    if (scanned.tokens.capacity() > SpareScan().tokens.capacity()) {
+    // Not the scan of a huge table, though: it would stay with the thread to the end.
+    if (scanned.tokens.capacity() > SpareScan().tokens.capacity() &&
+        scanned.tokens.capacity() <= kKeptTokens) {
       std::swap(scanned, SpareScan());
     }
   }
@@ -228,7 +231,7 @@ constexpr std::size_t kFullRelatedGroup = 32;
 
 void ListTogether(std::vector<Symbol>& symbols, const std::vector<std::uint32_t>& group) {
   for (const std::uint32_t member : group) {
-    std::vector<std::size_t>& related = symbols[member].related;
+    std::vector<std::uint32_t>& related = symbols[member].related;
     if (member != group.front() && group.size() > kFullRelatedGroup) {
       related.push_back(group.front());
       continue;
@@ -242,75 +245,88 @@ void ListTogether(std::vector<Symbol>& symbols, const std::vector<std::uint32_t>
 }
 
 // Gives every unit's symbols one numbering; a symbol of an include file read by several
-// units is one symbol, as the first unit in list order found it.
-SiteDeclarations Merge(std::vector<UnitDeclarations> units, std::size_t fileCount) {
-  SiteDeclarations site;
-  site.unitOfRoot.assign(fileCount, kNone);
-  std::vector<std::vector<std::uint32_t>> relatedGroups;
-  for (UnitDeclarations& unit : units) {
-    std::vector<std::uint32_t> ids(unit.symbols.size());
-    std::vector<bool> fresh(unit.symbols.size());
-    for (std::size_t local = 0; local < unit.symbols.size(); ++local) {
-      const Symbol& symbol = unit.symbols[local];
-      const std::uint64_t key = static_cast<std::uint64_t>(symbol.file) << 32 | symbol.offset;
-      const auto [slot, added] =
-          site.symbolAt.emplace(key, static_cast<std::uint32_t>(site.symbols.size()));
-      ids[local] = slot->second;
-      fresh[local] = added;
-      if (added) {
-        site.symbols.push_back(std::move(unit.symbols[local]));
-        site.facts.push_back(unit.facts[local]);
-      }
+// units is one symbol, as the first unit in list order found it. Units are merged in
+// list order as soon as they are declared, so that the many copies of the symbols of
+// shared include files never live all at once.
+class Merger {
+public:
+  explicit Merger(std::size_t fileCount) { site_.unitOfRoot.assign(fileCount, kNone); }
+
+  void Merge(UnitDeclarations unit);
+
+  SiteDeclarations Finish() {
+    for (const std::vector<std::uint32_t>& group : relatedGroups_) {
+      ListTogether(site_.symbols, group);
     }
-    for (std::size_t local = 0; local < ids.size(); ++local) {
-      if (!fresh[local]) {
-        continue;
-      }
-      Symbol& symbol = site.symbols[ids[local]];
-      if (symbol.counterpart != kNoSymbol) {
-        symbol.counterpart = ids[symbol.counterpart];
-      }
-      SymbolFacts& facts = site.facts[ids[local]];
-      facts.ownerType = Remap(ids, facts.ownerType);
-      facts.defaultProperty = Remap(ids, facts.defaultProperty);
-      if (facts.members != kNone) {
-        const NameTable& table = unit.memberTables[facts.members];
-        facts.members = static_cast<std::uint32_t>(site.memberTables.size());
-        site.memberTables.push_back(RemapTable(table, ids));
-      }
-    }
-    for (const auto& [first, others] : unit.duplicates) {
-      if (!fresh[first]) {
-        continue;
-      }
-      std::vector<std::uint32_t> group{ids[first]};
-      for (const std::uint32_t other : others) {
-        if (fresh[other] && std::find(group.begin(), group.end(), ids[other]) == group.end()) {
-          group.push_back(ids[other]);
-        }
-      }
-      if (group.size() > 1) {
-        relatedGroups.push_back(std::move(group));
-      }
-    }
-    unit.interfaceNames = RemapTable(unit.interfaceNames, ids);
-    unit.topNames = RemapTable(unit.topNames, ids);
-    unit.unitSymbol = Remap(ids, unit.unitSymbol);
-    unit.symbols.clear();
-    unit.symbols.shrink_to_fit();
-    unit.facts.clear();
-    unit.facts.shrink_to_fit();
-    unit.memberTables.clear();
-    unit.memberTables.shrink_to_fit();
-    unit.duplicates.clear();
-    unit.symbolAt.clear();
-    site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
-    site.units.push_back(std::move(unit));
+    relatedGroups_.clear();
+    return std::move(site_);
   }
-  for (const std::vector<std::uint32_t>& group : relatedGroups) {
-    ListTogether(site.symbols, group);
+
+private:
+  SiteDeclarations site_;
+  std::vector<std::vector<std::uint32_t>> relatedGroups_;
+};
+
+void Merger::Merge(UnitDeclarations unit) {
+  SiteDeclarations& site = site_;
+  std::vector<std::uint32_t> ids(unit.symbols.size());
+  std::vector<bool> fresh(unit.symbols.size());
+  for (std::size_t local = 0; local < unit.symbols.size(); ++local) {
+    const Symbol& symbol = unit.symbols[local];
+    const std::uint64_t key = static_cast<std::uint64_t>(symbol.file) << 32 | symbol.offset;
+    const auto [slot, added] =
+        site.symbolAt.emplace(key, static_cast<std::uint32_t>(site.symbols.size()));
+    ids[local] = slot->second;
+    fresh[local] = added;
+    if (added) {
+      site.symbols.push_back(std::move(unit.symbols[local]));
+      site.facts.push_back(unit.facts[local]);
+    }
   }
-  return site;
+  for (std::size_t local = 0; local < ids.size(); ++local) {
+    if (!fresh[local]) {
+      continue;
+    }
+    Symbol& symbol = site.symbols[ids[local]];
+    if (symbol.counterpart != kNoSymbol) {
+      symbol.counterpart = ids[symbol.counterpart];
+    }
+    SymbolFacts& facts = site.facts[ids[local]];
+    facts.ownerType = Remap(ids, facts.ownerType);
+    facts.defaultProperty = Remap(ids, facts.defaultProperty);
+    if (facts.members != kNone) {
+      const NameTable& table = unit.memberTables[facts.members];
+      facts.members = static_cast<std::uint32_t>(site.memberTables.size());
+      site.memberTables.push_back(RemapTable(table, ids));
+    }
+  }
+  for (const auto& [first, others] : unit.duplicates) {
+    if (!fresh[first]) {
+      continue;
+    }
+    std::vector<std::uint32_t> group{ids[first]};
+    for (const std::uint32_t other : others) {
+      if (fresh[other] && std::find(group.begin(), group.end(), ids[other]) == group.end()) {
+        group.push_back(ids[other]);
+      }
+    }
+    if (group.size() > 1) {
+      relatedGroups_.push_back(std::move(group));
+    }
+  }
+  unit.interfaceNames = RemapTable(unit.interfaceNames, ids);
+  unit.topNames = RemapTable(unit.topNames, ids);
+  unit.unitSymbol = Remap(ids, unit.unitSymbol);
+  unit.symbols.clear();
+  unit.symbols.shrink_to_fit();
+  unit.facts.clear();
+  unit.facts.shrink_to_fit();
+  unit.memberTables.clear();
+  unit.memberTables.shrink_to_fit();
+  unit.duplicates = {};
+  unit.symbolAt = {};
+  site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
+  site.units.push_back(std::move(unit));
 }
 
 std::uint32_t FindUnit(const SiteDeclarations& site, NameKey name, bool* several) {
@@ -431,11 +447,24 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   threads = std::max(1u, threads);
 
   std::vector<UnitDeclarations> declared(roots.size());
+  std::vector<bool> done(roots.size());
+  std::size_t merged = 0;
+  std::mutex mergeLock;
+  Merger merger(fileCount);
   RunParallel(roots.size(), threads, [&](std::size_t i) {
-    const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
-    declared[i] = DeclareUnit(source.Text());
+    UnitDeclarations unit;
+    {
+      const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
+      unit = DeclareUnit(source.Text());
+    }
+    const std::lock_guard<std::mutex> lock(mergeLock);
+    declared[i] = std::move(unit);
+    done[i] = true;
+    for (; merged < roots.size() && done[merged]; ++merged) {
+      merger.Merge(std::move(declared[merged]));
+    }
   });
-  SiteDeclarations site = Merge(std::move(declared), fileCount);
+  SiteDeclarations site = merger.Finish();
   bool severalSystems = false;
   site.systemUnit = FindUnit(site, KeyOf("system"), &severalSystems);
   site.systemUncertain = severalSystems;
@@ -456,6 +485,14 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     std::vector<MarkedName> marks = BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
     KeepInOrder(marks);
     const std::lock_guard<std::mutex> lock(marksLock);
+    // A file's names all come from this unit (see Note [include owners]): room for them
+    // once, exactly, rather than a doubling vector for each of thousands of files.
+    for (std::size_t i = 0, run = 0; i < marks.size(); i = run) {
+      for (run = i; run < marks.size() && marks[run].file == marks[i].file; ++run) {
+      }
+      occurrences_[marks[i].file].reserve(occurrences_[marks[i].file].size() + (run - i));
+      lines[marks[i].file].reserve(lines[marks[i].file].size() + (run - i));
+    }
     for (const MarkedName& mark : marks) {
       occurrences_[mark.file].push_back(mark.occurrence);
       lines[mark.file].push_back(mark.line);
@@ -484,29 +521,47 @@ void CrossReferences::KeepInOrder(std::vector<MarkedName>& marks) {
 }
 
 void CrossReferences::CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines) {
-  references_.assign(symbols_.size(), {});
+  // A counting sort: count each symbol's references, then place them, in file and text
+  // order, each at its symbol's next free slot.
+  std::vector<std::uint32_t> starts(symbols_.size() + 1, 0);
+  for (const std::vector<Occurrence>& occurrences : occurrences_) {
+    for (const Occurrence& occurrence : occurrences) {
+      if (!occurrence.declaration) {
+        ++starts[occurrence.symbol + 1];
+      }
+    }
+  }
+  for (std::size_t s = 0; s < symbols_.size(); ++s) {
+    starts[s + 1] += starts[s];
+  }
+  references_.resize(starts.back());
+  std::vector<std::uint32_t> next(starts.begin(), starts.end() - 1);
   for (std::size_t file = 0; file < occurrences_.size(); ++file) {
     const std::vector<Occurrence>& occurrences = occurrences_[file];
     for (std::size_t i = 0; i < occurrences.size(); ++i) {
       if (occurrences[i].declaration) {
         continue;
       }
-      ReferencePlace place;
-      place.file = file;
+      ReferencePlace& place = references_[next[occurrences[i].symbol]++];
+      place.file = static_cast<std::uint32_t>(file);
       place.offset = occurrences[i].offset;
       place.line = lines[file][i];
       place.uncertain = occurrences[i].uncertain;
-      references_[occurrences[i].symbol].push_back(place);
     }
   }
+  referenceStarts_ = std::move(starts);
 }
 
 const std::vector<Occurrence>& CrossReferences::OccurrencesIn(std::size_t file) const {
   return occurrences_.at(file);
 }
 
-const std::vector<ReferencePlace>& CrossReferences::ReferencesTo(std::size_t symbol) const {
-  return references_.at(symbol);
+ReferenceList CrossReferences::ReferencesTo(std::size_t symbol) const {
+  if (symbol + 1 >= referenceStarts_.size()) {
+    throw std::out_of_range("no such symbol");
+  }
+  return {references_.data() + referenceStarts_[symbol],
+          references_.data() + referenceStarts_[symbol + 1]};
 }
 
 } // namespace lexiform::xref

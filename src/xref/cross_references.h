@@ -43,44 +43,69 @@ enum class SymbolKind : std::uint8_t {
 // The kind as a reader says it: "class", "function", "enumeration value", ...
 std::string_view SymbolKindName(SymbolKind kind);
 
-inline constexpr std::size_t kNoSymbol = static_cast<std::size_t>(-1);
+inline constexpr std::uint32_t kNoSymbol = 0xFFFFFFFFu;
 
 // A name that a declaration introduces.
 struct Symbol {
-  std::size_t file = 0;   // index of the file (as in FileLinkResolver)
-  std::size_t offset = 0; // the name's bytes in that file's text
-  std::size_t length = 0;
-  std::size_t line = 1;      // 1-based line of the name
+  // See Note [compact places].
+  std::uint32_t file = 0;   // index of the file (as in FileLinkResolver)
+  std::uint32_t offset = 0; // the name's bytes in that file's text
+  std::uint32_t length = 0;
+  std::uint32_t line = 1;    // 1-based line of the name
   std::string name;          // as written
   std::string qualifiedName; // for search: "TStringList", "TStringList.Sort"; empty for
                              // names local to a routine, which search does not offer
   SymbolKind kind = SymbolKind::Variable;
   // The other half of a routine (the heading in an interface or class and the body),
   // or the full declaration of a forward one and back; kNoSymbol when it has none.
-  std::size_t counterpart = kNoSymbol;
+  std::uint32_t counterpart = kNoSymbol;
   // Overloads visible with it, and declarations of the same name in the same scope in
   // other branches of conditional compilation; each lists the others.
-  std::vector<std::size_t> related;
+  std::vector<std::uint32_t> related;
 };
 
 // A marked name in a file's text: a symbol's own name where it is declared, or a
 // reference to a symbol.
+// Note [compact places]
+// Millions of them over a large tree: 32-bit fields (texts are cut at 4 GB) keep each
+// to 16 bytes instead of 32.
 struct Occurrence {
-  std::size_t offset = 0;
-  std::size_t length = 0;
-  std::size_t symbol = kNoSymbol;
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+  std::uint32_t symbol = kNoSymbol;
   bool declaration = false; // the symbol's own name (the place it is declared)
   // The binding is not sure: through an ancestor that is not in the site, or through a
   // unit or include file chosen among several.
   bool uncertain = false;
 };
 
-// Where a symbol is referred to.
+// Where a symbol is referred to (see Note [compact places]).
 struct ReferencePlace {
-  std::size_t file = 0;
-  std::size_t offset = 0;
-  std::size_t line = 1;
+  std::uint32_t file = 0;
+  std::uint32_t offset = 0;
+  std::uint32_t line = 1;
   bool uncertain = false;
+};
+
+// The references to one symbol: a view of a part of one array that holds them all.
+class ReferenceList {
+public:
+  ReferenceList() = default;
+  ReferenceList(const ReferencePlace* first, const ReferencePlace* last)
+      : first_(first), last_(last) {}
+  // Any vector of places is such a list.
+  ReferenceList(const std::vector<ReferencePlace>& places)
+      : first_(places.data()), last_(places.data() + places.size()) {}
+
+  const ReferencePlace* begin() const { return first_; }
+  const ReferencePlace* end() const { return last_; }
+  std::size_t size() const { return static_cast<std::size_t>(last_ - first_); }
+  bool empty() const { return first_ == last_; }
+  const ReferencePlace& operator[](std::size_t i) const { return first_[i]; }
+
+private:
+  const ReferencePlace* first_ = nullptr;
+  const ReferencePlace* last_ = nullptr;
 };
 
 // The text of file `index`, in UTF-8 as the pages show it; empty for a file that could
@@ -103,15 +128,19 @@ public:
   const std::vector<Occurrence>& OccurrencesIn(std::size_t file) const;
 
   // Every reference to `symbol` (its declaration not counted), by file, then offset.
-  const std::vector<ReferencePlace>& ReferencesTo(std::size_t symbol) const;
+  ReferenceList ReferencesTo(std::size_t symbol) const;
 
 private:
   static void KeepInOrder(std::vector<MarkedName>& marks);
   void CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines);
 
   std::vector<Symbol> symbols_;
-  std::vector<std::vector<Occurrence>> occurrences_;    // by file
-  std::vector<std::vector<ReferencePlace>> references_; // by symbol
+  std::vector<std::vector<Occurrence>> occurrences_; // by file
+  // Every symbol's references in one array, by symbol: those of symbol S from
+  // referenceStarts_[S] to referenceStarts_[S + 1]. One vector for each of millions of
+  // symbols cost more in heap than the places themselves.
+  std::vector<ReferencePlace> references_;
+  std::vector<std::uint32_t> referenceStarts_;
 };
 
 } // namespace lexiform::xref
