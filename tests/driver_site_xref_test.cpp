@@ -30,7 +30,8 @@ std::string Native(std::string path) {
   return path;
 }
 
-Symbol MakeSymbol(std::uint32_t file, std::uint32_t offset, std::string name, SymbolKind kind,
+// The names are literals, which outlive every symbol.
+Symbol MakeSymbol(std::uint32_t file, std::uint32_t offset, std::string_view name, SymbolKind kind,
                   std::uint32_t line, std::uint32_t counterpart = xref::kNoSymbol) {
   Symbol symbol;
   symbol.file = file;
@@ -38,7 +39,7 @@ Symbol MakeSymbol(std::uint32_t file, std::uint32_t offset, std::string name, Sy
   symbol.length = static_cast<std::uint32_t>(name.size());
   symbol.line = line;
   symbol.qualifiedName = name;
-  symbol.name = std::move(name);
+  symbol.name = name;
   symbol.kind = kind;
   symbol.counterpart = counterpart;
   return symbol;
@@ -56,7 +57,7 @@ protected:
                MakeSymbol(0, 45, "X", SymbolKind::Variable, 3),
                MakeSymbol(1, 21, "Bar", SymbolKind::Function, 2, 1),
                MakeSymbol(7, 0, "Nowhere", SymbolKind::Constant, 1)};
-    symbols[3].qualifiedName.clear();
+    symbols[3].qualifiedName = {};
     occurrences = {
         {{5, 4, 0, true, false},
          {29, 3, 1, true, false},

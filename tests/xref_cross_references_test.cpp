@@ -100,12 +100,13 @@ TEST(CrossReferencesTest, FreePascalRuntimeLinksNamesToDeclarationsOfTheSameName
       ASSERT_LE(end, text.size());
       const Symbol& symbol = references.Symbols().at(occurrence.symbol);
       const std::string covered = text.substr(occurrence.offset, occurrence.length);
-      ASSERT_EQ(Folded(covered), Folded(symbol.name))
+      ASSERT_EQ(Folded(covered), Folded(std::string(symbol.name)))
           << site.paths[file] << ":" << occurrence.offset;
       ASSERT_TRUE(occurrence.offset == 0 || !IsIdentChar(text[occurrence.offset - 1]));
       ASSERT_TRUE(end == text.size() || !IsIdentChar(text[end]));
       const std::string& declared = site.texts[symbol.file];
-      ASSERT_EQ(Folded(declared.substr(symbol.offset, symbol.length)), Folded(symbol.name));
+      ASSERT_EQ(Folded(declared.substr(symbol.offset, symbol.length)),
+                Folded(std::string(symbol.name)));
       marked += 1;
       uncertain += occurrence.uncertain ? 1 : 0;
     }
@@ -123,7 +124,7 @@ TEST(CrossReferencesTest, FreePascalRuntimeLinksNamesToDeclarationsOfTheSameName
   bool linked = false;
   for (const Occurrence& occurrence : references.OccurrencesIn(stringl)) {
     const Symbol& symbol = references.Symbols()[occurrence.symbol];
-    if (Folded(symbol.name) == "tstringlist" && !occurrence.declaration) {
+    if (Folded(std::string(symbol.name)) == "tstringlist" && !occurrence.declaration) {
       EXPECT_EQ(symbol.file, classesh);
       EXPECT_EQ(symbol.kind, SymbolKind::Class);
       linked = true;
@@ -171,7 +172,8 @@ std::vector<std::string> Marked(const CrossReferences& references, const MemoryS
     marked.push_back(
         text.substr(occurrence.offset, occurrence.length) + "@" + std::to_string(line) +
         (occurrence.declaration ? "" : "->") + (occurrence.uncertain ? "?" : "") +
-        (occurrence.declaration ? "" : symbol.name + "@" + std::to_string(symbol.line)));
+        (occurrence.declaration ? ""
+                                : std::string(symbol.name) + "@" + std::to_string(symbol.line)));
   }
   return marked;
 }
@@ -485,7 +487,9 @@ TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
   }
   EXPECT_EQ(references.Symbols()[declared["shapes.tnode.forward"]].counterpart,
             declared["shapes.tnode"]);
-  EXPECT_EQ(references.Symbols()[declared["shapes.twice"]].related,
+  const xref::ArrayPart<std::uint32_t> related =
+      references.Symbols()[declared["shapes.twice"]].related;
+  EXPECT_EQ(std::vector<std::uint32_t>(related.begin(), related.end()),
             std::vector<std::uint32_t>{declared["shapes.twice.s"]});
   EXPECT_EQ(references.Symbols()[declared["shapes.tbase.describe"]].qualifiedName,
             "TBase.Describe");

@@ -229,18 +229,36 @@ NameTable RemapTable(const NameTable& table, const std::vector<std::uint32_t>& i
 // that in lists nobody reads.
 constexpr std::size_t kFullRelatedGroup = 32;
 
-void ListTogether(std::vector<Symbol>& symbols, const std::vector<std::uint32_t>& group) {
+void ListTogether(const std::vector<std::uint32_t>& group,
+                  std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
   for (const std::uint32_t member : group) {
-    std::vector<std::uint32_t>& related = symbols[member].related;
     if (member != group.front() && group.size() > kFullRelatedGroup) {
-      related.push_back(group.front());
+      pairs.emplace_back(member, group.front());
       continue;
     }
     for (const std::uint32_t other : group) {
       if (other != member) {
-        related.push_back(other);
+        pairs.emplace_back(member, other);
       }
     }
+  }
+}
+
+// Every symbol's related ones in one array, by symbol, each in the order its groups
+// listed them: one vector for each of millions of symbols cost more than the lists.
+void KeepRelated(SiteDeclarations& site,
+                 std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  site.related.reserve(pairs.size());
+  for (const auto& [member, other] : pairs) {
+    (void)member;
+    site.related.push_back(other);
+  }
+  for (std::size_t i = 0, run = 0; i < pairs.size(); i = run) {
+    for (run = i; run < pairs.size() && pairs[run].first == pairs[i].first; ++run) {
+    }
+    site.symbols[pairs[i].first].related = {site.related.data() + i, site.related.data() + run};
   }
 }
 
@@ -255,10 +273,12 @@ public:
   void Merge(UnitDeclarations unit);
 
   SiteDeclarations Finish() {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
     for (const std::vector<std::uint32_t>& group : relatedGroups_) {
-      ListTogether(site_.symbols, group);
+      ListTogether(group, pairs);
     }
     relatedGroups_.clear();
+    KeepRelated(site_, pairs);
     return std::move(site_);
   }
 
@@ -279,7 +299,10 @@ void Merger::Merge(UnitDeclarations unit) {
     ids[local] = slot->second;
     fresh[local] = added;
     if (added) {
-      site.symbols.push_back(std::move(unit.symbols[local]));
+      site.symbols.push_back(unit.symbols[local]);
+      Symbol& kept = site.symbols.back();
+      kept.qualifiedName = site.names.Add(symbol.qualifiedName);
+      kept.name = NameIn(site.names, symbol.name, kept.qualifiedName);
       site.facts.push_back(unit.facts[local]);
     }
   }
@@ -319,6 +342,7 @@ void Merger::Merge(UnitDeclarations unit) {
   unit.unitSymbol = Remap(ids, unit.unitSymbol);
   unit.symbols.clear();
   unit.symbols.shrink_to_fit();
+  unit.names = {};
   unit.facts.clear();
   unit.facts.shrink_to_fit();
   unit.memberTables.clear();
@@ -498,6 +522,8 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
       lines[mark.file].push_back(mark.line);
     }
   });
+  names_ = std::move(site.names);
+  related_ = std::move(site.related);
   symbols_ = std::move(site.symbols);
   CollectReferences(lines);
 }

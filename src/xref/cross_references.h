@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "xref/file_links.h"
+#include "xref/string_pool.h"
 
 // Declarations and the names that refer to them, over every file of a site: which
 // name in which file stands for which declaration, bound as the compiler binds names
@@ -45,23 +46,44 @@ std::string_view SymbolKindName(SymbolKind kind);
 
 inline constexpr std::uint32_t kNoSymbol = 0xFFFFFFFFu;
 
+// A view of a part of one array that holds many such parts.
+template <typename T> class ArrayPart {
+public:
+  ArrayPart() = default;
+  ArrayPart(const T* first, const T* last) : first_(first), last_(last) {}
+  // Any vector is such a part.
+  ArrayPart(const std::vector<T>& items)
+      : first_(items.data()), last_(items.data() + items.size()) {}
+
+  const T* begin() const { return first_; }
+  const T* end() const { return last_; }
+  std::size_t size() const { return static_cast<std::size_t>(last_ - first_); }
+  bool empty() const { return first_ == last_; }
+  const T& operator[](std::size_t i) const { return first_[i]; }
+
+private:
+  const T* first_ = nullptr;
+  const T* last_ = nullptr;
+};
+
 // A name that a declaration introduces.
 struct Symbol {
   // See Note [compact places].
   std::uint32_t file = 0;   // index of the file (as in FileLinkResolver)
   std::uint32_t offset = 0; // the name's bytes in that file's text
   std::uint32_t length = 0;
-  std::uint32_t line = 1;    // 1-based line of the name
-  std::string name;          // as written
-  std::string qualifiedName; // for search: "TStringList", "TStringList.Sort"; empty for
-                             // names local to a routine, which search does not offer
+  std::uint32_t line = 1; // 1-based line of the name
+  // Both in the names of the CrossReferences that made the symbol (see Note [string pool]).
+  std::string_view name;          // as written
+  std::string_view qualifiedName; // for search: "TStringList", "TStringList.Sort"; empty for
+                                  // names local to a routine, which search does not offer
   SymbolKind kind = SymbolKind::Variable;
   // The other half of a routine (the heading in an interface or class and the body),
   // or the full declaration of a forward one and back; kNoSymbol when it has none.
   std::uint32_t counterpart = kNoSymbol;
   // Overloads visible with it, and declarations of the same name in the same scope in
   // other branches of conditional compilation; each lists the others.
-  std::vector<std::uint32_t> related;
+  ArrayPart<std::uint32_t> related;
 };
 
 // A marked name in a file's text: a symbol's own name where it is declared, or a
@@ -87,26 +109,8 @@ struct ReferencePlace {
   bool uncertain = false;
 };
 
-// The references to one symbol: a view of a part of one array that holds them all.
-class ReferenceList {
-public:
-  ReferenceList() = default;
-  ReferenceList(const ReferencePlace* first, const ReferencePlace* last)
-      : first_(first), last_(last) {}
-  // Any vector of places is such a list.
-  ReferenceList(const std::vector<ReferencePlace>& places)
-      : first_(places.data()), last_(places.data() + places.size()) {}
-
-  const ReferencePlace* begin() const { return first_; }
-  const ReferencePlace* end() const { return last_; }
-  std::size_t size() const { return static_cast<std::size_t>(last_ - first_); }
-  bool empty() const { return first_ == last_; }
-  const ReferencePlace& operator[](std::size_t i) const { return first_[i]; }
-
-private:
-  const ReferencePlace* first_ = nullptr;
-  const ReferencePlace* last_ = nullptr;
-};
+// The references to one symbol: a part of one array that holds them all.
+using ReferenceList = ArrayPart<ReferencePlace>;
 
 // The text of file `index`, in UTF-8 as the pages show it; empty for a file that could
 // not be read. It may be asked for more than once.
@@ -134,6 +138,8 @@ private:
   static void KeepInOrder(std::vector<MarkedName>& marks);
   void CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines);
 
+  StringPool names_;
+  std::vector<std::uint32_t> related_;
   std::vector<Symbol> symbols_;
   std::vector<std::vector<Occurrence>> occurrences_; // by file
   // Every symbol's references in one array, by symbol: those of symbol S from

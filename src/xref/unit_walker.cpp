@@ -286,10 +286,15 @@ private:
   std::string QualifiedName(std::size_t i) const {
     const Scope& scope = scopes_.back();
     if (scope.kind == ScopeKind::Members && scope.type != kNone) {
-      const std::string& owner = SymbolOf(scope.type).qualifiedName;
-      return owner.empty() ? std::string() : owner + "." + TextOf(i);
+      const std::string_view owner = SymbolOf(scope.type).qualifiedName;
+      return owner.empty() ? std::string() : std::string(owner) + "." + TextOf(i);
     }
     return AtUnitLevel() ? TextOf(i) : std::string();
+  }
+
+  void NameSymbol(Symbol& symbol, std::string_view name, std::string_view qualifiedName) {
+    symbol.qualifiedName = declaring_->names.Add(qualifiedName);
+    symbol.name = NameIn(declaring_->names, name, symbol.qualifiedName);
   }
 
   // The symbol of the name at token i: made when declaring, looked up when binding.
@@ -309,8 +314,7 @@ private:
     symbol.offset = tokens_[i].token.offset;
     symbol.length = tokens_[i].token.length;
     symbol.line = tokens_[i].token.line;
-    symbol.name = TextOf(i);
-    symbol.qualifiedName = QualifiedName(i);
+    NameSymbol(symbol, TextOf(i), QualifiedName(i));
     symbol.kind = kind;
     declaring_->symbols.push_back(std::move(symbol));
     SymbolFacts facts;
@@ -775,8 +779,7 @@ private:
     if (Declaring() && declaring_->unitSymbol == kNone) {
       const std::uint32_t id = NewSymbol(first, SymbolKind::Unit);
       Symbol& symbol = declaring_->symbols[id];
-      symbol.name = dotted;
-      symbol.qualifiedName = dotted;
+      NameSymbol(symbol, dotted, dotted);
       symbol.length = tokens_[pos_].token.offset + tokens_[pos_].token.length - symbol.offset;
       declaring_->unitSymbol = id;
       declaring_->unitName = KeyOf(dotted);
@@ -1561,7 +1564,7 @@ private:
     declaring_->symbols[body].counterpart = heading;
     declaring_->facts[body].body = true;
     declaring_->facts[body].ownerType = declaring_->facts[heading].ownerType;
-    declaring_->symbols[body].qualifiedName.clear();
+    declaring_->symbols[body].qualifiedName = {};
   }
 
   // `TFoo.Bar` or `TOuter.TInner.Bar`: the type parts link to the types, the last part
@@ -1595,7 +1598,7 @@ private:
       }
       declaring_->facts[id].body = true;
       declaring_->facts[id].ownerType = owner;
-      declaring_->symbols[id].qualifiedName.clear();
+      declaring_->symbols[id].qualifiedName = {};
     }
     Mark(pos_, id, true, false);
     ++pos_;

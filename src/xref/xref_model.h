@@ -33,10 +33,22 @@ struct SymbolFacts {
   bool classPrivate = false;   // a `strict private` member: seen in its own class only
 };
 
+// A symbol's name is most often the end of its qualified name: a view of that end
+// costs no bytes of its own.
+inline std::string_view NameIn(StringPool& pool, std::string_view name,
+                               std::string_view qualifiedName) {
+  if (qualifiedName.size() >= name.size() &&
+      qualifiedName.substr(qualifiedName.size() - name.size()) == name) {
+    return qualifiedName.substr(qualifiedName.size() - name.size());
+  }
+  return pool.Add(name);
+}
+
 // One unit's (or program's, or lone file's) declarations as its own pass found them.
 // Symbol indexes are local to it until merged.
 struct UnitDeclarations {
   std::uint32_t root = 0;
+  StringPool names; // of its symbols, until merged
   std::vector<Symbol> symbols;
   std::vector<SymbolFacts> facts;
   std::vector<NameTable> memberTables;
@@ -53,6 +65,8 @@ struct UnitDeclarations {
 
 // Every unit's declarations merged into one numbering.
 struct SiteDeclarations {
+  StringPool names;                   // of its symbols
+  std::vector<std::uint32_t> related; // every symbol's related ones, in one array
   std::vector<Symbol> symbols;
   std::vector<SymbolFacts> facts;
   std::vector<NameTable> memberTables;
