@@ -100,8 +100,9 @@ std::vector<std::uint32_t> FirstIncluders(const std::vector<FileLinkMap>& links)
   return first;
 }
 
-// One unit's text: its root file with include files spliced in at their directives.
-class UnitSource {
+// One unit's text: its root file with include files spliced in at their directives,
+// each scanned straight into the unit's tokens.
+class UnitSource final : private TokenSink {
 public:
   UnitSource(std::uint32_t root, const TextReader& readText, const std::vector<FileLinkMap>& links,
              const std::vector<std::uint32_t>& firstIncluders)
@@ -110,9 +111,8 @@ public:
     text_.texts = &texts_;
     text_.links = &links_;
     text_.root = root;
-    std::vector<std::uint32_t> stack;
     splicedFiles_.insert(root);
-    Splice(root, true, false, stack);
+    Splice(root, true, false);
   }
 
   ~UnitSource() {
@@ -126,7 +126,14 @@ public:
   const UnitText& Text() const { return text_; }
 
 private:
-  void Splice(std::uint32_t file, bool marked, bool uncertain, std::vector<std::uint32_t>& stack) {
+  // Where the scan is: the file it reads and how its tokens are marked.
+  struct Reading {
+    std::uint32_t file = 0;
+    bool marked = false;
+    bool uncertain = false;
+  };
+
+  void Splice(std::uint32_t file, bool marked, bool uncertain) {
     auto [entry, added] = texts_.emplace(file, std::string());
     if (added) {
       entry->second = readText_(file);
@@ -136,40 +143,34 @@ private:
     if (tokens_.empty()) {
       tokens_.reserve(entry->second.size() / 2);
     }
-    ScannedText scanned;
-    std::swap(scanned, SpareScan());
-    ScanPascal(entry->second, scanned);
-    text_.objectPascalMode |= scanned.objectPascalMode;
-    stack.push_back(file);
-    for (const Token& token : scanned.tokens) {
-      if (token.kind != PasToken::Directive) {
-        tokens_.push_back(UnitToken{token, file, marked, uncertain});
-        continue;
-      }
-      const auto include = links_[file].includes.find(token.offset);
-      if (include == links_[file].includes.end() || stack.size() >= kMaxIncludeDepth ||
-          !splicedFiles_.insert(include->second.file).second) {
-        continue;
-      }
-      const std::uint32_t target = include->second.file;
-      const bool markTarget =
-          marked && firstIncluders_[target] == file && markedFiles_.insert(target).second;
-      Splice(target, markTarget, uncertain || include->second.uncertain, stack);
-    }
-    stack.pop_back();
-    // Not the scan of a huge table, though: it would stay with the thread to the end.
-    if (scanned.tokens.capacity() > SpareScan().tokens.capacity() &&
-        scanned.tokens.capacity() <= kKeptTokens) {
-      std::swap(scanned, SpareScan());
-    }
+    const Reading outer = reading_;
+    reading_ = Reading{file, marked, uncertain};
+    ++depth_;
+    // The map's strings never move, so the text stays put while includes are added.
+    ScanPascal(entry->second, *this);
+    --depth_;
+    reading_ = outer;
   }
 
-  // Memory used again by the units a thread reads one after another: fresh memory for
-  // every unit cost more in page faults than the scan itself.
-  static ScannedText& SpareScan() {
-    thread_local ScannedText spare;
-    return spare;
+  Token& Add(const Token& token) override {
+    tokens_.push_back(UnitToken{token, reading_.file, reading_.marked, reading_.uncertain});
+    return tokens_.back().token;
   }
+
+  void Directive(const Token& token) override {
+    const auto& includes = links_[reading_.file].includes;
+    const auto include = includes.find(token.offset);
+    if (include == includes.end() || depth_ >= kMaxIncludeDepth ||
+        !splicedFiles_.insert(include->second.file).second) {
+      return;
+    }
+    const std::uint32_t target = include->second.file;
+    const bool markTarget = reading_.marked && firstIncluders_[target] == reading_.file &&
+                            markedFiles_.insert(target).second;
+    Splice(target, markTarget, reading_.uncertain || include->second.uncertain);
+  }
+
+  void ObjectPascalMode() override { text_.objectPascalMode = true; }
 
   static std::vector<UnitToken>& ThreadTokens() {
     thread_local std::vector<UnitToken> tokens;
@@ -188,6 +189,8 @@ private:
   // is read at its first directive only: its names are the same, and over the FPC tree
   // the repeated readings made the unit passes several times slower.
   std::unordered_set<std::uint32_t> splicedFiles_;
+  Reading reading_;
+  std::uint32_t depth_ = 0;
   UnitText text_;
 };
 

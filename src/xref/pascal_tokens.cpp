@@ -95,11 +95,28 @@ bool IsIdentChar(unsigned char c) {
   return IsIdentStart(c) || (c >= '0' && c <= '9');
 }
 
+// A ScannedText as a sink.
+class TextSink final : public TokenSink {
+public:
+  explicit TextSink(ScannedText& scanned) : scanned_(scanned) {
+    scanned_.tokens.clear();
+    scanned_.objectPascalMode = false;
+  }
+
+  Token& Add(const Token& token) override {
+    scanned_.tokens.push_back(token);
+    return scanned_.tokens.back();
+  }
+  void Directive(const Token& token) override { scanned_.tokens.push_back(token); }
+  void ObjectPascalMode() override { scanned_.objectPascalMode = true; }
+
+private:
+  ScannedText& scanned_;
+};
+
 class Scanner {
 public:
-  Scanner(std::string_view text, ScannedText& result) : text_(text), result_(result) {
-    result_.tokens.clear();
-    result_.objectPascalMode = false;
+  Scanner(std::string_view text, TokenSink& sink) : text_(text), sink_(sink) {
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") {
       pos_ = 3;
     }
@@ -142,15 +159,16 @@ private:
     }
   }
 
-  Token& Add(PasToken kind, std::size_t start) {
+  Token Make(PasToken kind, std::size_t start) const {
     Token token;
     token.offset = static_cast<std::uint32_t>(start);
     token.length = static_cast<std::uint32_t>(pos_ - start);
     token.line = line_;
     token.kind = kind;
-    result_.tokens.push_back(token);
-    return result_.tokens.back();
+    return token;
   }
+
+  Token& Add(PasToken kind, std::size_t start) { return sink_.Add(Make(kind, start)); }
 
   void CountLines(std::size_t from, std::size_t to) {
     line_ += static_cast<std::uint32_t>(
@@ -164,10 +182,8 @@ private:
     const std::size_t end = text_.find(close, bodyStart);
     pos_ = end == std::string_view::npos ? text_.size() : end + close.size();
     if (At(bodyStart) == '$') {
-      const std::uint32_t line = line_;
-      Token& token = Add(PasToken::Directive, start);
-      token.line = line;
       Mode(bodyStart + 1, std::min(pos_, text_.size()));
+      sink_.Directive(Make(PasToken::Directive, start));
     }
     CountLines(start, pos_);
   }
@@ -187,7 +203,7 @@ private:
     }
     const NameKey mode = KeyOf(body.substr(i, j - i));
     if (mode == KeyOf("objfpc") || mode == KeyOf("delphi") || mode == KeyOf("delphiunicode")) {
-      result_.objectPascalMode = true;
+      sink_.ObjectPascalMode();
     }
   }
 
@@ -287,7 +303,7 @@ private:
   std::string_view text_;
   std::size_t pos_ = 0;
   std::uint32_t line_ = 1;
-  ScannedText& result_;
+  TokenSink& sink_;
 };
 
 } // namespace
@@ -303,7 +319,12 @@ ScannedText ScanPascal(std::string_view text) {
 }
 
 void ScanPascal(std::string_view text, ScannedText& scanned) {
-  Scanner(text.substr(0, std::min<std::size_t>(text.size(), 0xFFFFFFF0u)), scanned).Run();
+  TextSink sink(scanned);
+  ScanPascal(text, sink);
+}
+
+void ScanPascal(std::string_view text, TokenSink& sink) {
+  Scanner(text.substr(0, std::min<std::size_t>(text.size(), 0xFFFFFFF0u)), sink).Run();
 }
 
 } // namespace lexiform::xref

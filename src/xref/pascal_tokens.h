@@ -53,6 +53,21 @@ ScannedText ScanPascal(std::string_view text);
 // The same into `scanned`, whose memory is used again: the passes scan many files.
 void ScanPascal(std::string_view text, ScannedText& scanned);
 
+// Where a scan puts its tokens as it finds them: a unit's text takes them straight
+// into its own array, with include files scanned into it at their directives.
+class TokenSink {
+public:
+  // Every token but directives; the scan may still change the one it returns.
+  virtual Token& Add(const Token& token) = 0;
+  virtual void Directive(const Token& token) = 0;
+  virtual void ObjectPascalMode() = 0; // `{$mode objfpc}` or `{$mode delphi}` seen
+
+protected:
+  ~TokenSink() = default;
+};
+
+void ScanPascal(std::string_view text, TokenSink& sink);
+
 bool IsReservedWord(NameKey key);
 
 } // namespace lexiform::xref
