@@ -298,8 +298,8 @@ void Merger::Merge(UnitDeclarations unit) {
     const Symbol& symbol = unit.symbols[local];
     const std::uint64_t key = static_cast<std::uint64_t>(symbol.file) << 32 | symbol.offset;
     const auto [slot, added] =
-        site.symbolAt.emplace(key, static_cast<std::uint32_t>(site.symbols.size()));
-    ids[local] = slot->second;
+        site.symbolAt.Insert(key, static_cast<std::uint32_t>(site.symbols.size()));
+    ids[local] = slot;
     fresh[local] = added;
     if (added) {
       site.symbols.push_back(unit.symbols[local]);

@@ -303,11 +303,11 @@ private:
       return site_->SymbolAt(tokens_[i].file, tokens_[i].token.offset);
     }
     // An include file read twice in one unit declares its names once.
-    const auto [known, added] = declaring_->symbolAt.emplace(
+    const auto [known, added] = declaring_->symbolAt.Insert(
         static_cast<std::uint64_t>(tokens_[i].file) << 32 | tokens_[i].token.offset,
         static_cast<std::uint32_t>(declaring_->symbols.size()));
     if (!added) {
-      return known->second;
+      return known;
     }
     Symbol symbol;
     symbol.file = tokens_[i].file;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "xref/cross_references.h"
@@ -33,6 +34,66 @@ struct SymbolFacts {
   bool classPrivate = false;   // a `strict private` member: seen in its own class only
 };
 
+// Note [place map]
+// The symbol declared at each place (file << 32 | offset): millions of them over a
+// large tree, found again for every declaration the binding pass meets. Open
+// addressing in one array spares the heap block of each entry of a node map, which
+// cost more in malloc than the lookups.
+class PlaceMap {
+public:
+  // The symbol at `place`, made `symbol` when none was there; and whether it was added.
+  std::pair<std::uint32_t, bool> Insert(std::uint64_t place, std::uint32_t symbol) {
+    if ((count_ + 1) * 4 > slots_.size() * 3) {
+      Grow();
+    }
+    Slot& slot = slots_[SlotOf(place)];
+    if (slot.place == place) {
+      return {slot.symbol, false};
+    }
+    slot = Slot{place, symbol};
+    ++count_;
+    return {symbol, true};
+  }
+
+  std::uint32_t Find(std::uint64_t place) const {
+    if (slots_.empty()) {
+      return kNone;
+    }
+    const Slot& slot = slots_[SlotOf(place)];
+    return slot.place == place ? slot.symbol : kNone;
+  }
+
+private:
+  static constexpr std::uint64_t kEmpty = ~std::uint64_t{0}; // no file has that index
+  struct Slot {
+    std::uint64_t place = kEmpty;
+    std::uint32_t symbol = kNone;
+  };
+
+  // The slot that holds `place`, or the empty one where it belongs.
+  std::size_t SlotOf(std::uint64_t place) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = static_cast<std::size_t>((place * 0x9E3779B97F4A7C15u) >> 32) & mask;
+    while (slots_[i].place != place && slots_[i].place != kEmpty) {
+      i = (i + 1) & mask;
+    }
+    return i;
+  }
+
+  void Grow() {
+    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.place != kEmpty) {
+        slots_[SlotOf(slot.place)] = slot;
+      }
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
+
 // A symbol's name is most often the end of its qualified name: a view of that end
 // costs no bytes of its own.
 inline std::string_view NameIn(StringPool& pool, std::string_view name,
@@ -59,8 +120,8 @@ struct UnitDeclarations {
   bool objectPascalMode = false;
   // Later declarations of a name in the table where `first` came first, by first.
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> duplicates;
-  std::unordered_map<std::uint64_t, std::uint32_t> symbolAt; // file << 32 | offset
-  std::vector<std::uint32_t> usedUnits;                      // root files, in text order
+  PlaceMap symbolAt;                    // file << 32 | offset
+  std::vector<std::uint32_t> usedUnits; // root files, in text order
 };
 
 // Every unit's declarations merged into one numbering.
@@ -70,9 +131,9 @@ struct SiteDeclarations {
   std::vector<Symbol> symbols;
   std::vector<SymbolFacts> facts;
   std::vector<NameTable> memberTables;
-  std::unordered_map<std::uint64_t, std::uint32_t> symbolAt; // file << 32 | offset
-  std::vector<std::uint32_t> unitOfRoot;                     // root file -> unit index, kNone
-  std::vector<UnitDeclarations> units;                       // symbols moved out; tables renumbered
+  PlaceMap symbolAt;                     // See Note [place map].
+  std::vector<std::uint32_t> unitOfRoot; // root file -> unit index, kNone
+  std::vector<UnitDeclarations> units;   // symbols moved out; tables renumbered
   // Note [exported names]
   // Which units export a name, as (unit, symbol): a name is looked up once here and
   // the candidates weighed by the places of their units in the uses clauses, instead
@@ -83,8 +144,7 @@ struct SiteDeclarations {
   bool systemUncertain = false;
 
   std::uint32_t SymbolAt(std::uint32_t file, std::uint32_t offset) const {
-    const auto found = symbolAt.find(static_cast<std::uint64_t>(file) << 32 | offset);
-    return found == symbolAt.end() ? kNone : found->second;
+    return symbolAt.Find(static_cast<std::uint64_t>(file) << 32 | offset);
   }
 };
 
