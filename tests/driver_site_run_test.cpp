@@ -237,5 +237,38 @@ TEST_F(SiteRunTest, AFullDiskLeavesNoStrayFolderAndTheEarlierSite_PosixOnly) {
   EXPECT_TRUE(fs::is_empty(work / "disk")) << "a first run that fails leaves nothing";
 }
 
+// Text nested far deeper than programs nest (routines in routines, types in types,
+// variant parts in variant parts) on worker threads, whose stacks are small: the site is
+// written whole, its names linked as far as the nesting allows.
+TEST_F(SiteRunTest, DeeplyNestedTextNeverExhaustsAStack) {
+  const int depth = 20000;
+  auto repeat = [](const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+      text += piece;
+    }
+    return text;
+  };
+  std::string routines = "program Routines;\r\n";
+  std::string types = "unit Types;\r\ninterface\r\ntype\r\n";
+  for (int i = 0; i < depth; ++i) {
+    routines += "procedure P" + std::to_string(i) + "; ";
+    types += "T" + std::to_string(i) + " = class type ";
+  }
+  routines += repeat("begin end; ", depth) + "begin end.\r\n";
+  types += repeat("end; ", depth) + "implementation\r\nend.\r\n";
+  Write("src/routines.pas", routines);
+  Write("src/types.pas", types);
+  Write("src/variants.pas", "unit Variants;\r\ninterface\r\ntype R = record case Integer of " +
+                                repeat("1: (A: record case Integer of ", depth) +
+                                "2: (X: Integer)" + repeat(") end", depth) +
+                                "; end;\r\nimplementation\r\nend.\r\n");
+  WriteSources(3);
+  const test::ScopedEnvironment threads({"LEXIFORM_THREADS=4"});
+  const RunResult result = RunSite("site");
+  ASSERT_EQ(result.status, 0) << result.out << result.err;
+  ExpectWholeSite(work / "site");
+}
+
 } // namespace
 } // namespace lexiform

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <utility>
@@ -194,21 +196,42 @@ private:
   UnitText text_;
 };
 
+// Runs `work` for every index below `count` on up to `threads` threads, the calling one
+// among them. Threads the system will not give leave the work to fewer; the first
+// failure of any work (memory running out, say) ends the others' taking of new work
+// and is thrown again here, where the run decides what the user sees.
 template <typename Work> void RunParallel(std::size_t count, unsigned threads, const Work& work) {
   std::atomic<std::size_t> next{0};
+  std::exception_ptr failure;
+  std::mutex failureLock;
   const auto worker = [&] {
-    for (std::size_t i = next++; i < count; i = next++) {
-      work(i);
+    try {
+      for (std::size_t i = next++; i < count; i = next++) {
+        work(i);
+      }
+    } catch (...) {
+      next = count;
+      const std::lock_guard<std::mutex> lock(failureLock);
+      if (!failure) {
+        failure = std::current_exception();
+      }
     }
   };
-  const unsigned extra = std::min<unsigned>(threads, static_cast<unsigned>(count)) - 1;
+  const std::size_t extra = std::min<std::size_t>(threads, count) - (count > 0 ? 1 : 0);
   std::vector<std::thread> pool;
-  for (unsigned t = 0; t + 1 <= extra && extra != static_cast<unsigned>(-1); ++t) {
-    pool.emplace_back(worker);
+  try {
+    for (std::size_t t = 0; t < extra; ++t) {
+      pool.emplace_back(worker);
+    }
+  } catch (const std::system_error&) {
+    // Fewer threads do the same work.
   }
   worker();
   for (std::thread& thread : pool) {
     thread.join();
+  }
+  if (failure) {
+    std::rethrow_exception(failure);
   }
 }
 

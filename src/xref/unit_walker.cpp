@@ -1064,7 +1064,7 @@ private:
         ++pos_;
         return TypeName();
       }
-      Structured(named ? id : kNone, SymbolKind::Class);
+      Nested([&] { Structured(named ? id : kNone, SymbolKind::Class); });
       return 0;
     }
     if (IsKeyword(pos_, kw::kObject) || IsKeyword(pos_, kw::kRecord) ||
@@ -1081,7 +1081,7 @@ private:
         }
         return 0;
       }
-      Structured(named ? id : kNone, kind);
+      Nested([&] { Structured(named ? id : kNone, kind); });
       return 0;
     }
     if (IsSym(pos_, '(')) {
@@ -1329,7 +1329,7 @@ private:
       } else if (IsKeyword(pos_, kw::kProperty)) {
         Property();
       } else if (IsKeyword(pos_, kw::kCase)) {
-        VariantPart();
+        Nested([this] { VariantPart(); });
       } else if (IsIdent(pos_)) {
         OneDeclaration(section == kw::kVar ? kField : section);
       } else if (StartsSection(pos_) && !IsKeyword(pos_, kw::kBegin)) {
@@ -1495,7 +1495,7 @@ private:
       DeclareRoutineName(scopeDepth - 1, Tok(plainName).key, id, hasBody);
     }
     if (hasBody) {
-      RoutineBody();
+      Nested([this] { RoutineBody(); });
     }
     while (scopes_.size() > scopeDepth) {
       scopes_.pop_back();
@@ -1683,6 +1683,20 @@ private:
     }
   }
 
+  // Routines in routines and types in types are each a level of this walker's own
+  // calls: text nested deeper than any program nests is read no further, so that no
+  // text can exhaust a worker's stack.
+  template <typename Read> void Nested(const Read& read) {
+    static constexpr int kDeepest = 32;
+    if (nesting_ >= kDeepest) {
+      pos_ = tokens_.size();
+      return;
+    }
+    ++nesting_;
+    read();
+    --nesting_;
+  }
+
   void RoutineBody() {
     while (!AtEnd()) {
       if (IsKeyword(pos_, kw::kBegin) || IsKeyword(pos_, kw::kAsm)) {
@@ -1849,6 +1863,7 @@ private:
   // that the unit-level resolution of declared types cannot see).
   std::unordered_map<std::uint32_t, std::uint32_t> localTypes_;
   int depth_ = 0;
+  int nesting_ = 0; // routines and types being read inside others, see Nested
   std::vector<MarkedName> marks_;
 };
 
