@@ -117,7 +117,14 @@ class SiteBrowser(Browser):
     def wait_until(self, expression, timeout=5):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            value = self.evaluate(expression)
+            try:
+                value = self.evaluate(expression)
+            except RuntimeError as error:
+                # The page may be between two documents (going back, following a link):
+                # ask again once the new one stands.
+                if "navigated or closed" not in str(error) and "context" not in str(error):
+                    raise
+                value = None
             if value:
                 return value
             time.sleep(0.05)
