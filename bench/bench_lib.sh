@@ -205,3 +205,56 @@ PygmentizeCommand() {
 
 # Prints the comment block at the top of a script (its usage), without the lint lines.
 ShowHelp() { awk 'NR == 1 { next } !/^#/ { exit } /shellcheck/ { next } { sub(/^# ?/, ""); print }' "$1"; }
+
+# The start of a benchmark in rounds over the whole FPC tree, shared by the tree
+# benchmarks: reads their options (--lexiform, --runs, --limit, --out, --help; the
+# script's own path first, for its help), prepares our program (OUR_CMD) and the work
+# folder, lists and warms the sources, and sets runs, limit, outFile, fileCount,
+# totalBytes and masks (the list of every Pascal file of the tree, as one argument).
+StartTreeRounds() {
+  local script="$1" lexiformPath=""
+  shift
+  runs=3
+  limit=900
+  outFile=""
+  while [[ $# -gt 0 ]]; do
+    case "$1" in
+      --lexiform) lexiformPath="${2:?--lexiform needs a path}"; shift 2 ;;
+      --runs) runs="${2:?--runs needs a number}"; shift 2 ;;
+      --limit) limit="${2:?--limit needs seconds}"; shift 2 ;;
+      --out) outFile="${2:?--out needs a file name}"; shift 2 ;;
+      -h | --help) ShowHelp "$script"; exit 0 ;;
+      *) Die "unknown argument '$1' (see --help)" ;;
+    esac
+  done
+  [[ "$runs" =~ ^[1-9][0-9]*$ ]] || Die "--runs takes a positive number"
+  [[ -d "$FPC_ROOT" ]] || Die "FPC tree not found at $FPC_ROOT (Debian package fpc-source, or set FPC_ROOT)"
+
+  MakeWorkDir
+  EnsureTimeTool
+  PrepareOurProgram "$lexiformPath"
+  [[ ${#OUR_CMD[@]} -gt 0 ]] || Die "$OUR_PROBLEM"
+
+  ListPascalFiles "$FPC_ROOT" "$WORK/all.txt"
+  fileCount=$(ListCount "$WORK/all.txt")
+  totalBytes=$(ListBytes "$WORK/all.txt")
+  Log "Input: $fileCount files, $(FormatMB "$totalBytes") MB under $FPC_ROOT; reading them once to warm the page cache ..."
+  WarmCache "$WORK/all.txt"
+
+  masks=""
+  local ext
+  for ext in "${PASCAL_EXTS[@]}"; do
+    masks+="${masks:+,}$FPC_ROOT/*.$ext"
+  done
+}
+
+# Keeps the fastest time of a kind (argument 1) and its largest peak memory, from the
+# last measure, in bestSec and maxRss.
+declare -A bestSec maxRss
+KeepBest() {
+  if [[ -z "${bestSec[$1]:-}" ]] || awk -v a="$M_SEC" -v b="${bestSec[$1]}" 'BEGIN { exit !(a < b) }'; then
+    bestSec[$1]="$M_SEC"
+  fi
+  [[ "$M_RSS_KB" -gt "${maxRss[$1]:-0}" ]] && maxRss[$1]="$M_RSS_KB"
+  return 0
+}

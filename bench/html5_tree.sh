@@ -16,42 +16,11 @@ set -euo pipefail
 # shellcheck source=bench/bench_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/bench_lib.sh"
 
-lexiformPath=""
-runs=3
-limit=900
-outFile=""
-while [[ $# -gt 0 ]]; do
-  case "$1" in
-    --lexiform) lexiformPath="${2:?--lexiform needs a path}"; shift 2 ;;
-    --runs) runs="${2:?--runs needs a number}"; shift 2 ;;
-    --limit) limit="${2:?--limit needs seconds}"; shift 2 ;;
-    --out) outFile="${2:?--out needs a file name}"; shift 2 ;;
-    -h | --help) ShowHelp "${BASH_SOURCE[0]}"; exit 0 ;;
-    *) Die "unknown argument '$1' (see --help)" ;;
-  esac
-done
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || Die "--runs takes a positive number"
-[[ -d "$FPC_ROOT" ]] || Die "FPC tree not found at $FPC_ROOT (Debian package fpc-source, or set FPC_ROOT)"
-
-MakeWorkDir
-EnsureTimeTool
-PrepareOurProgram "$lexiformPath"
-[[ ${#OUR_CMD[@]} -gt 0 ]] || Die "$OUR_PROBLEM"
-
-ListPascalFiles "$FPC_ROOT" "$WORK/all.txt"
-fileCount=$(ListCount "$WORK/all.txt")
-totalBytes=$(ListBytes "$WORK/all.txt")
-Log "Input: $fileCount files, $(FormatMB "$totalBytes") MB under $FPC_ROOT; reading them once to warm the page cache ..."
-WarmCache "$WORK/all.txt"
-
-masks=""
-for ext in "${PASCAL_EXTS[@]}"; do
-  masks+="${masks:+,}$FPC_ROOT/*.$ext"
-done
+StartTreeRounds "${BASH_SOURCE[0]}" "$@"
 
 modes=(default html5)
 declare -A switches=([default]="" [html5]="-html5 -lines")
-declare -A bestSec maxRss outputBytes
+declare -A outputBytes
 for ((i = 1; i <= runs; i++)); do
   for mode in "${modes[@]}"; do
     Log "Run $i of $runs: lexiform \"...\" out.html -sub ${switches[$mode]}"

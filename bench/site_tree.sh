@@ -18,48 +18,7 @@ set -euo pipefail
 # shellcheck source=bench/bench_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/bench_lib.sh"
 
-lexiformPath=""
-runs=3
-limit=900
-outFile=""
-while [[ $# -gt 0 ]]; do
-  case "$1" in
-    --lexiform) lexiformPath="${2:?--lexiform needs a path}"; shift 2 ;;
-    --runs) runs="${2:?--runs needs a number}"; shift 2 ;;
-    --limit) limit="${2:?--limit needs seconds}"; shift 2 ;;
-    --out) outFile="${2:?--out needs a file name}"; shift 2 ;;
-    -h | --help) ShowHelp "${BASH_SOURCE[0]}"; exit 0 ;;
-    *) Die "unknown argument '$1' (see --help)" ;;
-  esac
-done
-[[ "$runs" =~ ^[1-9][0-9]*$ ]] || Die "--runs takes a positive number"
-[[ -d "$FPC_ROOT" ]] || Die "FPC tree not found at $FPC_ROOT (Debian package fpc-source, or set FPC_ROOT)"
-
-MakeWorkDir
-EnsureTimeTool
-PrepareOurProgram "$lexiformPath"
-[[ ${#OUR_CMD[@]} -gt 0 ]] || Die "$OUR_PROBLEM"
-
-ListPascalFiles "$FPC_ROOT" "$WORK/all.txt"
-fileCount=$(ListCount "$WORK/all.txt")
-totalBytes=$(ListBytes "$WORK/all.txt")
-Log "Input: $fileCount files, $(FormatMB "$totalBytes") MB under $FPC_ROOT; reading them once to warm the page cache ..."
-WarmCache "$WORK/all.txt"
-
-masks=""
-for ext in "${PASCAL_EXTS[@]}"; do
-  masks+="${masks:+,}$FPC_ROOT/*.$ext"
-done
-
-# Keeps the fastest time of a kind (argument 1) and its largest peak memory.
-declare -A bestSec maxRss
-Keep() {
-  if [[ -z "${bestSec[$1]:-}" ]] || awk -v a="$M_SEC" -v b="${bestSec[$1]}" 'BEGIN { exit !(a < b) }'; then
-    bestSec[$1]="$M_SEC"
-  fi
-  [[ "$M_RSS_KB" -gt "${maxRss[$1]:-0}" ]] && maxRss[$1]="$M_RSS_KB"
-  return 0
-}
+StartTreeRounds "${BASH_SOURCE[0]}" "$@"
 
 for ((i = 1; i <= runs; i++)); do
   Log "Round $i of $runs: lexiform \"...\" site -sub -site"
@@ -70,7 +29,7 @@ for ((i = 1; i <= runs; i++)); do
   site="$WORK/site$i"
   measure "$limit" "${OUR_CMD[@]}" "$masks" "$site" -sub -site >"$WORK/site.log" 2>&1
   CheckOurRun "$M_RC" "$site/index.html" "$WORK/site.log" || Die "$OUR_PROBLEM"
-  Keep site
+  KeepBest site
   processed=$(ProcessedCount "$WORK/site.log")
   pageCount=$(find "$site" -type f -name '*.html' | wc -l)
   siteBytes=$(du -sb "$site" | cut -f1)
@@ -81,12 +40,12 @@ for ((i = 1; i <= runs; i++)); do
   measure "$limit" bash -c 'xargs -d "\n" -a "$1" cat >/dev/null && cp -r "$2" "$3"' \
     floor "$WORK/all.txt" "$site" "$WORK/copy$i" >"$WORK/floor.log" 2>&1
   [[ "$M_RC" == 0 ]] || Die "the floor's copy failed: $(tail -n 3 "$WORK/floor.log")"
-  Keep floor
+  KeepBest floor
 
   Log "Round $i of $runs: lexiform \"...\" out.html -sub -html5 -lines"
   measure "$limit" "${OUR_CMD[@]}" "$masks" "$WORK/out.html" -sub -html5 -lines >"$WORK/html5.log" 2>&1
   CheckOurRun "$M_RC" "$WORK/out.html" "$WORK/html5.log" || Die "$OUR_PROBLEM"
-  Keep html5
+  KeepBest html5
   documentBytes=$(stat -c %s "$WORK/out.html")
   rm -f "$WORK/out.html"
 done
