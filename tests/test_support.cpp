@@ -332,12 +332,24 @@ RunResult RunProcess(const std::string& application, std::string commandLine,
     // UTF-8, as a user's typing does, not only those of the ANSI code page.
     const std::wstring wideApplication = Widen(application);
     std::wstring wideCommandLine = Widen(commandLine);
+    const std::wstring wideWorkDir = Widen(workDir);
     PROCESS_INFORMATION process{};
-    const BOOL started =
-        ::CreateProcessW(application.empty() ? nullptr : wideApplication.c_str(),
-                         wideCommandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                         block.data(), Widen(workDir).c_str(), &startup, &process);
-    const DWORD startError = ::GetLastError();
+    BOOL started = FALSE;
+    DWORD startError = 0;
+    // Wine now and then fails a start with ERROR_INTERNAL_ERROR when its server is
+    // busy (seen on a loaded machine); the same start a moment later succeeds. Any
+    // other failure is the test's to report at once.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      started = ::CreateProcessW(application.empty() ? nullptr : wideApplication.c_str(),
+                                 wideCommandLine.data(), nullptr, nullptr, TRUE,
+                                 CREATE_UNICODE_ENVIRONMENT, block.data(), wideWorkDir.c_str(),
+                                 &startup, &process);
+      startError = ::GetLastError();
+      if (started || startError != ERROR_INTERNAL_ERROR) {
+        break;
+      }
+      ::Sleep(200u << attempt);
+    }
     if (output == Output::Pipe) {
       // Closing our copy of the writing end lets the reading end see the child's end.
       ::CloseHandle(pipeWrite);
