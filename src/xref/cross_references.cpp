@@ -69,8 +69,8 @@ std::string_view SymbolKindName(SymbolKind kind) {
 namespace {
 
 constexpr std::uint32_t kMaxIncludeDepth = 16;
-// A thread keeps the memory of the tokens of a unit of ordinary size (32 MB at most).
-constexpr std::size_t kKeptTokens = std::size_t{1} << 20;
+// A thread keeps the memory of the tokens of a unit of ordinary size (8 MB at most).
+constexpr std::size_t kKeptTokens = std::size_t{1} << 18;
 
 std::vector<FileLinkMap> MapLinks(const FileLinkResolver& links, std::size_t fileCount) {
   std::vector<FileLinkMap> maps(fileCount);
@@ -140,10 +140,11 @@ private:
     if (added) {
       entry->second = readText_(file);
     }
-    // A unit's tokens are at most half its bytes but for tables of numbers: room for them
-    // at once saves the copies of a growing vector, which cost more than the scan.
+    // Pascal text averages a token to six bytes or more: room for that many at once
+    // spares most copies of a growing vector without holding room for the tokens of a
+    // text made of one-letter names (32 bytes a token).
     if (tokens_.empty()) {
-      tokens_.reserve(entry->second.size() / 2);
+      tokens_.reserve(entry->second.size() / 6);
     }
     const Reading outer = reading_;
     reading_ = Reading{file, marked, uncertain};
@@ -155,8 +156,32 @@ private:
   }
 
   Token& Add(const Token& token) override {
+    if (token.kind == PasToken::Literal && ContinuesLiteralList()) {
+      // See Note [literal lists].
+      tokens_.pop_back();
+      Token& list = tokens_.back().token;
+      list.length = token.offset + token.length - list.offset;
+      return list;
+    }
     tokens_.push_back(UnitToken{token, reading_.file, reading_.marked, reading_.uncertain});
     return tokens_.back().token;
+  }
+
+  // Note [literal lists]
+  // Tables of numbers (Unicode data, code pages, fonts) make up most tokens of some
+  // units: millions of `1 ,` pairs that hold no name. A literal after a comma after a
+  // literal of the same file joins that literal, which then spans the whole list; no
+  // rule binds a name by the literals or commas between two literals.
+  bool ContinuesLiteralList() const {
+    const std::size_t count = tokens_.size();
+    if (count < 2) {
+      return false;
+    }
+    const UnitToken& comma = tokens_[count - 1];
+    const UnitToken& literal = tokens_[count - 2];
+    return comma.token.kind == PasToken::Symbol && comma.token.symbol == ',' &&
+           literal.token.kind == PasToken::Literal && comma.file == reading_.file &&
+           literal.file == reading_.file;
   }
 
   void Directive(const Token& token) override {
@@ -496,61 +521,64 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   }
   threads = std::max(1u, threads);
 
-  std::vector<UnitDeclarations> declared(roots.size());
-  std::vector<bool> done(roots.size());
-  std::size_t merged = 0;
-  std::mutex mergeLock;
-  Merger merger(fileCount);
-  RunParallel(roots.size(), threads, [&](std::size_t i) {
-    UnitDeclarations unit;
-    {
-      const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
-      unit = DeclareUnit(source.Text());
-    }
-    const std::lock_guard<std::mutex> lock(mergeLock);
-    declared[i] = std::move(unit);
-    done[i] = true;
-    for (; merged < roots.size() && done[merged]; ++merged) {
-      merger.Merge(std::move(declared[merged]));
-    }
-  });
-  SiteDeclarations site = merger.Finish();
-  bool severalSystems = false;
-  site.systemUnit = FindUnit(site, KeyOf("system"), &severalSystems);
-  site.systemUncertain = severalSystems;
-  site.objpasUnit = FindUnit(site, KeyOf("objpas"), nullptr);
-  ResolveDeclaredTypes(site);
-  for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
-    for (const auto& [key, symbol] : site.units[unit].interfaceNames) {
-      site.exports[key].emplace_back(static_cast<std::uint32_t>(unit), symbol);
-    }
-  }
-
-  // Each file's names are marked by one unit only (see Note [include owners]), so the
-  // workers fill different files.
   std::vector<std::vector<std::uint32_t>> lines(fileCount);
-  std::mutex marksLock;
-  RunParallel(site.units.size(), threads, [&](std::size_t unit) {
-    const UnitSource source(site.units[unit].root, readText, linkMaps, firstIncluders);
-    std::vector<MarkedName> marks = BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
-    KeepInOrder(marks);
-    const std::lock_guard<std::mutex> lock(marksLock);
-    // A file's names all come from this unit (see Note [include owners]): room for them
-    // once, exactly, rather than a doubling vector for each of thousands of files.
-    for (std::size_t i = 0, run = 0; i < marks.size(); i = run) {
-      for (run = i; run < marks.size() && marks[run].file == marks[i].file; ++run) {
+  {
+    std::vector<UnitDeclarations> declared(roots.size());
+    std::vector<bool> done(roots.size());
+    std::size_t merged = 0;
+    std::mutex mergeLock;
+    Merger merger(fileCount);
+    RunParallel(roots.size(), threads, [&](std::size_t i) {
+      UnitDeclarations unit;
+      {
+        const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
+        unit = DeclareUnit(source.Text());
       }
-      occurrences_[marks[i].file].reserve(occurrences_[marks[i].file].size() + (run - i));
-      lines[marks[i].file].reserve(lines[marks[i].file].size() + (run - i));
+      const std::lock_guard<std::mutex> lock(mergeLock);
+      declared[i] = std::move(unit);
+      done[i] = true;
+      for (; merged < roots.size() && done[merged]; ++merged) {
+        merger.Merge(std::move(declared[merged]));
+      }
+    });
+    SiteDeclarations site = merger.Finish();
+    bool severalSystems = false;
+    site.systemUnit = FindUnit(site, KeyOf("system"), &severalSystems);
+    site.systemUncertain = severalSystems;
+    site.objpasUnit = FindUnit(site, KeyOf("objpas"), nullptr);
+    ResolveDeclaredTypes(site);
+    for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+      for (const auto& [key, symbol] : site.units[unit].interfaceNames) {
+        site.exports[key].emplace_back(static_cast<std::uint32_t>(unit), symbol);
+      }
     }
-    for (const MarkedName& mark : marks) {
-      occurrences_[mark.file].push_back(mark.occurrence);
-      lines[mark.file].push_back(mark.line);
-    }
-  });
-  names_ = std::move(site.names);
-  related_ = std::move(site.related);
-  symbols_ = std::move(site.symbols);
+
+    // Each file's names are marked by one unit only (see Note [include owners]), so the
+    // workers fill different files.
+    std::mutex marksLock;
+    RunParallel(site.units.size(), threads, [&](std::size_t unit) {
+      const UnitSource source(site.units[unit].root, readText, linkMaps, firstIncluders);
+      std::vector<MarkedName> marks =
+          BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
+      KeepInOrder(marks);
+      const std::lock_guard<std::mutex> lock(marksLock);
+      // A file's names all come from this unit (see Note [include owners]): room for them
+      // once, exactly, rather than a doubling vector for each of thousands of files.
+      for (std::size_t i = 0, run = 0; i < marks.size(); i = run) {
+        for (run = i; run < marks.size() && marks[run].file == marks[i].file; ++run) {
+        }
+        occurrences_[marks[i].file].reserve(occurrences_[marks[i].file].size() + (run - i));
+        lines[marks[i].file].reserve(lines[marks[i].file].size() + (run - i));
+      }
+      for (const MarkedName& mark : marks) {
+        occurrences_[mark.file].push_back(mark.occurrence);
+        lines[mark.file].push_back(mark.line);
+      }
+    });
+    names_ = std::move(site.names);
+    related_ = std::move(site.related);
+    symbols_ = std::move(site.symbols);
+  } // the tables of the declarations go before the references are gathered
   CollectReferences(lines);
 }
 
