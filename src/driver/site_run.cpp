@@ -452,6 +452,8 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
                CodePage sourcePage) {
   std::vector<CheckedSource> checked = CheckEntries(fileList, sourcePage);
   const SiteBuild build(fileList, checked, target, sourcePage);
+  // The tables that bound the names are gone; what the pages need is far less.
+  platform::ReturnFreedMemory();
   const std::vector<std::string> files = build.Files();
   EarlierSite earlier = InspectSiteFolder(target);
   CheckSiteTarget(target, fileList, earlier, files);

@@ -1,6 +1,7 @@
 #include "driver/site_xref.h"
 
 #include <algorithm>
+#include <charconv>
 #include <unordered_map>
 #include <utility>
 
@@ -34,8 +35,17 @@ constexpr std::size_t kLinesPerFile = 20000;
 constexpr std::size_t kMaxLineText = 160;
 constexpr auto kKindCount = static_cast<std::size_t>(xref::SymbolKind::Label) + 1;
 
-std::string Anchor(std::size_t number) {
-  return "#" + DeclarationId(number);
+// Millions of numbers go into the pages and data files: written in place, without a
+// string of their own each.
+void AppendNumber(std::string& text, std::size_t number) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  text.append(digits, static_cast<std::size_t>(end - digits));
+}
+
+void AppendAnchor(std::string& text, std::size_t number) {
+  text += "#s";
+  AppendNumber(text, number);
 }
 
 // `weights` by page cut into ranges of about `perFile`; the first page of each.
@@ -61,7 +71,10 @@ std::size_t RangeOf(const std::vector<std::size_t>& starts, std::size_t page) {
 std::string NumberList(const std::vector<std::size_t>& numbers) {
   std::string text = "[";
   for (std::size_t i = 0; i < numbers.size(); ++i) {
-    text += (i == 0 ? "" : ",") + std::to_string(numbers[i]);
+    if (i > 0) {
+      text += ',';
+    }
+    AppendNumber(text, numbers[i]);
   }
   return text + "]";
 }
@@ -156,16 +169,17 @@ private:
 } // namespace
 
 std::string DeclarationId(std::size_t number) {
-  return "s" + std::to_string(number);
+  std::string id = "s";
+  AppendNumber(id, number);
+  return id;
 }
 
 std::vector<TPasConversion::TInsertion>
-MergeInsertions(std::vector<TPasConversion::TInsertion> fileLinks,
-                const std::vector<NameLink>& names) {
+MergeInsertions(std::vector<TPasConversion::TInsertion> fileLinks, std::vector<NameLink> names) {
   std::vector<TPasConversion::TInsertion> merged;
   merged.reserve(fileLinks.size() + 2 * names.size());
   std::size_t link = 0; // the next pair of fileLinks
-  for (const NameLink& name : names) {
+  for (NameLink& name : names) {
     for (; link + 1 < fileLinks.size() && fileLinks[link + 1].Offset <= name.offset; link += 2) {
       merged.push_back(std::move(fileLinks[link]));
       merged.push_back(std::move(fileLinks[link + 1]));
@@ -173,7 +187,7 @@ MergeInsertions(std::vector<TPasConversion::TInsertion> fileLinks,
     if (link + 1 < fileLinks.size() && fileLinks[link].Offset < name.offset + name.length) {
       continue; // the link between files keeps the name
     }
-    merged.push_back({name.offset, name.start});
+    merged.push_back({name.offset, std::move(name.start)});
     merged.push_back({name.offset + name.length, "</a>"});
   }
   for (; link < fileLinks.size(); ++link) {
@@ -228,30 +242,40 @@ std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view tex
       continue;
     }
     const xref::Symbol& symbol = symbols[name.symbol];
-    const std::string kind(xref::SymbolKindName(symbol.kind));
+    const std::string_view kind = xref::SymbolKindName(symbol.kind);
     std::string start;
     if (name.declaration) {
       if (symbol.file != page || symbol.offset != name.offset) {
         continue;
       }
-      std::string href = Anchor(anchor_[name.symbol]);
+      start = "<a class=\"decl\" id=\"s";
+      AppendNumber(start, anchor_[name.symbol]);
+      start += "\" href=\"";
       const std::size_t other = symbol.counterpart;
       if (other < symbols.size() && anchor_[other] != 0) {
-        href = urlOf(symbols[other].file) + Anchor(anchor_[other]);
+        start += urlOf(symbols[other].file);
+        AppendAnchor(start, anchor_[other]);
+      } else {
+        AppendAnchor(start, anchor_[name.symbol]);
       }
-      start = "<a class=\"decl\" id=\"" + DeclarationId(anchor_[name.symbol]) + "\" href=\"" +
-              href + "\" title=\"" + kind + "\">";
+      start += "\" title=\"";
+      start += kind;
+      start += "\">";
     } else {
-      const std::string href = urlOf(symbol.file) + Anchor(anchor_[name.symbol]);
-      std::string title = kind + ", line " + std::to_string(symbol.line);
-      if (name.uncertain) {
-        title += "; uncertain: the name may stand for a declaration outside the site or in "
-                 "another of several files";
-      }
       // No class on the many plain references: they are most of a page's links, and
       // the bytes count (see Note [xref data]).
-      start = std::string(name.uncertain ? "<a class=\"u\"" : "<a") + " href=\"" + href +
-              "\" title=\"" + title + "\">";
+      start = name.uncertain ? "<a class=\"u\" href=\"" : "<a href=\"";
+      start += urlOf(symbol.file);
+      AppendAnchor(start, anchor_[name.symbol]);
+      start += "\" title=\"";
+      start += kind;
+      start += ", line ";
+      AppendNumber(start, symbol.line);
+      if (name.uncertain) {
+        start += "; uncertain: the name may stand for a declaration outside the site or in "
+                 "another of several files";
+      }
+      start += "\">";
     }
     links.push_back({name.offset, name.length, std::move(start)});
     reached = name.offset + name.length;
@@ -273,7 +297,14 @@ std::string SiteXref::LinesData(std::size_t page, std::string_view text) const {
     if (line == lastLine) {
       continue;
     }
-    data += (data.empty() ? std::to_string(page) + ",[" : ",") + std::to_string(line) + ",";
+    if (data.empty()) {
+      AppendNumber(data, page);
+      data += ",[";
+    } else {
+      data += ',';
+    }
+    AppendNumber(data, line);
+    data += ',';
     AppendJsonString(data, LineAround(text, name.offset));
     lastLine = line;
   }
@@ -329,21 +360,31 @@ std::string SiteXref::SymbolsFile() const {
       }
       text += '[';
       AppendJsonString(text, symbols[s].qualifiedName);
-      text += "," + std::to_string(static_cast<unsigned>(symbols[s].kind)) + "," +
-              std::to_string(page) + "," + std::to_string(anchor_[s]) + "],\n";
+      text += ',';
+      AppendNumber(text, static_cast<unsigned>(symbols[s].kind));
+      text += ',';
+      AppendNumber(text, page);
+      text += ',';
+      AppendNumber(text, anchor_[s]);
+      text += "],\n";
     }
   }
-  return text + "]);\n";
+  text += "]);\n";
+  return text;
 }
 
 std::string SiteXref::RefsFileName(std::size_t number) {
   return "refs/" + std::to_string(number) + ".js";
 }
 
-std::string SiteXref::PlaceOf(std::size_t symbol) const {
+void SiteXref::AppendPlace(std::string& text, std::size_t symbol) const {
   const xref::Symbol& place = (*facts_.symbols)[symbol];
-  return "[" + std::to_string(place.file) + "," + std::to_string(anchor_[symbol]) + "," +
-         std::to_string(place.line);
+  text += '[';
+  AppendNumber(text, place.file);
+  text += ',';
+  AppendNumber(text, anchor_[symbol]);
+  text += ',';
+  AppendNumber(text, place.line);
 }
 
 std::string SiteXref::RefsFile(std::size_t number) const {
@@ -351,51 +392,76 @@ std::string SiteXref::RefsFile(std::size_t number) const {
   const std::size_t first = refsStarts_.at(number);
   const std::size_t end =
       number + 1 < refsStarts_.size() ? refsStarts_[number + 1] : declaredOn_.size();
-  std::string text = "lexiformData(\"r" + std::to_string(number) + "\",[\n";
+  std::string text = "lexiformData(\"r";
+  AppendNumber(text, number);
+  text += "\",[\n";
   for (std::size_t page = first; page < end; ++page) {
     if (declaredOn_[page].empty()) {
       continue;
     }
-    text += std::to_string(page) + ",[\n";
+    AppendNumber(text, page);
+    text += ",[\n";
     for (const std::size_t s : declaredOn_[page]) {
       const xref::Symbol& symbol = symbols[s];
-      text += "[" + std::to_string(static_cast<unsigned>(symbol.kind)) + "," +
-              std::to_string(symbol.line) + ",";
-      const bool paired = symbol.counterpart < symbols.size() && anchor_[symbol.counterpart] != 0;
-      text += paired ? PlaceOf(symbol.counterpart) + "]," : "0,";
-      text += "[";
+      text += '[';
+      AppendNumber(text, static_cast<unsigned>(symbol.kind));
+      text += ',';
+      AppendNumber(text, symbol.line);
+      text += ',';
+      if (symbol.counterpart < symbols.size() && anchor_[symbol.counterpart] != 0) {
+        AppendPlace(text, symbol.counterpart);
+        text += "],";
+      } else {
+        text += "0,";
+      }
+      text += '[';
       bool firstRelated = true;
       for (const std::size_t other : symbol.related) {
         if (other < symbols.size() && anchor_[other] != 0) {
-          text += (firstRelated ? "" : ",") + PlaceOf(other) + "," +
-                  std::to_string(static_cast<unsigned>(symbols[other].kind)) + "]";
+          if (!firstRelated) {
+            text += ',';
+          }
+          AppendPlace(text, other);
+          text += ',';
+          AppendNumber(text, static_cast<unsigned>(symbols[other].kind));
+          text += ']';
           firstRelated = false;
         }
       }
       text += "],[";
-      const xref::ReferenceList places = facts_.referencesTo(s);
-      bool firstRun = true;
-      for (std::size_t i = 0; i < places.size();) {
-        const std::size_t file = places[i].file;
-        std::size_t runEnd = i;
-        while (runEnd < places.size() && places[runEnd].file == file) {
-          ++runEnd;
-        }
-        if (file < declaredOn_.size()) {
-          text += (firstRun ? "" : ",") + std::to_string(file) + "," + std::to_string(runEnd - i);
-          firstRun = false;
-          for (; i < runEnd; ++i) {
-            text +=
-                "," + std::string(places[i].uncertain ? "-" : "") + std::to_string(places[i].line);
-          }
-        }
-        i = runEnd;
-      }
+      AppendReferences(text, facts_.referencesTo(s));
       text += "]],\n";
     }
     text += "],\n";
   }
-  return text + "]);\n";
+  text += "]);\n";
+  return text;
+}
+
+// A run per file: file, count, line, line, ... (negative when uncertain).
+void SiteXref::AppendReferences(std::string& text, xref::ReferenceList places) const {
+  bool firstRun = true;
+  for (std::size_t i = 0; i < places.size();) {
+    const std::size_t file = places[i].file;
+    std::size_t runEnd = i;
+    while (runEnd < places.size() && places[runEnd].file == file) {
+      ++runEnd;
+    }
+    if (file < declaredOn_.size()) {
+      if (!firstRun) {
+        text += ',';
+      }
+      AppendNumber(text, file);
+      text += ',';
+      AppendNumber(text, runEnd - i);
+      firstRun = false;
+      for (; i < runEnd; ++i) {
+        text += places[i].uncertain ? ",-" : ",";
+        AppendNumber(text, places[i].line);
+      }
+    }
+    i = runEnd;
+  }
 }
 
 } // namespace lexiform

@@ -36,8 +36,7 @@ struct NameLink {
   std::string start; // the markup before the name; "</a>" follows it
 };
 std::vector<TPasConversion::TInsertion>
-MergeInsertions(std::vector<TPasConversion::TInsertion> fileLinks,
-                const std::vector<NameLink>& names);
+MergeInsertions(std::vector<TPasConversion::TInsertion> fileLinks, std::vector<NameLink> names);
 
 // The cross-references of the pages of `plan`; file N of `facts` is page N.
 class SiteXref {
@@ -76,7 +75,8 @@ public:
   std::string RefsFile(std::size_t number) const;
 
 private:
-  std::string PlaceOf(std::size_t symbol) const; // [page,anchor,line]
+  void AppendPlace(std::string& text, std::size_t symbol) const; // [page,anchor,line
+  void AppendReferences(std::string& text, xref::ReferenceList places) const;
 
   const SitePlan& plan_;
   SiteXrefFacts facts_;

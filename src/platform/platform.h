@@ -103,6 +103,11 @@ void OpenStandardStreams();
 // program starts get small stacks where the platform lets us choose (POSIX).
 void PrepareProcess();
 
+// Hands memory the program has freed back to the system where the allocator keeps it
+// (glibc keeps the freed middle of its heaps): called after a phase that freed hundreds
+// of megabytes, so that the next one does not add its own on top of them.
+void ReturnFreedMemory() noexcept;
+
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX
 // the arguments joined by blanks, each one that is empty or holds a blank or a tab
 // between double quotes.

@@ -10,6 +10,9 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <pthread.h>
 #include <pwd.h>
 #include <signal.h>
@@ -185,6 +188,12 @@ void PrepareProcess() {
   // is still finished, and the lost console text is simply lost.
   ::signal(SIGPIPE, SIG_IGN);
   UseSmallThreadStacks();
+}
+
+void ReturnFreedMemory() noexcept {
+#ifdef __GLIBC__
+  ::malloc_trim(0);
+#endif
 }
 
 std::string CommandLine(int argc, const char* const argv[]) {

@@ -319,6 +319,10 @@ void PrepareProcess() {
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
+void ReturnFreedMemory() noexcept {
+  // The process heap gives large blocks back when they are freed.
+}
+
 std::string CommandLine(int /*argc*/, const char* const /*argv*/[]) {
   // The raw text keeps the quotes and the program path exactly as the user typed them.
   const wchar_t* line = ::GetCommandLineW();

@@ -69,7 +69,8 @@ std::string_view SymbolKindName(SymbolKind kind) {
 namespace {
 
 constexpr std::uint32_t kMaxIncludeDepth = 16;
-// A thread keeps the memory of the tokens of a unit of ordinary size (8 MB at most).
+// A thread keeps the memory of the tokens of a unit of ordinary size (8 MB at most);
+// see Note [token blocks].
 constexpr std::size_t kKeptTokens = std::size_t{1} << 18;
 
 std::vector<FileLinkMap> MapLinks(const FileLinkResolver& links, std::size_t fileCount) {
@@ -117,11 +118,7 @@ public:
     Splice(root, true, false);
   }
 
-  ~UnitSource() {
-    if (tokens_.capacity() > kKeptTokens) {
-      std::vector<UnitToken>().swap(tokens_);
-    }
-  }
+  ~UnitSource() { tokens_.Clear(kKeptTokens); }
   UnitSource(const UnitSource&) = delete;
   UnitSource& operator=(const UnitSource&) = delete;
 
@@ -139,12 +136,6 @@ private:
     auto [entry, added] = texts_.emplace(file, std::string());
     if (added) {
       entry->second = readText_(file);
-    }
-    // Pascal text averages a token to six bytes or more: room for that many at once
-    // spares most copies of a growing vector without holding room for the tokens of a
-    // text made of one-letter names (32 bytes a token).
-    if (tokens_.empty()) {
-      tokens_.reserve(entry->second.size() / 6);
     }
     const Reading outer = reading_;
     reading_ = Reading{file, marked, uncertain};
@@ -199,16 +190,16 @@ private:
 
   void ObjectPascalMode() override { text_.objectPascalMode = true; }
 
-  static std::vector<UnitToken>& ThreadTokens() {
-    thread_local std::vector<UnitToken> tokens;
-    tokens.clear();
+  static UnitTokens& ThreadTokens() {
+    thread_local UnitTokens tokens;
+    tokens.Clear(kKeptTokens);
     return tokens;
   }
 
   const TextReader& readText_;
   const std::vector<FileLinkMap>& links_;
   const std::vector<std::uint32_t>& firstIncluders_;
-  std::vector<UnitToken>& tokens_ = ThreadTokens();
+  UnitTokens& tokens_ = ThreadTokens();
   std::unordered_map<std::uint32_t, std::string> texts_;
   std::unordered_set<std::uint32_t> markedFiles_;
   // Note [one reading per unit]

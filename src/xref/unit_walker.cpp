@@ -1841,7 +1841,7 @@ private:
   }
 
   const UnitText& text_;
-  const std::vector<UnitToken>& tokens_;
+  const UnitTokens& tokens_;
   UnitDeclarations* declaring_;
   const SiteDeclarations* site_;
   std::uint32_t unit_;

@@ -14,7 +14,7 @@
 namespace lexiform::xref {
 
 struct UnitText {
-  const std::vector<UnitToken>* tokens = nullptr;
+  const UnitTokens* tokens = nullptr;
   const std::unordered_map<std::uint32_t, std::string>* texts = nullptr; // by file
   const std::vector<FileLinkMap>* links = nullptr;                       // by file
   std::uint32_t root = 0;

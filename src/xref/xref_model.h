@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -164,6 +166,53 @@ struct UnitToken {
   std::uint32_t file = 0;
   bool marked = false;    // its file's names are marked in this unit (see Note [include owners])
   bool uncertain = false; // reached through an include chosen among several
+};
+
+// Note [token blocks]
+// A unit's tokens in blocks that never move. A growing vector copied every token at each
+// doubling and took fresh pages for every large unit; the blocks of one unit are used
+// again by the next unit its thread reads, and a unit of millions of tokens (tables of
+// Unicode data) holds its blocks only while it is read.
+class UnitTokens {
+public:
+  const UnitToken& operator[](std::size_t i) const {
+    return blocks_[i >> kShift]->tokens[i & kMask];
+  }
+  UnitToken& operator[](std::size_t i) { return blocks_[i >> kShift]->tokens[i & kMask]; }
+  std::size_t size() const { return size_; }
+  UnitToken& back() { return (*this)[size_ - 1]; }
+  void pop_back() { --size_; }
+
+  void push_back(const UnitToken& token) {
+    if ((size_ >> kShift) == blocks_.size()) {
+      blocks_.push_back(std::make_unique<Block>());
+    }
+    new (&(*this)[size_++]) UnitToken(token);
+  }
+
+  // Empties the array, keeping the memory of at most `keptTokens` tokens.
+  void Clear(std::size_t keptTokens) {
+    size_ = 0;
+    const std::size_t kept = keptTokens >> kShift;
+    if (blocks_.size() > kept) {
+      blocks_.resize(kept);
+    }
+  }
+
+private:
+  static constexpr unsigned kShift = 15; // 32K tokens, 1 MB, a block
+  static constexpr std::size_t kBlock = std::size_t{1} << kShift;
+  static constexpr std::size_t kMask = kBlock - 1;
+  // Left as the allocator gives it: a token is written before it is read, and filling
+  // a block first cost as much as the tokens.
+  struct Block {
+    Block() {} // NOLINT: no initialisation, on purpose
+    union {
+      UnitToken tokens[kBlock];
+    };
+  };
+  std::vector<std::unique_ptr<Block>> blocks_;
+  std::size_t size_ = 0;
 };
 
 } // namespace lexiform::xref
