@@ -103,13 +103,29 @@ std::vector<std::uint32_t> FirstIncluders(const std::vector<FileLinkMap>& links)
   return first;
 }
 
+// Note [one large unit at a time]
+// A unit's tokens take about ten times its text (32 bytes a token; tables of numbers
+// and records hold a token every three bytes), and the FPC tree has units of tens of
+// megabytes of tokens (Unicode collations, code pages). Several of them read at once
+// made the peak memory of a whole tree's site; a unit that reaches kLargeUnitBytes of
+// text waits until no other such unit is being read, while small ones go on beside it.
+constexpr std::size_t kLargeUnitBytes = std::size_t{4} << 20;
+
+// What the readings of all units share.
+struct SourceFiles {
+  const TextReader& readText;
+  const std::vector<FileLinkMap>& links;
+  const std::vector<std::uint32_t>& firstIncluders;
+  std::mutex& largeUnit; // see Note [one large unit at a time]
+};
+
 // One unit's text: its root file with include files spliced in at their directives,
 // each scanned straight into the unit's tokens.
 class UnitSource final : private TokenSink {
 public:
-  UnitSource(std::uint32_t root, const TextReader& readText, const std::vector<FileLinkMap>& links,
-             const std::vector<std::uint32_t>& firstIncluders)
-      : readText_(readText), links_(links), firstIncluders_(firstIncluders) {
+  UnitSource(std::uint32_t root, const SourceFiles& files)
+      : largeUnit_(files.largeUnit, std::defer_lock), readText_(files.readText),
+        links_(files.links), firstIncluders_(files.firstIncluders) {
     text_.tokens = &tokens_;
     text_.texts = &texts_;
     text_.links = &links_;
@@ -136,6 +152,10 @@ private:
     auto [entry, added] = texts_.emplace(file, std::string());
     if (added) {
       entry->second = readText_(file);
+      textBytes_ += entry->second.size();
+      if (textBytes_ >= kLargeUnitBytes && !largeUnit_.owns_lock()) {
+        largeUnit_.lock();
+      }
     }
     const Reading outer = reading_;
     reading_ = Reading{file, marked, uncertain};
@@ -196,9 +216,12 @@ private:
     return tokens;
   }
 
+  // First, so that it is let go after the unit's memory.
+  std::unique_lock<std::mutex> largeUnit_;
   const TextReader& readText_;
   const std::vector<FileLinkMap>& links_;
   const std::vector<std::uint32_t>& firstIncluders_;
+  std::size_t textBytes_ = 0;
   UnitTokens& tokens_ = ThreadTokens();
   std::unordered_map<std::uint32_t, std::string> texts_;
   std::unordered_set<std::uint32_t> markedFiles_;
@@ -511,6 +534,8 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     }
   }
   threads = std::max(1u, threads);
+  std::mutex largeUnit;
+  const SourceFiles files{readText, linkMaps, firstIncluders, largeUnit};
 
   std::vector<std::vector<std::uint32_t>> lines(fileCount);
   {
@@ -522,7 +547,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     RunParallel(roots.size(), threads, [&](std::size_t i) {
       UnitDeclarations unit;
       {
-        const UnitSource source(roots[i], readText, linkMaps, firstIncluders);
+        const UnitSource source(roots[i], files);
         unit = DeclareUnit(source.Text());
       }
       const std::lock_guard<std::mutex> lock(mergeLock);
@@ -548,7 +573,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     // workers fill different files.
     std::mutex marksLock;
     RunParallel(site.units.size(), threads, [&](std::size_t unit) {
-      const UnitSource source(site.units[unit].root, readText, linkMaps, firstIncluders);
+      const UnitSource source(site.units[unit].root, files);
       std::vector<MarkedName> marks =
           BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
       KeepInOrder(marks);
