@@ -209,6 +209,7 @@ private:
   }
 
   void ObjectPascalMode() override { text_.objectPascalMode = true; }
+  void ScopedEnums(bool on) override { text_.scopedEnums.emplace_back(tokens_.size(), on); }
 
   static UnitTokens& ThreadTokens() {
     thread_local UnitTokens tokens;

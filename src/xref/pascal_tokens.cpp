@@ -182,29 +182,41 @@ private:
     const std::size_t end = text_.find(close, bodyStart);
     pos_ = end == std::string_view::npos ? text_.size() : end + close.size();
     if (At(bodyStart) == '$') {
-      Mode(bodyStart + 1, std::min(pos_, text_.size()));
+      Switch(bodyStart + 1, std::min(pos_, text_.size()));
       sink_.Directive(Make(PasToken::Directive, start));
     }
     CountLines(start, pos_);
   }
 
-  void Mode(std::size_t from, std::size_t to) {
+  // The directives that change how names bind: `{$mode ...}`, `{$scopedenums on|off}`.
+  void Switch(std::size_t from, std::size_t to) {
     const std::string_view body = text_.substr(from, to - from);
-    if (body.size() < 4 || KeyOf(body.substr(0, 4)) != KeyOf("mode")) {
+    std::size_t at = 0;
+    const NameKey name = KeyOf(NextWord(body, at));
+    if (name != KeyOf("mode") && name != KeyOf("scopedenums")) {
       return;
     }
-    std::size_t i = 4;
-    while (i < body.size() && (body[i] == ' ' || body[i] == '\t')) {
-      ++i;
+    while (at < body.size() && (body[at] == ' ' || body[at] == '\t')) {
+      ++at;
     }
-    std::size_t j = i;
-    while (j < body.size() && IsIdentChar(static_cast<unsigned char>(body[j]))) {
-      ++j;
-    }
-    const NameKey mode = KeyOf(body.substr(i, j - i));
-    if (mode == KeyOf("objfpc") || mode == KeyOf("delphi") || mode == KeyOf("delphiunicode")) {
+    const NameKey value = KeyOf(NextWord(body, at));
+    if (name == KeyOf("scopedenums")) {
+      if (value == KeyOf("on") || value == KeyOf("off")) {
+        sink_.ScopedEnums(value == KeyOf("on"));
+      }
+    } else if (value == KeyOf("objfpc") || value == KeyOf("delphi") ||
+               value == KeyOf("delphiunicode")) {
       sink_.ObjectPascalMode();
     }
+  }
+
+  // The letters and digits of `body` from `at` on; `at` goes past them.
+  static std::string_view NextWord(std::string_view body, std::size_t& at) {
+    const std::size_t start = at;
+    while (at < body.size() && IsIdentChar(static_cast<unsigned char>(body[at]))) {
+      ++at;
+    }
+    return body.substr(start, at - start);
   }
 
   void Word() {

@@ -61,6 +61,8 @@ public:
   virtual Token& Add(const Token& token) = 0;
   virtual void Directive(const Token& token) = 0;
   virtual void ObjectPascalMode() = 0; // `{$mode objfpc}` or `{$mode delphi}` seen
+  // `{$scopedenums on}` or `off` seen, before the tokens that follow it.
+  virtual void ScopedEnums(bool /*on*/) {}
 
 protected:
   ~TokenSink() = default;

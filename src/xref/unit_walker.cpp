@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace lexiform::xref {
 namespace {
@@ -370,6 +371,21 @@ private:
     Mark(i, id, true, false);
     AddToScope(scopes_.size() - 1, Tok(i).key, id);
     return id;
+  }
+
+  // A name known only through its type (`TColor.Green`): its type's table takes it.
+  std::uint32_t DeclareMember(std::size_t i, SymbolKind kind) {
+    const std::uint32_t id = NewSymbol(i, kind);
+    Mark(i, id, true, false);
+    return id;
+  }
+
+  bool ScopedEnumsAt(std::size_t i) const {
+    const auto& switches = text_.scopedEnums;
+    const auto after = std::upper_bound(
+        switches.begin(), switches.end(), i,
+        [](std::size_t index, const std::pair<std::size_t, bool>& s) { return index < s.first; });
+    return after != switches.begin() && std::prev(after)->second;
   }
 
   void AddToScope(std::size_t scopeIndex, NameKey key, std::uint32_t id) {
@@ -1177,7 +1193,9 @@ private:
     ++pos_;
     while (!AtEnd() && !IsSym(pos_, ')') && !IsSym(pos_, ';')) {
       if (IsIdent(pos_) && (IsSym(pos_ - 1, '(') || IsSym(pos_ - 1, ','))) {
-        const std::uint32_t value = Declare(pos_, SymbolKind::EnumValue);
+        // Scoped values are reached through their type only.
+        const std::uint32_t value = ScopedEnumsAt(pos_) ? DeclareMember(pos_, SymbolKind::EnumValue)
+                                                        : Declare(pos_, SymbolKind::EnumValue);
         if (SymbolFacts* facts = MutableFacts(value)) {
           facts->typeName = id == kNone ? 0 : KeyOf(SymbolOf(id).name);
         }

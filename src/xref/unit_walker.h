@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "xref/xref_model.h"
@@ -19,6 +20,8 @@ struct UnitText {
   const std::vector<FileLinkMap>* links = nullptr;                       // by file
   std::uint32_t root = 0;
   bool objectPascalMode = false;
+  // Where `{$scopedenums on|off}` switches: the index of the token after it, and on.
+  std::vector<std::pair<std::size_t, bool>> scopedEnums;
 };
 
 // A marked name found by the binding walk.

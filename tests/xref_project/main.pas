@@ -17,6 +17,14 @@ type
 const
   Origin{#main.origin}: TPair{>main.tpair} = (Left{>main.tpair.left}: 4; Right{>main.tpair.right}: 9);
 
+// Scoped values are reached through their type only: Dark alone is the constant.
+type
+{$scopedenums on}
+  TShade{#main.tshade} = (Light{#main.tshade.light}, Dark{#main.tshade.dark});
+{$scopedenums off}
+const
+  Dark{#main.dark} = 70;
+
 var
   Pair{#main.pair}: TPair{>main.tpair};
   Shape{#main.shape}: TBase{>shapes.tbase};
@@ -76,6 +84,8 @@ begin
   WriteLn('record field ', Point.X{>colors.tpoint.x});
   WriteLn('record value ', Origin{>main.origin}.Right{>main.tpair.right});
   WriteLn('enumeration ', Ord(Blue{>colors.blue}), ' ', Ord(TColor{>colors.tcolor}.Red{>colors.red}));
+  WriteLn('scoped enumeration ', Dark{>main.dark}, ' ',
+    Ord(TShade{>main.tshade}.Dark{>main.tshade.dark}), Ord(TShade.Light{>main.tshade.light}));
   Widget{>main.widget} := TWidget{>widgets.twidget}.Create;
   WriteLn('unknown ancestor ', Widget.Total{>widgets.twidget.total});
   // Value in a comment, and in a string, is no link:
