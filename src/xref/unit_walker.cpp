@@ -1022,15 +1022,25 @@ private:
       ++pos_;
     }
     const std::size_t scopeDepth = scopes_.size();
+    std::vector<std::uint32_t> parameterIds;
     if (!parameters.empty()) {
       scopes_.push_back(Scope{});
       for (const std::size_t parameter : parameters) {
-        Declare(parameter, SymbolKind::TypeParameter);
+        parameterIds.push_back(Declare(parameter, SymbolKind::TypeParameter));
       }
     }
     const NameKey type = TypeExpression(id, false);
     while (scopes_.size() > scopeDepth) {
       scopes_.pop_back();
+    }
+    // The bodies of a generic type's methods see its parameters as they see its members.
+    if (Declaring() && id != kNone && FactsOf(id).members != kNone) {
+      for (std::size_t i = 0; i < parameters.size(); ++i) {
+        if (parameterIds[i] != kNone) {
+          AddToTable(declaring_->memberTables[FactsOf(id).members], Tok(parameters[i]).key,
+                     parameterIds[i]);
+        }
+      }
     }
     if (SymbolFacts* facts = MutableFacts(id); facts != nullptr && facts->typeName == 0) {
       facts->typeName = type;
@@ -1466,7 +1476,7 @@ private:
     std::uint32_t ownerClass = kNone;
     std::uint32_t id = kNone;
     std::size_t plainName = kNoToken;
-    if (IsIdent(pos_) && IsSym(pos_ + 1, '.') && !inType) {
+    if (StartsMethodBodyName(pos_) && !inType) {
       id = MethodBodyName(kind, ownerClass);
     } else if (IsIdent(pos_)) {
       id = NewSymbol(pos_, kind);
@@ -1585,6 +1595,38 @@ private:
     declaring_->symbols[body].qualifiedName = {};
   }
 
+  // A type part of a method body's name: `TFoo.` or, of a generic type in
+  // `{$mode delphi}`, `TFoo<K, V>.`.
+  bool StartsMethodBodyName(std::size_t i) const {
+    return IsIdent(i) &&
+           (IsSym(i + 1, '.') || (IsSym(i + 1, '<') && IsSym(AfterTypeArguments(i + 1), '.')));
+  }
+
+  // The token after the `>` that closes the `<` at `i`; `i` itself when none does soon.
+  std::size_t AfterTypeArguments(std::size_t i) const {
+    int depth = 0;
+    for (std::size_t j = i; j < tokens_.size() && j < i + 64; ++j) {
+      if (IsSym(j, '<')) {
+        ++depth;
+      } else if (IsSym(j, '>') && --depth == 0) {
+        return j + 1;
+      } else if (!IsIdent(j) && !IsSym(j, ',') && !IsSym(j, '.')) {
+        return i;
+      }
+    }
+    return i;
+  }
+
+  // After a type part's name: its `<K, V>` name the type's parameters.
+  void TypeArgumentsOfBody(std::uint32_t owner) {
+    const std::size_t end = AfterTypeArguments(pos_);
+    for (; pos_ < end; ++pos_) {
+      if (IsIdent(pos_) && owner != kNone) {
+        Mark(pos_, LookupMember(owner, Cur().key).symbol, false, false);
+      }
+    }
+  }
+
   // `TFoo.Bar` or `TOuter.TInner.Bar`: the type parts link to the types, the last part
   // is the body's own name, linked to the heading in the type.
   std::uint32_t MethodBodyName(SymbolKind kind, std::uint32_t& ownerClass) {
@@ -1592,12 +1634,16 @@ private:
     Found type = Lookup(Cur().key);
     Mark(pos_, type.symbol, false, type.uncertain);
     std::uint32_t owner = EffectiveType(type.symbol);
-    pos_ += 2;
-    while (IsIdent(pos_) && IsSym(pos_ + 1, '.')) {
+    ++pos_;
+    TypeArgumentsOfBody(owner);
+    ++pos_;
+    while (StartsMethodBodyName(pos_)) {
       const Found inner = owner == kNone ? Found{} : LookupMember(owner, Cur().key);
       Mark(pos_, inner.symbol, false, false);
       owner = EffectiveType(inner.symbol);
-      pos_ += 2;
+      ++pos_;
+      TypeArgumentsOfBody(owner);
+      ++pos_;
     }
     ownerClass = owner;
     if (!IsIdent(pos_)) {

@@ -3,7 +3,7 @@ program Main{#main};
 {$mode objfpc}
 
 uses
-  Alpha, Beta, Gamma, My.Utils, Colors in 'sub/colors.pas', Shapes, Widgets;
+  Alpha, Beta, Gamma, My.Utils, Colors in 'sub/colors.pas', Shapes, Widgets, Boxes, Cells;
 
 const
   Value{#main.value} = 1;
@@ -30,6 +30,8 @@ var
   Shape{#main.shape}: TBase{>shapes.tbase};
   Point{#main.point}: TPoint{>colors.tpoint};
   Widget{#main.widget}: TWidget{>widgets.twidget};
+  IntPair{#main.intpair}: TIntPair{>boxes.tintpair};
+  IntCell{#main.intcell}: TIntCell{>cells.tintcell};
 
 // A parameter hides the constant of the same name.
 function Shadowed{#main.shadowed}(Value{#main.shadowed.value}: Integer): Integer;
@@ -88,6 +90,9 @@ begin
     Ord(TShade{>main.tshade}.Dark{>main.tshade.dark}), Ord(TShade.Light{>main.tshade.light}));
   Widget{>main.widget} := TWidget{>widgets.twidget}.Create;
   WriteLn('unknown ancestor ', Widget.Total{>widgets.twidget.total});
+  IntPair{>main.intpair} := TIntPair{>boxes.tintpair}.Create;
+  IntCell{>main.intcell} := TIntCell{>cells.tintcell}.Create;
+  WriteLn('generic ', IntPair.Get{>boxes.tpair.get}(1, 2), ' ', IntCell.Put{>cells.tcell.put}(3));
   // Value in a comment, and in a string, is no link:
   WriteLn('Value');
 end.
