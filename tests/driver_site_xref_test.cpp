@@ -153,6 +153,20 @@ TEST_F(SiteXrefTest, DeclarationsHaveIdsOfTheirOwnAndReferencesLeadThere) {
       << second;
 }
 
+// "0..E" is a number with an exponent for the converter, but "T2.E" a name, a dot and a
+// name: only the first loses its link.
+TEST_F(SiteXrefTest, NameAfterANameEndingInDigitsKeepsItsLink) {
+  const auto at = static_cast<std::uint32_t>(texts[1].size() + 4);
+  texts[1] += "\nQ2.Extra";
+  occurrences[1].push_back({at, 5, 0, false, false});
+  const SiteXref xref(plan, facts);
+  const std::string second = Page(xref, 1, {});
+  EXPECT_NE(second.find(">0..E</span>"), std::string::npos) << second;
+  EXPECT_NE(second.find("<a href=\"lib/a%26b.pas.html#s1\" title=\"class, line 1\">Extra</a>"),
+            std::string::npos)
+      << second;
+}
+
 TEST_F(SiteXrefTest, DataFilesHoldWhatThePanelAndTheSearchRead) {
   const SiteXref xref(plan, facts);
   EXPECT_EQ(xref.DataFiles(),

@@ -88,7 +88,8 @@ bool IsNameByte(char c) {
 }
 
 // Whether a name at `offset` that starts with "E" follows a number and dots, as in
-// "0..ELF_NGREG": the converter reads the "E" as the number's exponent.
+// "0..ELF_NGREG": the converter reads the "E" as the number's exponent. Digits that end
+// a name ("TFoo2.Extra") are no number.
 bool AfterNumberAndDots(std::string_view text, std::size_t offset) {
   if (text[offset] != 'e' && text[offset] != 'E') {
     return false;
@@ -97,7 +98,13 @@ bool AfterNumberAndDots(std::string_view text, std::size_t offset) {
   while (at > 0 && text[at - 1] == '.') {
     --at;
   }
-  return at < offset && at > 0 && text[at - 1] >= '0' && text[at - 1] <= '9';
+  if (at == offset || at == 0 || text[at - 1] < '0' || text[at - 1] > '9') {
+    return false;
+  }
+  while (at > 0 && text[at - 1] >= '0' && text[at - 1] <= '9') {
+    --at;
+  }
+  return at == 0 || !IsNameByte(text[at - 1]);
 }
 
 // Whether the bytes of `name` in `text` can be one whole identifier token, so that the
