@@ -496,6 +496,16 @@ private:
   const SiteDeclarations& site_;
 };
 
+// Every helper under the type it helps, once that type is resolved.
+void CollectHelpers(SiteDeclarations& site) {
+  for (std::size_t id = 0; id < site.symbols.size(); ++id) {
+    const SymbolFacts& facts = site.facts[id];
+    if (facts.helper && facts.parentSymbol != kNone) {
+      site.helpersOf[facts.parentSymbol].push_back(static_cast<std::uint32_t>(id));
+    }
+  }
+}
+
 void ResolveDeclaredTypes(SiteDeclarations& site) {
   const DeclarationContext context(site);
   const NameKey tobject = KeyOf("tobject");
@@ -564,6 +574,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     site.systemUncertain = severalSystems;
     site.objpasUnit = FindUnit(site, KeyOf("objpas"), nullptr);
     ResolveDeclaredTypes(site);
+    CollectHelpers(site);
     for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
       for (const auto& [key, symbol] : site.units[unit].interfaceNames) {
         site.exports[key].emplace_back(static_cast<std::uint32_t>(unit), symbol);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <limits>
 
 namespace lexiform::xref {
 namespace {
@@ -25,12 +26,12 @@ constexpr NameKey kAsm = KeyOf("asm"), kBegin = KeyOf("begin"), kCase = KeyOf("c
                   kTry = KeyOf("try"), kType = KeyOf("type"), kUnit = KeyOf("unit"),
                   kUntil = KeyOf("until"), kUses = KeyOf("uses"), kVar = KeyOf("var"),
                   kWith = KeyOf("with"), kArray = KeyOf("array"), kTo = KeyOf("to"),
-                  kIs = KeyOf("is");
+                  kIs = KeyOf("is"), kFor = KeyOf("for");
 } // namespace kw
 
 namespace word {
 constexpr NameKey kResult = KeyOf("result"), kSelf = KeyOf("self"), kGeneric = KeyOf("generic"),
-                  kSpecialize = KeyOf("specialize"), kHelper = KeyOf("helper"), kFor = KeyOf("for"),
+                  kSpecialize = KeyOf("specialize"), kHelper = KeyOf("helper"),
                   kReference = KeyOf("reference"), kOn = KeyOf("on"), kOut = KeyOf("out"),
                   kConstref = KeyOf("constref"), kDefault = KeyOf("default"),
                   kForward = KeyOf("forward"), kExternal = KeyOf("external"),
@@ -473,9 +474,51 @@ private:
     return !facts.unitPrivate || facts.unit == text_.root;
   }
 
+  // The helper of `type` that the compiler uses here: of those in scope, the one of the
+  // unit itself, else of the unit named last in the uses clauses, else of an implicit
+  // unit; the last declared among those of one unit.
+  std::uint32_t ActiveHelper(std::uint32_t type) const {
+    if (Declaring()) {
+      return kNone;
+    }
+    const auto helpers = site_->helpersOf.find(type);
+    if (helpers == site_->helpersOf.end()) {
+      return kNone;
+    }
+    std::uint32_t best = kNone;
+    std::size_t bestRank = 0;
+    for (const std::uint32_t helper : helpers->second) {
+      const std::uint32_t root = FactsOf(helper).unit;
+      const std::uint32_t unit = root < site_->unitOfRoot.size() ? site_->unitOfRoot[root] : kNone;
+      std::size_t rank = 0; // not in scope
+      if (unit == unit_) {
+        rank = std::numeric_limits<std::size_t>::max();
+      } else if (const auto used = usedAt_.find(unit); used != usedAt_.end()) {
+        rank = used->second + 2;
+      } else if (unit != kNone && (unit == site_->systemUnit ||
+                                   (text_.objectPascalMode && unit == site_->objpasUnit))) {
+        rank = 1;
+      }
+      if (rank > 0 && rank >= bestRank) {
+        best = helper;
+        bestRank = rank;
+      }
+    }
+    return best;
+  }
+
+  // Class and record helpers come before the members of the type they help.
   Found LookupMember(std::uint32_t type, NameKey key, bool* unknownAncestry = nullptr) const {
     type = EffectiveType(type);
     for (int depth = 0; depth < 32 && type != kNone; ++depth) {
+      if (const std::uint32_t helper = ActiveHelper(type); helper != kNone) {
+        if (const NameTable* table = MembersOf(helper)) {
+          const auto found = table->find(key);
+          if (found != table->end() && VisibleHere(found->second, helper)) {
+            return Found{Completed(found->second), false};
+          }
+        }
+      }
       if (const NameTable* table = MembersOf(type)) {
         const auto found = table->find(key);
         if (found != table->end() && VisibleHere(found->second, type)) {
@@ -1245,14 +1288,20 @@ private:
   void Structured(std::uint32_t id, SymbolKind kind) {
     SetKind(id, kind);
     GiveMembers(id);
-    if (IsWord(pos_, word::kHelper)) {
+    const bool helper = IsWord(pos_, word::kHelper);
+    if (helper) {
       ++pos_;
       if (IsSym(pos_, '(')) {
         SkipParenthesised();
       }
-      if (IsWord(pos_, word::kFor)) {
+      if (IsKeyword(pos_, kw::kFor)) {
         ++pos_;
-        TypeName();
+        const NameKey helped = TypeName();
+        // A helper's methods see its own members, then those of the type it helps.
+        if (SymbolFacts* facts = MutableFacts(id)) {
+          facts->parentName = helped;
+          facts->helper = true;
+        }
       }
     }
     if (IsWord(pos_, KeyOf("abstract")) || IsWord(pos_, KeyOf("sealed"))) {
@@ -1261,7 +1310,8 @@ private:
     if (IsSym(pos_, '(')) {
       Ancestors(id);
     } else if (SymbolFacts* facts = MutableFacts(id);
-               facts != nullptr && (kind == SymbolKind::Class || kind == SymbolKind::Object)) {
+               facts != nullptr && !helper &&
+               (kind == SymbolKind::Class || kind == SymbolKind::Object)) {
       facts->implicitParent = kind == SymbolKind::Class;
     }
     if (IsSym(pos_, ';')) {

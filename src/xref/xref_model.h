@@ -34,6 +34,7 @@ struct SymbolFacts {
   bool chosenFile = false;     // declared in an include file chosen among several
   bool unitPrivate = false;    // a `private` member: seen in its own unit only
   bool classPrivate = false;   // a `strict private` member: seen in its own class only
+  bool helper = false;         // a class or record helper: parentName is the type it helps
 };
 
 // Note [place map]
@@ -141,6 +142,8 @@ struct SiteDeclarations {
   // the candidates weighed by the places of their units in the uses clauses, instead
   // of once in every unit used (thirty and more in many units of the FPC tree).
   std::unordered_map<NameKey, std::vector<std::pair<std::uint32_t, std::uint32_t>>> exports;
+  // The helpers of each type, by the type's symbol, in list and text order.
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> helpersOf;
   std::uint32_t systemUnit = kNone;
   std::uint32_t objpasUnit = kNone;
   bool systemUncertain = false;

@@ -3,13 +3,19 @@ program Main{#main};
 {$mode objfpc}
 
 uses
-  Alpha, Beta, Gamma, My.Utils, Colors in 'sub/colors.pas', Shapes, Widgets, Boxes, Cells;
+  Alpha, Beta, Gamma, My.Utils, Colors in 'sub/colors.pas', Shapes, Widgets, Boxes, Cells,
+  Tags;
 
 const
   Value{#main.value} = 1;
   X{#main.x} = 2;
 
 type
+  // Only the last helper in scope counts: here it is this one, which has no Title.
+  TTagHelperToo{#main.ttaghelpertoo} = class helper for TTag{>tags.ttag}
+    function Extra{#main.ttaghelpertoo.extra}: Integer;
+  end;
+
   TPair{#main.tpair} = record
     Left{#main.tpair.left}, Right{#main.tpair.right}: Integer;
   end;
@@ -32,6 +38,12 @@ var
   Widget{#main.widget}: TWidget{>widgets.twidget};
   IntPair{#main.intpair}: TIntPair{>boxes.tintpair};
   IntCell{#main.intcell}: TIntCell{>cells.tintcell};
+  Tag{#main.tag}: TTag{>tags.ttag};
+
+function TTagHelperToo{>main.ttaghelpertoo}.Extra{#main.ttaghelpertoo.extra.body}: Integer;
+begin
+  Result := 2;
+end;
 
 // A parameter hides the constant of the same name.
 function Shadowed{#main.shadowed}(Value{#main.shadowed.value}: Integer): Integer;
@@ -93,6 +105,9 @@ begin
   IntPair{>main.intpair} := TIntPair{>boxes.tintpair}.Create;
   IntCell{>main.intcell} := TIntCell{>cells.tintcell}.Create;
   WriteLn('generic ', IntPair.Get{>boxes.tpair.get}(1, 2), ' ', IntCell.Put{>cells.tcell.put}(3));
+  Tag{>main.tag} := TTag{>tags.ttag}.Create;
+  WriteLn('helper ', Tag.Title{>tags.ttag.title}, ' ', Tag.Extra{>main.ttaghelpertoo.extra}, ' ',
+    Tag.Describe{>tags.ttag.describe});
   // Value in a comment, and in a string, is no link:
   WriteLn('Value');
 end.
