@@ -167,7 +167,8 @@ private:
   }
 
   Token& Add(const Token& token) override {
-    if (token.kind == PasToken::Literal && ContinuesLiteralList()) {
+    CountBrackets();
+    if (token.kind == PasToken::Literal && indexDepth_ == 0 && ContinuesLiteralList()) {
       // See Note [literal lists].
       tokens_.pop_back();
       Token& list = tokens_.back().token;
@@ -182,7 +183,22 @@ private:
   // Tables of numbers (Unicode data, code pages, fonts) make up most tokens of some
   // units: millions of `1 ,` pairs that hold no name. A literal after a comma after a
   // literal of the same file joins that literal, which then spans the whole list; no
-  // rule binds a name by the literals or commas between two literals.
+  // rule binds a name by the literals or commas between two literals. Inside brackets
+  // commas count the indexes of an array (`Grid[0, 1].X`), and lists stay apart.
+  // The scan finishes a token (a symbol's character) after handing it over: the last
+  // token is whole when the next one comes.
+  void CountBrackets() {
+    if (tokens_.size() == 0 || tokens_.back().token.kind != PasToken::Symbol) {
+      return;
+    }
+    const char symbol = tokens_.back().token.symbol;
+    if (symbol == '[') {
+      ++indexDepth_;
+    } else if (symbol == ']' && indexDepth_ > 0) {
+      --indexDepth_;
+    }
+  }
+
   bool ContinuesLiteralList() const {
     const std::size_t count = tokens_.size();
     if (count < 2) {
@@ -233,6 +249,7 @@ private:
   std::unordered_set<std::uint32_t> splicedFiles_;
   Reading reading_;
   std::uint32_t depth_ = 0;
+  std::uint32_t indexDepth_ = 0; // of `[` brackets, see Note [literal lists]
   UnitText text_;
 };
 

@@ -450,6 +450,29 @@ private:
     localTypes_[id] = namedType_;
   }
 
+  // How many indexes a value of symbol `id` takes before it is of its ValueType: the
+  // arrays of its declaration and of the aliases it goes through.
+  unsigned ArrayDepth(std::uint32_t id) const {
+    if (id == kNone) {
+      return 0;
+    }
+    unsigned depth = 0;
+    if (!IsTypeKind(SymbolOf(id).kind)) {
+      depth = FactsOf(id).arrayDepth;
+      const auto local = localTypes_.find(id);
+      id = local != localTypes_.end() ? local->second : FactsOf(id).typeSymbol;
+    }
+    for (int hop = 0; hop < 16 && id != kNone; ++hop) {
+      id = Completed(id);
+      if (SymbolOf(id).kind != SymbolKind::Type) {
+        break;
+      }
+      depth += FactsOf(id).arrayDepth;
+      id = FactsOf(id).typeSymbol;
+    }
+    return depth;
+  }
+
   // The type a value of symbol `id` has, for the names after a dot.
   std::uint32_t ValueType(std::uint32_t id) const {
     if (id == kNone) {
@@ -601,6 +624,7 @@ private:
 
   void ResetChain() {
     chainType_ = kNone;
+    chainDepth_ = 0;
     chainUnit_ = kNone;
     lastSymbol_ = kNone;
   }
@@ -609,6 +633,7 @@ private:
     lastSymbol_ = symbol;
     chainUnit_ = kNone;
     chainType_ = kNone;
+    chainDepth_ = 0;
     if (symbol == kNone) {
       return;
     }
@@ -617,6 +642,7 @@ private:
       return;
     }
     chainType_ = ValueType(symbol);
+    chainDepth_ = ArrayDepth(symbol);
   }
 
   // A name after `Unit.`: in that unit's interface.
@@ -685,12 +711,17 @@ private:
       switch (token.symbol) {
       case '(':
       case '[': {
-        std::uint32_t carried = kNone;
+        Bracket carried;
+        carried.index = token.symbol == '[';
         if (token.symbol == '(' && lastSymbol_ != kNone) {
-          carried = ValueType(lastSymbol_);
+          carried.type = ValueType(lastSymbol_);
+          carried.depth = ArrayDepth(lastSymbol_);
+        } else if (token.symbol == '[' && chainDepth_ > 0) {
+          carried.type = chainType_; // an element of an array
+          carried.depth = chainDepth_ - 1;
         } else if (token.symbol == '[' && chainType_ != kNone) {
           const std::uint32_t defaultProperty = FactsOf(chainType_).defaultProperty;
-          carried = defaultProperty == kNone ? kNone : ValueType(defaultProperty);
+          carried.type = defaultProperty == kNone ? kNone : ValueType(defaultProperty);
         }
         brackets_.push_back(carried);
         ResetChain();
@@ -698,14 +729,22 @@ private:
       }
       case ')':
       case ']': {
-        const std::uint32_t carried = brackets_.empty() ? kNone : brackets_.back();
+        const Bracket carried = brackets_.empty() ? Bracket{} : brackets_.back();
         if (!brackets_.empty()) {
           brackets_.pop_back();
         }
         ResetChain();
-        chainType_ = carried;
+        chainType_ = carried.type;
+        chainDepth_ = carried.depth;
         break;
       }
+      case ',':
+        // `A[I, J]` indexes two levels of `A` at once.
+        if (!brackets_.empty() && brackets_.back().index && brackets_.back().depth > 0) {
+          --brackets_.back().depth;
+        }
+        ResetChain();
+        break;
       case '.':
       case '^':
         lastSymbol_ = kNone;
@@ -748,7 +787,7 @@ private:
       Found found;
       if (chainUnit_ != kNone) {
         found = LookupInUnit(chainUnit_, key);
-      } else if (chainType_ != kNone) {
+      } else if (chainType_ != kNone && chainDepth_ == 0) {
         found = LookupMember(chainType_, key);
       }
       Mark(pos_, found.symbol, false, found.uncertain);
@@ -1016,9 +1055,11 @@ private:
     ++pos_;
     namedType_ = kNone;
     const NameKey type = TypeExpression(ids.empty() ? kNone : ids.front(), true);
+    const auto arrays = static_cast<std::uint8_t>(std::min(arrayDepth_, 255u));
     for (const std::uint32_t id : ids) {
       if (SymbolFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
+        facts->arrayDepth = arrays;
       }
       KeepLocalType(id, type);
     }
@@ -1073,6 +1114,7 @@ private:
       }
     }
     const NameKey type = TypeExpression(id, false);
+    const auto arrays = static_cast<std::uint8_t>(std::min(arrayDepth_, 255u));
     while (scopes_.size() > scopeDepth) {
       scopes_.pop_back();
     }
@@ -1087,6 +1129,7 @@ private:
     }
     if (SymbolFacts* facts = MutableFacts(id); facts != nullptr && facts->typeName == 0) {
       facts->typeName = type;
+      facts->arrayDepth = arrays;
     }
     if (!IsSym(pos_, ';') && !StartsSection(pos_)) {
       SkipToSemicolon();
@@ -1116,6 +1159,7 @@ private:
   // declaration's own (kNone otherwise). Returns the last name of a named type, for
   // the names after a dot. Stops before the `;` (or `=` of an initial value).
   NameKey TypeExpression(std::uint32_t id, bool stopAtEquals) {
+    arrayDepth_ = 0;
     while (IsKeyword(pos_, kw::kPacked) || IsWord(pos_, word::kBitpacked)) {
       ++pos_;
     }
@@ -1216,18 +1260,31 @@ private:
 
   // The rest of a type (`array [..] of T`, subranges, `string[20]`) up to its end;
   // the last name after `of` is what its elements are.
+  // Counts in arrayDepth_ the indexes of `array [A, B] of array of T`.
   NameKey TypeTail(bool stopAtEquals) {
     NameKey element = 0;
     int depth = 0;
+    int indexDepth = -1; // the depth inside an array's index brackets
     while (!AtEnd()) {
       if (depth == 0 &&
           (IsSym(pos_, ';') || (stopAtEquals && IsSym(pos_, '=')) || IsSym(pos_, ')') ||
            StartsSection(pos_) || IsWord(pos_, word::kRead) || IsWord(pos_, word::kWrite))) {
         break;
       }
+      if (IsKeyword(pos_, kw::kArray)) {
+        ++arrayDepth_;
+        if (IsSym(pos_ + 1, '[')) {
+          indexDepth = depth + 1;
+        }
+      } else if (IsSym(pos_, ',') && depth == indexDepth) {
+        ++arrayDepth_;
+      }
       if (IsSym(pos_, '(') || IsSym(pos_, '[')) {
         ++depth;
       } else if ((IsSym(pos_, ')') || IsSym(pos_, ']')) && depth > 0) {
+        if (depth == indexDepth) {
+          indexDepth = -1;
+        }
         --depth;
       }
       if (IsKeyword(pos_, kw::kOf) && IsIdent(pos_ + 1)) {
@@ -1965,8 +2022,16 @@ private:
   std::vector<StatementScope> statementScopes_;
   std::vector<std::pair<std::uint32_t, bool>> visibleUnits_; // unit index, uncertain
   std::unordered_map<std::uint32_t, std::size_t> usedAt_;    // unit -> its last place above
-  std::vector<std::uint32_t> brackets_;
+  // What a bracket's closing gives the chain: a call's result, an array's element.
+  struct Bracket {
+    std::uint32_t type = kNone;
+    unsigned depth = 0;
+    bool index = false; // `[`
+  };
+  std::vector<Bracket> brackets_;
   std::uint32_t chainType_ = kNone;
+  unsigned chainDepth_ = 0;         // indexes chainType_'s values take first (arrays)
+  unsigned arrayDepth_ = 0;         // of the type TypeExpression read last
   std::uint32_t chainUnit_ = kNone; // root file of a unit named before a dot
   std::uint32_t lastSymbol_ = kNone;
   std::uint32_t namedType_ = kNone;            // what the last TypeName named, when binding

@@ -28,6 +28,7 @@ struct SymbolFacts {
   std::uint32_t ownerType = kNone;    // the type whose member it is
   std::uint32_t unit = kNone;         // root file of the unit that declares it
   std::uint32_t defaultProperty = kNone;
+  std::uint8_t arrayDepth = 0; // indexes before typeName's values: 2 for `array of array of T`
   bool forward = false;        // `TFoo = class;` or a routine heading marked `forward`
   bool body = false;           // a routine body whose heading was declared before it
   bool implicitParent = false; // a class without parent: it descends from TObject

@@ -16,6 +16,8 @@ type
     function Extra{#main.ttaghelpertoo.extra}: Integer;
   end;
 
+  TNodes{#main.tnodes} = array of TNode{>shapes.tnode};
+
   TPair{#main.tpair} = record
     Left{#main.tpair.left}, Right{#main.tpair.right}: Integer;
   end;
@@ -39,6 +41,9 @@ var
   IntPair{#main.intpair}: TIntPair{>boxes.tintpair};
   IntCell{#main.intcell}: TIntCell{>cells.tintcell};
   Tag{#main.tag}: TTag{>tags.ttag};
+  // An element of an array has the array's element type, whatever the indexes.
+  Points{#main.points}: array[0..1, 0..1] of TPoint{>colors.tpoint};
+  Nodes{#main.nodes}: TNodes{>main.tnodes};
 
 function TTagHelperToo{>main.ttaghelpertoo}.Extra{#main.ttaghelpertoo.extra.body}: Integer;
 begin
@@ -105,6 +110,13 @@ begin
   IntPair{>main.intpair} := TIntPair{>boxes.tintpair}.Create;
   IntCell{>main.intcell} := TIntCell{>cells.tintcell}.Create;
   WriteLn('generic ', IntPair.Get{>boxes.tpair.get}(1, 2), ' ', IntCell.Put{>cells.tcell.put}(3));
+  Points{>main.points}[1, 0].X{>colors.tpoint.x} := 5;
+  Points[0][1].X{>colors.tpoint.x} := 6;
+  SetLength(Nodes{>main.nodes}, 1);
+  Nodes[0] := TNode{>shapes.tnode}.Create;
+  Nodes[0].Weight{>shapes.tnode.weight} := 7;
+  WriteLn('array ', Points[1, 0].X{>colors.tpoint.x} + Points[0, 1].X{>colors.tpoint.x}, ' ',
+    Nodes[0].Weight{>shapes.tnode.weight});
   Tag{>main.tag} := TTag{>tags.ttag}.Create;
   WriteLn('helper ', Tag.Title{>tags.ttag.title}, ' ', Tag.Extra{>main.ttaghelpertoo.extra}, ' ',
     Tag.Describe{>tags.ttag.describe});
