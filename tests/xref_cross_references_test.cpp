@@ -210,6 +210,16 @@ TEST(CrossReferencesTest, BranchesDeclareOnceAndDoNotDerailTheRest) {
   EXPECT_EQ(symbols[first->related[0]].line, 7u);
 }
 
+// Include files that include each other, and that no unit includes, are still read.
+TEST(CrossReferencesTest, IncludeCycleThatNoUnitReachesIsRead) {
+  const MemorySite site{{"a.inc", "b.inc"},
+                        {"const A = 1;\n{$I b.inc}\n", "const B = A;\n{$I a.inc}\n"}};
+  const FileLinkResolver links = LinksOf(site);
+  const CrossReferences references = Resolve(site, links);
+  EXPECT_EQ(Marked(references, site, 0), std::vector<std::string>{"A@1"});
+  EXPECT_EQ(Marked(references, site, 1), (std::vector<std::string>{"B@1", "A@1->A@1"}));
+}
+
 // A unit or include file chosen among several makes the links through it uncertain.
 TEST(CrossReferencesTest, ChoicesAmongFilesGiveUncertainLinks) {
   const MemorySite site{

@@ -119,6 +119,45 @@ struct SourceFiles {
   std::mutex& largeUnit; // see Note [one large unit at a time]
 };
 
+// Note [include cycles]
+// The files that no other file includes are the units. Files that include each other
+// and that none of those reaches (a.inc includes b.inc, which includes a.inc) would be
+// read by no unit: the first of each such group in list order is read as a unit too.
+std::vector<std::uint32_t> UnitRoots(const std::vector<FileLinkMap>& links,
+                                     const std::vector<std::uint32_t>& firstIncluders) {
+  std::vector<bool> reached(links.size());
+  std::vector<std::uint32_t> roots;
+  std::vector<std::uint32_t> pending;
+  const auto readFrom = [&](std::uint32_t root) {
+    roots.push_back(root);
+    reached[root] = true;
+    pending.push_back(root);
+    while (!pending.empty()) {
+      const std::uint32_t file = pending.back();
+      pending.pop_back();
+      for (const auto& [offset, target] : links[file].includes) {
+        (void)offset;
+        if (target.file < links.size() && !reached[target.file]) {
+          reached[target.file] = true;
+          pending.push_back(target.file);
+        }
+      }
+    }
+  };
+  for (std::size_t file = 0; file < links.size(); ++file) {
+    if (firstIncluders[file] == kNone) {
+      readFrom(static_cast<std::uint32_t>(file));
+    }
+  }
+  for (std::size_t file = 0; file < links.size(); ++file) {
+    if (!reached[file]) {
+      readFrom(static_cast<std::uint32_t>(file));
+    }
+  }
+  std::sort(roots.begin(), roots.end());
+  return roots;
+}
+
 // One unit's text: its root file with include files spliced in at their directives,
 // each scanned straight into the unit's tokens.
 class UnitSource final : private TokenSink {
@@ -555,12 +594,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     : occurrences_(fileCount) {
   const std::vector<FileLinkMap> linkMaps = MapLinks(links, fileCount);
   const std::vector<std::uint32_t> firstIncluders = FirstIncluders(linkMaps);
-  std::vector<std::uint32_t> roots;
-  for (std::size_t file = 0; file < fileCount; ++file) {
-    if (firstIncluders[file] == kNone) {
-      roots.push_back(static_cast<std::uint32_t>(file));
-    }
-  }
+  const std::vector<std::uint32_t> roots = UnitRoots(linkMaps, firstIncluders);
   threads = std::max(1u, threads);
   std::mutex largeUnit;
   const SourceFiles files{readText, linkMaps, firstIncluders, largeUnit};
