@@ -501,6 +501,12 @@ TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
       references.Symbols()[declared["shapes.twice"]].related;
   EXPECT_EQ(std::vector<std::uint32_t>(related.begin(), related.end()),
             std::vector<std::uint32_t>{declared["shapes.twice.s"]});
+  // The `overload` directive joins the overloads of the units a unit uses.
+  const xref::ArrayPart<std::uint32_t> across =
+      references.Symbols()[declared["cells.describe"]].related;
+  EXPECT_EQ(std::vector<std::uint32_t>(across.begin(), across.end()),
+            std::vector<std::uint32_t>{declared["boxes.describe"]});
+  EXPECT_TRUE(references.Symbols()[declared["boxes.describe"]].related.empty());
   EXPECT_EQ(references.Symbols()[declared["shapes.tbase.describe"]].qualifiedName,
             "TBase.Describe");
 

@@ -384,6 +384,58 @@ void KeepRelated(SiteDeclarations& site,
   }
 }
 
+std::uint32_t FindUnit(const SiteDeclarations& site, NameKey name, bool* several);
+
+// Note [overloads across units]
+// A routine marked `overload` is listed with the routines of its name marked so in the
+// units its unit uses (named or implicit): they are the overloads the compiler weighs
+// where it is visible. Bodies are left out: they go with their headings.
+void ListOverloadsAcrossUnits(const SiteDeclarations& site,
+                              std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
+  std::unordered_map<NameKey, std::vector<std::pair<std::uint32_t, std::uint32_t>>> byName;
+  for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+    for (const std::uint32_t overload : site.units[unit].overloads) {
+      if (!site.facts[overload].body) {
+        byName[KeyOf(site.symbols[overload].name)].emplace_back(unit, overload);
+      }
+    }
+  }
+  if (byName.empty()) {
+    return;
+  }
+  const std::uint32_t implicit[] = {FindUnit(site, KeyOf("system"), nullptr),
+                                    FindUnit(site, KeyOf("objpas"), nullptr)};
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> across;
+  for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+    const UnitDeclarations& declarations = site.units[unit];
+    if (declarations.overloads.empty()) {
+      continue;
+    }
+    std::unordered_set<std::uint32_t> seen(std::begin(implicit), std::end(implicit));
+    for (const std::uint32_t root : declarations.usedUnits) {
+      if (root < site.unitOfRoot.size() && site.unitOfRoot[root] != kNone) {
+        seen.insert(site.unitOfRoot[root]);
+      }
+    }
+    seen.erase(static_cast<std::uint32_t>(unit));
+    for (const std::uint32_t overload : declarations.overloads) {
+      const auto named = byName.find(KeyOf(site.symbols[overload].name));
+      if (named == byName.end() || site.facts[overload].body) {
+        continue;
+      }
+      for (const auto& [other, symbol] : named->second) {
+        if (seen.count(other) != 0 && symbol != overload) {
+          across.emplace_back(overload, symbol);
+        }
+      }
+    }
+  }
+  // An include file read by several units brings its overloads to each of them.
+  std::sort(across.begin(), across.end());
+  across.erase(std::unique(across.begin(), across.end()), across.end());
+  pairs.insert(pairs.end(), across.begin(), across.end());
+}
+
 // Gives every unit's symbols one numbering; a symbol of an include file read by several
 // units is one symbol, as the first unit in list order found it. Units are merged in
 // list order as soon as they are declared, so that the many copies of the symbols of
@@ -399,6 +451,7 @@ public:
     for (const std::vector<std::uint32_t>& group : relatedGroups_) {
       ListTogether(group, pairs);
     }
+    ListOverloadsAcrossUnits(site_, pairs);
     relatedGroups_.clear();
     KeepRelated(site_, pairs);
     return std::move(site_);
@@ -458,6 +511,9 @@ void Merger::Merge(UnitDeclarations unit) {
     if (group.size() > 1) {
       relatedGroups_.push_back(std::move(group));
     }
+  }
+  for (std::uint32_t& overload : unit.overloads) {
+    overload = ids[overload];
   }
   unit.interfaceNames = RemapTable(unit.interfaceNames, ids);
   unit.topNames = RemapTable(unit.topNames, ids);

@@ -34,14 +34,15 @@ constexpr NameKey kResult = KeyOf("result"), kSelf = KeyOf("self"), kGeneric = K
                   kSpecialize = KeyOf("specialize"), kHelper = KeyOf("helper"),
                   kReference = KeyOf("reference"), kOn = KeyOf("on"), kOut = KeyOf("out"),
                   kConstref = KeyOf("constref"), kDefault = KeyOf("default"),
-                  kForward = KeyOf("forward"), kExternal = KeyOf("external"),
-                  kAbstract = KeyOf("abstract"), kStrict = KeyOf("strict"),
-                  kPrivate = KeyOf("private"), kProtected = KeyOf("protected"),
-                  kPublic = KeyOf("public"), kPublished = KeyOf("published"),
-                  kAutomated = KeyOf("automated"), kBitpacked = KeyOf("bitpacked"),
-                  kRead = KeyOf("read"), kWrite = KeyOf("write"), kStored = KeyOf("stored"),
-                  kImplements = KeyOf("implements"), kIndex = KeyOf("index"),
-                  kNodefault = KeyOf("nodefault"), kPackage = KeyOf("package");
+                  kForward = KeyOf("forward"), kOverload = KeyOf("overload"),
+                  kExternal = KeyOf("external"), kAbstract = KeyOf("abstract"),
+                  kStrict = KeyOf("strict"), kPrivate = KeyOf("private"),
+                  kProtected = KeyOf("protected"), kPublic = KeyOf("public"),
+                  kPublished = KeyOf("published"), kAutomated = KeyOf("automated"),
+                  kBitpacked = KeyOf("bitpacked"), kRead = KeyOf("read"), kWrite = KeyOf("write"),
+                  kStored = KeyOf("stored"), kImplements = KeyOf("implements"),
+                  kIndex = KeyOf("index"), kNodefault = KeyOf("nodefault"),
+                  kPackage = KeyOf("package");
 } // namespace word
 
 // Words that may follow a routine heading: what follows them up to the next `;` is
@@ -1626,6 +1627,11 @@ private:
     }
     const bool hasBody = RoutineDirectives(id, inType) && !inType &&
                          (section_ != Section::Interface || ownerClass != kNone);
+    // See Note [overloads across units].
+    if (Declaring() && overloadSeen_ && plainName != kNoToken && !inType && scopeDepth == 1 &&
+        section_ != Section::Implementation && id != kNone) {
+      declaring_->overloads.push_back(id);
+    }
     if (plainName != kNoToken) {
       DeclareRoutineName(scopeDepth - 1, Tok(plainName).key, id, hasBody);
     }
@@ -1830,6 +1836,7 @@ private:
   // Directives after a heading; false when no body follows (`forward`, `external`, ...).
   bool RoutineDirectives(std::uint32_t id, bool inType) {
     bool body = true;
+    overloadSeen_ = false;
     for (;;) {
       if (IsSym(pos_, ';')) {
         ++pos_;
@@ -1839,6 +1846,7 @@ private:
                   !IsSym(pos_ + 1, ',') && !(inType && IsVisibilityWord(pos_))) ||
                  IsKeyword(pos_, KeyOf("inline"))) {
         const NameKey k = Cur().key;
+        overloadSeen_ = overloadSeen_ || k == word::kOverload;
         if (k == word::kForward || k == word::kExternal || k == word::kAbstract) {
           body = false;
           if (SymbolFacts* facts = MutableFacts(id); facts != nullptr && k == word::kForward) {
@@ -2032,6 +2040,7 @@ private:
   std::uint32_t chainType_ = kNone;
   unsigned chainDepth_ = 0;         // indexes chainType_'s values take first (arrays)
   unsigned arrayDepth_ = 0;         // of the type TypeExpression read last
+  bool overloadSeen_ = false;       // among the directives RoutineDirectives read last
   std::uint32_t chainUnit_ = kNone; // root file of a unit named before a dot
   std::uint32_t lastSymbol_ = kNone;
   std::uint32_t namedType_ = kNone;            // what the last TypeName named, when binding

@@ -126,6 +126,8 @@ struct UnitDeclarations {
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> duplicates;
   PlaceMap symbolAt;                    // file << 32 | offset
   std::vector<std::uint32_t> usedUnits; // root files, in text order
+  // Routines of its interface (or program) marked `overload`, in text order.
+  std::vector<std::uint32_t> overloads;
 };
 
 // Every unit's declarations merged into one numbering.

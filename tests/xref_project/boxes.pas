@@ -16,6 +16,8 @@ type
 
   TIntPair{#boxes.tintpair} = TPair{>boxes.tpair}<Integer, Integer>;
 
+function Describe{#boxes.describe}(A: Integer): Integer; overload;
+
 implementation
 
 function TPair{>boxes.tpair}<K{>boxes.tpair.k}, V{>boxes.tpair.v}>.Get{#boxes.tpair.get.body}(A{#boxes.tpair.get.body.a}: K{>boxes.tpair.k}; B{#boxes.tpair.get.body.b}: V{>boxes.tpair.v}): Integer;
@@ -25,6 +27,11 @@ begin
   Local{>boxes.tpair.get.local} := A{>boxes.tpair.get.body.a};
   Key{>boxes.tpair.key} := Local{>boxes.tpair.get.local};
   Result := SizeOf(Local{>boxes.tpair.get.local});
+end;
+
+function Describe{#boxes.describe.body}(A: Integer): Integer;
+begin
+  Result := A + 1;
 end;
 
 end.

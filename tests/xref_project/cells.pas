@@ -4,6 +4,9 @@ unit Cells{#cells};
 
 interface
 
+uses
+  Boxes;
+
 type
   T{#cells.t} = string;
 
@@ -14,6 +17,9 @@ type
 
   TIntCell{#cells.tintcell} = specialize TCell{>cells.tcell}<Integer>;
 
+// Overloads the one of Boxes: its declaration lists that one.
+function Describe{#cells.describe}(const S: string): Integer; overload;
+
 implementation
 
 function TCell{>cells.tcell}.Put{#cells.tcell.put.body}(Value{#cells.tcell.put.body.value}: T{>cells.tcell.t}): Integer;
@@ -23,6 +29,11 @@ begin
   Local{>cells.tcell.put.local} := Value{>cells.tcell.put.body.value};
   Item{>cells.tcell.item} := Local{>cells.tcell.put.local};
   Result := SizeOf(Local{>cells.tcell.put.local}) + SizeOf(T{>cells.tcell.t});
+end;
+
+function Describe{#cells.describe.body}(const S: string): Integer;
+begin
+  Result := Length(S);
 end;
 
 end.

@@ -117,6 +117,7 @@ begin
   Nodes[0].Weight{>shapes.tnode.weight} := 7;
   WriteLn('array ', Points[1, 0].X{>colors.tpoint.x} + Points[0, 1].X{>colors.tpoint.x}, ' ',
     Nodes[0].Weight{>shapes.tnode.weight});
+  WriteLn('overloads ', Describe{>cells.describe}('abc'));
   Tag{>main.tag} := TTag{>tags.ttag}.Create;
   WriteLn('helper ', Tag.Title{>tags.ttag.title}, ' ', Tag.Extra{>main.ttaghelpertoo.extra}, ' ',
     Tag.Describe{>tags.ttag.describe});
