@@ -162,9 +162,11 @@ std::vector<std::uint32_t> UnitRoots(const std::vector<FileLinkMap>& links,
 // each scanned straight into the unit's tokens.
 class UnitSource final : private TokenSink {
 public:
-  UnitSource(std::uint32_t root, const SourceFiles& files)
+  // `tokens` is the calling worker's own array, used again unit after unit.
+  UnitSource(std::uint32_t root, const SourceFiles& files, UnitTokens& tokens)
       : largeUnit_(files.largeUnit, std::defer_lock), readText_(files.readText),
-        links_(files.links), firstIncluders_(files.firstIncluders) {
+        links_(files.links), firstIncluders_(files.firstIncluders), tokens_(tokens) {
+    tokens_.Clear(kKeptTokens);
     text_.tokens = &tokens_;
     text_.texts = &texts_;
     text_.links = &links_;
@@ -266,19 +268,13 @@ private:
   void ObjectPascalMode() override { text_.objectPascalMode = true; }
   void ScopedEnums(bool on) override { text_.scopedEnums.emplace_back(tokens_.size(), on); }
 
-  static UnitTokens& ThreadTokens() {
-    thread_local UnitTokens tokens;
-    tokens.Clear(kKeptTokens);
-    return tokens;
-  }
-
   // First, so that it is let go after the unit's memory.
   std::unique_lock<std::mutex> largeUnit_;
   const TextReader& readText_;
   const std::vector<FileLinkMap>& links_;
   const std::vector<std::uint32_t>& firstIncluders_;
   std::size_t textBytes_ = 0;
-  UnitTokens& tokens_ = ThreadTokens();
+  UnitTokens& tokens_;
   std::unordered_map<std::uint32_t, std::string> texts_;
   std::unordered_set<std::uint32_t> markedFiles_;
   // Note [one reading per unit]
@@ -292,18 +288,19 @@ private:
   UnitText text_;
 };
 
-// Runs `work` for every index below `count` on up to `threads` threads, the calling one
-// among them. Threads the system will not give leave the work to fewer; the first
+// Runs `work(index, worker)` for every index below `count` on up to `threads` threads,
+// the calling one among them (worker 0; the others 1 to threads - 1, each of its own
+// memory). Threads the system will not give leave the work to fewer; the first
 // failure of any work (memory running out, say) ends the others' taking of new work
 // and is thrown again here, where the run decides what the user sees.
 template <typename Work> void RunParallel(std::size_t count, unsigned threads, const Work& work) {
   std::atomic<std::size_t> next{0};
   std::exception_ptr failure;
   std::mutex failureLock;
-  const auto worker = [&] {
+  const auto worker = [&](std::size_t self) {
     try {
       for (std::size_t i = next++; i < count; i = next++) {
-        work(i);
+        work(i, self);
       }
     } catch (...) {
       next = count;
@@ -317,12 +314,12 @@ template <typename Work> void RunParallel(std::size_t count, unsigned threads, c
   std::vector<std::thread> pool;
   try {
     for (std::size_t t = 0; t < extra; ++t) {
-      pool.emplace_back(worker);
+      pool.emplace_back(worker, t + 1);
     }
   } catch (const std::system_error&) {
     // Fewer threads do the same work.
   }
-  worker();
+  worker(0);
   for (std::thread& thread : pool) {
     thread.join();
   }
@@ -654,6 +651,10 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   threads = std::max(1u, threads);
   std::mutex largeUnit;
   const SourceFiles files{readText, linkMaps, firstIncluders, largeUnit};
+  // Each worker's tokens, kept from unit to unit (see Note [token blocks]); not
+  // thread_local: the Windows build freed a bad pointer at a worker's exit under Wine
+  // when the blocks lived in thread storage.
+  std::vector<UnitTokens> tokens(threads);
 
   std::vector<std::vector<std::uint32_t>> lines(fileCount);
   {
@@ -662,10 +663,10 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     std::size_t merged = 0;
     std::mutex mergeLock;
     Merger merger(fileCount);
-    RunParallel(roots.size(), threads, [&](std::size_t i) {
+    RunParallel(roots.size(), threads, [&](std::size_t i, std::size_t worker) {
       UnitDeclarations unit;
       {
-        const UnitSource source(roots[i], files);
+        const UnitSource source(roots[i], files, tokens[worker]);
         unit = DeclareUnit(source.Text());
       }
       const std::lock_guard<std::mutex> lock(mergeLock);
@@ -691,8 +692,8 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     // Each file's names are marked by one unit only (see Note [include owners]), so the
     // workers fill different files.
     std::mutex marksLock;
-    RunParallel(site.units.size(), threads, [&](std::size_t unit) {
-      const UnitSource source(site.units[unit].root, files);
+    RunParallel(site.units.size(), threads, [&](std::size_t unit, std::size_t worker) {
+      const UnitSource source(site.units[unit].root, files, tokens[worker]);
       std::vector<MarkedName> marks =
           BindUnit(source.Text(), site, static_cast<std::uint32_t>(unit));
       KeepInOrder(marks);
