@@ -400,8 +400,7 @@ void ListOverloadsAcrossUnits(const SiteDeclarations& site,
   if (byName.empty()) {
     return;
   }
-  const std::uint32_t implicit[] = {FindUnit(site, KeyOf("system"), nullptr),
-                                    FindUnit(site, KeyOf("objpas"), nullptr)};
+  const std::uint32_t implicit[] = {site.systemUnit, site.objpasUnit};
   std::vector<std::pair<std::uint32_t, std::uint32_t>> across;
   for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
     const UnitDeclarations& declarations = site.units[unit];
@@ -448,6 +447,10 @@ public:
     for (const std::vector<std::uint32_t>& group : relatedGroups_) {
       ListTogether(group, pairs);
     }
+    bool severalSystems = false;
+    site_.systemUnit = FindUnit(site_, KeyOf("system"), &severalSystems);
+    site_.systemUncertain = severalSystems;
+    site_.objpasUnit = FindUnit(site_, KeyOf("objpas"), nullptr);
     ListOverloadsAcrossUnits(site_, pairs);
     relatedGroups_.clear();
     KeepRelated(site_, pairs);
@@ -677,10 +680,6 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
       }
     });
     SiteDeclarations site = merger.Finish();
-    bool severalSystems = false;
-    site.systemUnit = FindUnit(site, KeyOf("system"), &severalSystems);
-    site.systemUncertain = severalSystems;
-    site.objpasUnit = FindUnit(site, KeyOf("objpas"), nullptr);
     ResolveDeclaredTypes(site);
     CollectHelpers(site);
     for (std::size_t unit = 0; unit < site.units.size(); ++unit) {

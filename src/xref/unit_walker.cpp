@@ -519,8 +519,9 @@ private:
         rank = std::numeric_limits<std::size_t>::max();
       } else if (const auto used = usedAt_.find(unit); used != usedAt_.end()) {
         rank = used->second + 2;
-      } else if (unit != kNone && (unit == site_->systemUnit ||
-                                   (text_.objectPascalMode && unit == site_->objpasUnit))) {
+      } else if (const auto implicit = ImplicitUnits();
+                 unit != kNone &&
+                 std::find(implicit.begin(), implicit.end(), unit) != implicit.end()) {
         rank = 1;
       }
       if (rank > 0 && rank >= bestRank) {
@@ -531,22 +532,24 @@ private:
     return best;
   }
 
+  // A member `type` itself declares and that is visible here (not its ancestors').
+  Found OwnMember(std::uint32_t type, NameKey key) const {
+    if (const NameTable* table = MembersOf(type)) {
+      const auto found = table->find(key);
+      if (found != table->end() && VisibleHere(found->second, type)) {
+        return Found{Completed(found->second), false};
+      }
+    }
+    return Found{};
+  }
+
   // Class and record helpers come before the members of the type they help.
   Found LookupMember(std::uint32_t type, NameKey key, bool* unknownAncestry = nullptr) const {
     type = EffectiveType(type);
     for (int depth = 0; depth < 32 && type != kNone; ++depth) {
-      if (const std::uint32_t helper = ActiveHelper(type); helper != kNone) {
-        if (const NameTable* table = MembersOf(helper)) {
-          const auto found = table->find(key);
-          if (found != table->end() && VisibleHere(found->second, helper)) {
-            return Found{Completed(found->second), false};
-          }
-        }
-      }
-      if (const NameTable* table = MembersOf(type)) {
-        const auto found = table->find(key);
-        if (found != table->end() && VisibleHere(found->second, type)) {
-          return Found{Completed(found->second), false};
+      for (const std::uint32_t owner : {ActiveHelper(type), type}) {
+        if (const Found found = OwnMember(owner, key); found.symbol != kNone) {
+          return found;
         }
       }
       const SymbolFacts& facts = FactsOf(type);
@@ -560,6 +563,11 @@ private:
       type = parent;
     }
     return Found{};
+  }
+
+  // The units the compiler uses without their being named, the one that wins first.
+  std::array<std::uint32_t, 2> ImplicitUnits() const {
+    return {text_.objectPascalMode ? site_->objpasUnit : kNone, site_->systemUnit};
   }
 
   Found LookupInUnits(NameKey key) const {
@@ -583,8 +591,7 @@ private:
     if (best.symbol != kNone) {
       return best;
     }
-    for (const std::uint32_t implicitUnit :
-         {text_.objectPascalMode ? site_->objpasUnit : kNone, site_->systemUnit}) {
+    for (const std::uint32_t implicitUnit : ImplicitUnits()) {
       for (const auto& [unit, symbol] : exporters->second) {
         if (unit == implicitUnit && unit != unit_) {
           return Found{Completed(symbol), site_->systemUncertain};
