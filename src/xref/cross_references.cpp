@@ -335,9 +335,8 @@ std::uint32_t Remap(const std::vector<std::uint32_t>& ids, std::uint32_t local) 
 NameTable RemapTable(const NameTable& table, const std::vector<std::uint32_t>& ids) {
   NameTable remapped;
   remapped.reserve(table.size());
-  for (const auto& [key, local] : table) {
-    remapped.emplace(key, Remap(ids, local));
-  }
+  table.ForEach(
+      [&](NameKey key, std::uint32_t local) { remapped.emplace(key, Remap(ids, local)); });
   return remapped;
 }
 
@@ -683,9 +682,9 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     ResolveDeclaredTypes(site);
     CollectHelpers(site);
     for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
-      for (const auto& [key, symbol] : site.units[unit].interfaceNames) {
+      site.units[unit].interfaceNames.ForEach([&](NameKey key, std::uint32_t symbol) {
         site.exports[key].emplace_back(static_cast<std::uint32_t>(unit), symbol);
-      }
+      });
     }
 
     // Each file's names are marked by one unit only (see Note [include owners]), so the

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "xref/cross_references.h"
+#include "xref/name_table.h"
 #include "xref/pascal_tokens.h"
 
 // What the declaration pass learns about a site and the binding pass reads: symbols
@@ -16,8 +17,6 @@
 namespace lexiform::xref {
 
 inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-
-using NameTable = std::unordered_map<NameKey, std::uint32_t>;
 
 struct SymbolFacts {
   NameKey typeName = 0;               // the last name of the declared type, result type or alias
