@@ -19,8 +19,8 @@ namespace lexiform::xref {
 class NameTable {
 public:
   struct Entry {
-    NameKey first = 0;            // the name; 0 marks a free slot
-    std::uint32_t second = 0;     // its symbol
+    NameKey first = 0;        // the name; 0 marks a free slot
+    std::uint32_t second = 0; // its symbol
   };
   using iterator = Entry*;
   using const_iterator = const Entry*;

@@ -127,6 +127,7 @@ struct UnitDeclarations {
   std::vector<std::uint32_t> usedUnits; // root files, in text order
   // Routines of its interface (or program) marked `overload`, in text order.
   std::vector<std::uint32_t> overloads;
+  std::size_t tokenCount = 0; // of its text with the include files spliced in
 };
 
 // Every unit's declarations merged into one numbering.
