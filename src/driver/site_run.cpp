@@ -5,6 +5,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -405,10 +406,23 @@ std::optional<ConvertedEntry> ConvertPageAhead(const SiteBuild& build, std::size
 // at once (see Note [unfinished site]); the writer then only says so at the page's
 // turn. Empty when the writer is to write the page itself: it meets the failure again
 // and reports it.
+// Note [one large page at a time]
+// The markup of a page's links is held until the page is converted: about a hundred
+// bytes a link, and tables of Unicode data make pages of hundreds of thousands of links.
+// Two such pages side by side (the little- and big-endian twins of a table) made the
+// peak memory of a whole tree's site; a page of kLargePageSource bytes of source or more
+// waits until no other such page is being written, and its memory goes back to the
+// system when it is done.
+constexpr std::uint64_t kLargePageSource = std::uint64_t{4} << 20;
+
 std::optional<ConvertedEntry> WritePageAhead(const SiteBuild& build, UnfinishedSite& site,
-                                             std::size_t page) {
+                                             std::size_t page, std::mutex& largePage) {
   try {
     const std::uint64_t size = build.Facts()[page].size;
+    std::unique_lock<std::mutex> oneLargePage(largePage, std::defer_lock);
+    if (size >= kLargePageSource) {
+      oneLargePage.lock();
+    }
     const std::unique_ptr<DocumentOutput> output = site.Open(build.Plan().pages[page].file);
     output->Write(build.PageStart(page));
     if (size > 0) {
@@ -416,6 +430,9 @@ std::optional<ConvertedEntry> WritePageAhead(const SiteBuild& build, UnfinishedS
     }
     output->Write(build.PageEnd(page));
     output->Commit();
+    if (oneLargePage.owns_lock()) {
+      platform::ReturnFreedMemory();
+    }
     return ConvertedEntry{size, std::string()};
   } catch (const std::exception&) {
     return std::nullopt;
@@ -469,9 +486,10 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
   bool troubled = false;
   const std::vector<std::size_t>& pageOf = build.Plan().pageOfEntry;
   const bool writtenAhead = site.OpensInParallel();
+  std::mutex largePage;
   ConvertAhead ahead(build.Plan().pages.size(), WorkerCount(),
-                     [&build, &site, writtenAhead](std::size_t page, std::string storage) {
-                       return writtenAhead ? WritePageAhead(build, site, page)
+                     [&](std::size_t page, std::string storage) {
+                       return writtenAhead ? WritePageAhead(build, site, page, largePage)
                                            : ConvertPageAhead(build, page, std::move(storage));
                      });
   std::size_t pagesWritten = 0;
