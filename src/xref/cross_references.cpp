@@ -674,7 +674,6 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   // when the blocks lived in thread storage.
   std::vector<UnitTokens> tokens(threads);
 
-  std::vector<std::vector<std::uint32_t>> lines(fileCount);
   {
     std::vector<UnitDeclarations> declared(roots.size());
     std::vector<bool> done(roots.size());
@@ -720,18 +719,16 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
         for (run = i; run < marks.size() && marks[run].file == marks[i].file; ++run) {
         }
         occurrences_[marks[i].file].reserve(occurrences_[marks[i].file].size() + (run - i));
-        lines[marks[i].file].reserve(lines[marks[i].file].size() + (run - i));
       }
       for (const MarkedName& mark : marks) {
         occurrences_[mark.file].push_back(mark.occurrence);
-        lines[mark.file].push_back(mark.line);
       }
     });
     names_ = std::move(site.names);
     related_ = std::move(site.related);
     symbols_ = std::move(site.symbols);
   } // the tables of the declarations go before the references are gathered
-  CollectReferences(lines);
+  CollectReferences();
 }
 
 // By file, then text order; where two readings of one include file met, the first
@@ -752,7 +749,7 @@ void CrossReferences::KeepInOrder(std::vector<MarkedName>& marks) {
   marks.resize(kept);
 }
 
-void CrossReferences::CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines) {
+void CrossReferences::CollectReferences() {
   // A counting sort: count each symbol's references, then place them, in file and text
   // order, each at its symbol's next free slot.
   std::vector<std::uint32_t> starts(symbols_.size() + 1, 0);
@@ -777,7 +774,7 @@ void CrossReferences::CollectReferences(const std::vector<std::vector<std::uint3
       ReferencePlace& place = references_[next[occurrences[i].symbol]++];
       place.file = static_cast<std::uint32_t>(file);
       place.offset = occurrences[i].offset;
-      place.line = lines[file][i];
+      place.line = occurrences[i].line;
       place.uncertain = occurrences[i].uncertain;
     }
   }

@@ -89,16 +89,25 @@ struct Symbol {
 // A marked name in a file's text: a symbol's own name where it is declared, or a
 // reference to a symbol.
 // Note [compact places]
-// Millions of them over a large tree: 32-bit fields (texts are cut at 4 GB) keep each
-// to 16 bytes instead of 32.
+// Millions of them over a large tree: 32-bit fields (texts are cut at 4 GB) and the
+// flags beside the length keep each to 16 bytes, its line among them.
 struct Occurrence {
+  static constexpr std::uint32_t kMaxLength = (std::uint32_t{1} << 30) - 1;
+
+  Occurrence() : length(0), declaration(false), uncertain(false) {}
+  Occurrence(std::uint32_t at, std::uint32_t bytes, std::uint32_t of, bool declares, bool unsure,
+             std::uint32_t onLine = 1)
+      : offset(at), length(bytes & kMaxLength), declaration(declares), uncertain(unsure),
+        symbol(of), line(onLine) {}
+
   std::uint32_t offset = 0;
-  std::uint32_t length = 0;
-  std::uint32_t symbol = kNoSymbol;
-  bool declaration = false; // the symbol's own name (the place it is declared)
+  std::uint32_t length : 30; // a longer name is never marked
+  bool declaration : 1;      // the symbol's own name (the place it is declared)
   // The binding is not sure: through an ancestor that is not in the site, or through a
   // unit or include file chosen among several.
-  bool uncertain = false;
+  bool uncertain : 1;
+  std::uint32_t symbol = kNoSymbol;
+  std::uint32_t line = 1; // 1-based
 };
 
 // Where a symbol is referred to (see Note [compact places]).
@@ -136,7 +145,7 @@ public:
 
 private:
   static void KeepInOrder(std::vector<MarkedName>& marks);
-  void CollectReferences(const std::vector<std::vector<std::uint32_t>>& lines);
+  void CollectReferences();
 
   StringPool names_;
   std::vector<std::uint32_t> related_;

@@ -257,18 +257,15 @@ private:
   }
 
   void Mark(std::size_t i, std::uint32_t symbol, bool declaration, bool uncertain) {
-    if (Declaring() || symbol == kNone || !tokens_[i].marked) {
+    if (Declaring() || symbol == kNone || !tokens_[i].marked ||
+        tokens_[i].token.length > Occurrence::kMaxLength) {
       return;
     }
-    MarkedName mark;
-    mark.file = tokens_[i].file;
-    mark.line = tokens_[i].token.line;
-    mark.occurrence.offset = tokens_[i].token.offset;
-    mark.occurrence.length = tokens_[i].token.length;
-    mark.occurrence.symbol = symbol;
-    mark.occurrence.declaration = declaration;
-    mark.occurrence.uncertain = !declaration && (uncertain || FactsOf(symbol).chosenFile);
-    marks_.push_back(mark);
+    const Token& token = tokens_[i].token;
+    marks_.push_back(MarkedName{
+        tokens_[i].file,
+        Occurrence(token.offset, token.length, symbol, declaration,
+                   !declaration && (uncertain || FactsOf(symbol).chosenFile), token.line)});
   }
 
   // The innermost type being declared or whose method is being walked.

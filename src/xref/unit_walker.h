@@ -27,7 +27,6 @@ struct UnitText {
 // A marked name found by the binding walk.
 struct MarkedName {
   std::uint32_t file = 0;
-  std::uint32_t line = 0;
   Occurrence occurrence;
 };
 
