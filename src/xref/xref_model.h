@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -137,9 +138,15 @@ struct SiteDeclarations {
   std::vector<Symbol> symbols;
   std::vector<SymbolFacts> facts;
   std::vector<NameTable> memberTables;
-  PlaceMap symbolAt;                     // See Note [place map].
-  std::vector<std::uint32_t> unitOfRoot; // root file -> unit index, kNone
-  std::vector<UnitDeclarations> units;   // symbols moved out; tables renumbered
+  PlaceMap symbolAt; // while merging; see Note [place map]
+  // Note [places by file]
+  // Once merged, the symbol at each place is looked up in one array sorted by file and
+  // offset, half the bytes of the map that found them while merging: the map's slots
+  // stay a quarter empty and hold the whole place, the array only the offset.
+  std::vector<std::uint32_t> placeStarts; // by file: where its places start in `places`
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> places; // (offset, symbol)
+  std::vector<std::uint32_t> unitOfRoot;                       // root file -> unit index, kNone
+  std::vector<UnitDeclarations> units; // symbols moved out; tables renumbered
   // Note [exported names]
   // Which units export a name, as (unit, symbol): a name is looked up once here and
   // the candidates weighed by the places of their units in the uses clauses, instead
@@ -152,7 +159,40 @@ struct SiteDeclarations {
   bool systemUncertain = false;
 
   std::uint32_t SymbolAt(std::uint32_t file, std::uint32_t offset) const {
-    return symbolAt.Find(static_cast<std::uint64_t>(file) << 32 | offset);
+    if (std::size_t{file} + 1 >= placeStarts.size()) {
+      return kNone;
+    }
+    const auto first = places.begin() + placeStarts[file];
+    const auto last = places.begin() + placeStarts[file + 1];
+    const auto found = std::lower_bound(first, last, offset,
+                                        [](const std::pair<std::uint32_t, std::uint32_t>& place,
+                                           std::uint32_t at) { return place.first < at; });
+    return found != last && found->first == offset ? found->second : kNone;
+  }
+
+  // Sorts the places of the symbols by file (of `fileCount`) and offset, and lets the
+  // merging map go.
+  void KeepPlacesByFile(std::size_t fileCount) {
+    placeStarts.assign(fileCount + 1, 0);
+    for (const Symbol& symbol : symbols) {
+      if (symbol.file < fileCount) {
+        ++placeStarts[symbol.file + 1];
+      }
+    }
+    for (std::size_t file = 0; file < fileCount; ++file) {
+      placeStarts[file + 1] += placeStarts[file];
+    }
+    places.resize(placeStarts.back());
+    std::vector<std::uint32_t> next(placeStarts.begin(), placeStarts.end() - 1);
+    for (std::size_t id = 0; id < symbols.size(); ++id) {
+      if (symbols[id].file < fileCount) {
+        places[next[symbols[id].file]++] = {symbols[id].offset, static_cast<std::uint32_t>(id)};
+      }
+    }
+    for (std::size_t file = 0; file < fileCount; ++file) {
+      std::sort(places.begin() + placeStarts[file], places.begin() + placeStarts[file + 1]);
+    }
+    symbolAt = {};
   }
 };
 
