@@ -454,10 +454,6 @@ public:
     relatedGroups_.clear();
     KeepRelated(site_, pairs);
     site_.KeepPlacesByFile(site_.unitOfRoot.size());
-    // They grew by doubling while units were merged, and are kept to the end.
-    site_.symbols.shrink_to_fit();
-    site_.facts.shrink_to_fit();
-    site_.memberTables.shrink_to_fit();
     return std::move(site_);
   }
 
