@@ -234,6 +234,9 @@ public:
 
   const SiteXref& Xref() const { return siteXref_; }
 
+  // Once the data files hold the references, the pages need only the marked names.
+  void ReleaseReferences() { xrefs_.ReleaseReferences(); }
+
   // The code of page `page` from its `text`, with its links between files, its
   // declarations and references; keeps the page's lines for the references panel.
   void WriteCode(std::size_t page, std::string_view text, TextSink& body) const {
@@ -323,7 +326,7 @@ private:
   std::vector<SiteFileFacts> facts_; // by page
   const SitePlan plan_;
   const xref::FileLinkResolver resolver_;
-  const xref::CrossReferences xrefs_;
+  xref::CrossReferences xrefs_;
   const SiteXref siteXref_;
   // By page, written by whichever thread converts the page, once, and taken by the
   // writer after the page is written.
@@ -468,7 +471,7 @@ bool WritePage(const SiteBuild& build, UnfinishedSite& site, std::size_t page,
 bool BuildSite(const std::string& target, const std::vector<std::string>& fileList,
                CodePage sourcePage) {
   std::vector<CheckedSource> checked = CheckEntries(fileList, sourcePage);
-  const SiteBuild build(fileList, checked, target, sourcePage);
+  SiteBuild build(fileList, checked, target, sourcePage);
   // The tables that bound the names are gone; what the pages need is far less.
   platform::ReturnFreedMemory();
   const std::vector<std::string> files = build.Files();
@@ -482,6 +485,8 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
   WriteWhole(site, build.SharedFile("files.js"), build.SearchData());
   XrefDataWriter xrefData(build, site);
   xrefData.WriteWholeFiles();
+  build.ReleaseReferences();
+  platform::ReturnFreedMemory();
 
   bool troubled = false;
   const std::vector<std::size_t>& pageOf = build.Plan().pageOfEntry;

@@ -794,4 +794,9 @@ ReferenceList CrossReferences::ReferencesTo(std::size_t symbol) const {
           references_.data() + referenceStarts_[symbol + 1]};
 }
 
+void CrossReferences::ReleaseReferences() {
+  references_ = {};
+  referenceStarts_ = {};
+}
+
 } // namespace lexiform::xref

@@ -143,6 +143,9 @@ public:
   // Every reference to `symbol` (its declaration not counted), by file, then offset.
   ReferenceList ReferencesTo(std::size_t symbol) const;
 
+  // Lets the references go once they are written out; ReferencesTo then throws.
+  void ReleaseReferences();
+
 private:
   static void KeepInOrder(std::vector<MarkedName>& marks);
   void CollectReferences();
