@@ -92,7 +92,7 @@ protected:
     StringSink body;
     ConvertPageText(texts[page],
                     MergeInsertions(LinkInsertions(plan, page, std::move(links), texts[page]),
-                                    xref.NameLinks(page, texts[page])),
+                                    xref.LinksOfNames(page, texts[page])),
                     SitePageFormat(kDefaultCodePage), body);
     return body.Text();
   }

@@ -341,7 +341,7 @@ private:
   [[gnu::noinline]] void WriteInsertions(const char* reached) {
     const std::vector<TInsertion>& insertions = owner_.Insertions;
     while (nextInsertion_ < insertions.size() && insertAt_ <= reached) {
-      const std::string& text = insertions[nextInsertion_].Text;
+      const std::string_view text = insertions[nextInsertion_].Text;
       Reserve(text.size());
       if (!text.empty()) {
         std::memcpy(out_, text.data(), text.size());

@@ -50,10 +50,11 @@ public:
   // Markup to write into the fragment as it stands: `Text` goes right before the first
   // token (or line break) that starts at or after byte `Offset` of the source, or at the
   // fragment's end when none does. Sorted by `Offset`; passes through the fix-up like
-  // the style markup. Empty for a plain conversion.
+  // the style markup. Empty for a plain conversion. The markup is kept by whoever
+  // fills the list, until the conversion is done.
   struct TInsertion {
     std::size_t Offset = 0;
-    std::string Text;
+    std::string_view Text;
   };
   std::vector<TInsertion> Insertions;
 

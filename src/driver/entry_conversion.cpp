@@ -282,15 +282,15 @@ void ConvertEntryText(std::string_view source, std::size_t number, const TEntryF
   ConvertLoaded(converter, number, format, body);
 }
 
-void ConvertPageText(std::string_view text, std::vector<TPasConversion::TInsertion> insertions,
-                     const TEntryFormat& format, TextSink& body) {
+void ConvertPageText(std::string_view text, PageInsertions insertions, const TEntryFormat& format,
+                     TextSink& body) {
   if (text.empty()) {
     return;
   }
   TPasConversion converter;
   ApplyStyles(converter, format);
   converter.LoadFromBytes(text);
-  converter.Insertions = std::move(insertions);
+  converter.Insertions = std::move(insertions.at);
   ConvertLoaded(converter, 1, format, body, Recode::No);
 }
 

@@ -13,6 +13,7 @@
 #include "convert/token_kind.h"
 #include "document/entry_format.h"
 #include "files/source_file.h"
+#include "xref/string_pool.h"
 
 namespace lexiform {
 
@@ -30,10 +31,18 @@ void ConvertEntry(const std::string& path, std::uint64_t size, std::size_t numbe
 void ConvertEntryText(std::string_view source, std::size_t number, const TEntryFormat& format,
                       TextSink& body);
 
+// Markup to write into a page (see TPasConversion::Insertions), and the bytes it points
+// into. A page of a table of data has hundreds of thousands of links whose markup is
+// alike: one string each cost more memory than the page's text.
+struct PageInsertions {
+  std::vector<TPasConversion::TInsertion> at; // in offset order
+  xref::StringPool markup;
+};
+
 // The body of a page of its own: `text`, already UTF-8, converted in `format` (HTML5,
-// numbered) with `insertions` (see TPasConversion::Insertions) written where they belong.
-void ConvertPageText(std::string_view text, std::vector<TPasConversion::TInsertion> insertions,
-                     const TEntryFormat& format, TextSink& body);
+// numbered) with `insertions` written where they belong.
+void ConvertPageText(std::string_view text, PageInsertions insertions, const TEntryFormat& format,
+                     TextSink& body);
 
 // The text of a source as a page shows it: no more than `size` bytes of it (its size
 // when it was checked, so that its size and its text agree), as UTF-8. Throws

@@ -145,13 +145,12 @@ std::vector<CheckedSource> CheckEntries(const std::vector<std::string>& fileList
 
 } // namespace
 
-std::vector<TPasConversion::TInsertion> LinkInsertions(const SitePlan& plan, std::size_t page,
-                                                       std::vector<xref::FileLink> links,
-                                                       std::string_view text) {
+PageInsertions LinkInsertions(const SitePlan& plan, std::size_t page,
+                              std::vector<xref::FileLink> links, std::string_view text) {
   std::stable_sort(
       links.begin(), links.end(),
       [](const xref::FileLink& a, const xref::FileLink& b) { return a.offset < b.offset; });
-  std::vector<TPasConversion::TInsertion> insertions;
+  PageInsertions insertions;
   std::size_t reached = 0;
   const std::string& from = plan.pages[page].file;
   for (const xref::FileLink& link : links) {
@@ -167,9 +166,10 @@ std::vector<TPasConversion::TInsertion> LinkInsertions(const SitePlan& plan, std
         others.push_back(plan.pages[other].path);
       }
     }
-    insertions.push_back(
-        {link.offset, SiteLinkStart(RelativeUrl(from, plan.pages[link.target].file), others)});
-    insertions.push_back({link.offset + link.length, std::string(kSiteLinkEnd)});
+    insertions.at.push_back(
+        {link.offset, insertions.markup.Add(
+                          SiteLinkStart(RelativeUrl(from, plan.pages[link.target].file), others))});
+    insertions.at.push_back({link.offset + link.length, kSiteLinkEnd});
     reached = link.offset + link.length;
   }
   return insertions;
@@ -242,7 +242,7 @@ public:
   void WriteCode(std::size_t page, std::string_view text, TextSink& body) const {
     ConvertPageText(text,
                     MergeInsertions(LinkInsertions(plan_, page, resolver_.LinksOf(page), text),
-                                    siteXref_.NameLinks(page, text)),
+                                    siteXref_.LinksOfNames(page, text)),
                     format_, body);
     linesData_[page] = siteXref_.LinesData(page, text);
   }

@@ -27,8 +27,7 @@ bool WriteSite(const std::string& target, const std::vector<std::string>& fileLi
 // does not hold whole on one line (the file changed since it was scanned), that
 // overlaps an earlier one or that leads to no page is left out: a link never spans two
 // numbered lines, and links never nest.
-std::vector<TPasConversion::TInsertion> LinkInsertions(const SitePlan& plan, std::size_t page,
-                                                       std::vector<xref::FileLink> links,
-                                                       std::string_view text);
+PageInsertions LinkInsertions(const SitePlan& plan, std::size_t page,
+                              std::vector<xref::FileLink> links, std::string_view text);
 
 } // namespace lexiform

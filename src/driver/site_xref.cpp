@@ -181,25 +181,27 @@ std::string DeclarationId(std::size_t number) {
   return id;
 }
 
-std::vector<TPasConversion::TInsertion>
-MergeInsertions(std::vector<TPasConversion::TInsertion> fileLinks, std::vector<NameLink> names) {
-  std::vector<TPasConversion::TInsertion> merged;
-  merged.reserve(fileLinks.size() + 2 * names.size());
-  std::size_t link = 0; // the next pair of fileLinks
-  for (NameLink& name : names) {
-    for (; link + 1 < fileLinks.size() && fileLinks[link + 1].Offset <= name.offset; link += 2) {
-      merged.push_back(std::move(fileLinks[link]));
-      merged.push_back(std::move(fileLinks[link + 1]));
+PageInsertions MergeInsertions(PageInsertions fileLinks, NameLinks names) {
+  const std::vector<TPasConversion::TInsertion>& between = fileLinks.at;
+  PageInsertions merged;
+  merged.at.reserve(between.size() + 2 * names.links.size());
+  std::size_t link = 0; // the next pair of links between files
+  for (const NameLink& name : names.links) {
+    for (; link + 1 < between.size() && between[link + 1].Offset <= name.offset; link += 2) {
+      merged.at.push_back(between[link]);
+      merged.at.push_back(between[link + 1]);
     }
-    if (link + 1 < fileLinks.size() && fileLinks[link].Offset < name.offset + name.length) {
+    if (link + 1 < between.size() && between[link].Offset < name.offset + name.length) {
       continue; // the link between files keeps the name
     }
-    merged.push_back({name.offset, std::move(name.start)});
-    merged.push_back({name.offset + name.length, "</a>"});
+    merged.at.push_back({name.offset, name.start});
+    merged.at.push_back({name.offset + name.length, "</a>"});
   }
-  for (; link < fileLinks.size(); ++link) {
-    merged.push_back(std::move(fileLinks[link]));
+  for (; link < between.size(); ++link) {
+    merged.at.push_back(between[link]);
   }
+  merged.markup = std::move(fileLinks.markup);
+  merged.markup.Absorb(std::move(names.markup));
   return merged;
 }
 
@@ -229,7 +231,7 @@ SiteXref::SiteXref(const SitePlan& plan, SiteXrefFacts facts)
   linesStarts_ = Ranges(lineWeights, kLinesPerFile);
 }
 
-std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view text) const {
+NameLinks SiteXref::LinksOfNames(std::size_t page, std::string_view text) const {
   const std::vector<xref::Symbol>& symbols = *facts_.symbols;
   const std::string& from = plan_.pages[page].file;
   // A page refers to a few pages many times over.
@@ -241,7 +243,10 @@ std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view tex
     }
     return place->second;
   };
-  std::vector<NameLink> links;
+  NameLinks links;
+  // The references to one symbol share their markup (see PageInsertions).
+  std::unordered_map<std::uint64_t, std::string_view> referenceStarts;
+  std::string start;
   std::size_t reached = 0;
   for (const xref::Occurrence& name : facts_.occurrencesIn(page)) {
     if (name.symbol >= symbols.size() || anchor_[name.symbol] == 0 || name.offset < reached ||
@@ -250,7 +255,13 @@ std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view tex
     }
     const xref::Symbol& symbol = symbols[name.symbol];
     const std::string_view kind = xref::SymbolKindName(symbol.kind);
-    std::string start;
+    const std::uint64_t reference = std::uint64_t{name.symbol} << 1 | name.uncertain;
+    if (const auto known = referenceStarts.find(reference);
+        !name.declaration && known != referenceStarts.end()) {
+      links.links.push_back({name.offset, name.length, known->second});
+      reached = name.offset + name.length;
+      continue;
+    }
     if (name.declaration) {
       if (symbol.file != page || symbol.offset != name.offset) {
         continue;
@@ -284,7 +295,11 @@ std::vector<NameLink> SiteXref::NameLinks(std::size_t page, std::string_view tex
       }
       start += "\">";
     }
-    links.push_back({name.offset, name.length, std::move(start)});
+    const std::string_view kept = links.markup.Add(start);
+    if (!name.declaration) {
+      referenceStarts.emplace(reference, kept);
+    }
+    links.links.push_back({name.offset, name.length, kept});
     reached = name.offset + name.length;
   }
   return links;

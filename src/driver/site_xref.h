@@ -8,7 +8,9 @@
 
 #include "convert/pas_conversion.h"
 #include "document/site_plan.h"
+#include "driver/entry_conversion.h"
 #include "xref/cross_references.h"
+#include "xref/string_pool.h"
 
 // The cross-references of a code site as its pages and data files show them: an anchor
 // on every declared name, a link on every name that refers to one, and the data that
@@ -33,10 +35,14 @@ std::string DeclarationId(std::size_t number);
 struct NameLink {
   std::size_t offset = 0;
   std::size_t length = 0;
-  std::string start; // the markup before the name; "</a>" follows it
+  std::string_view start; // the markup before the name; "</a>" follows it
 };
-std::vector<TPasConversion::TInsertion>
-MergeInsertions(std::vector<TPasConversion::TInsertion> fileLinks, std::vector<NameLink> names);
+// A page's name links and the markup they point into.
+struct NameLinks {
+  std::vector<NameLink> links;
+  xref::StringPool markup;
+};
+PageInsertions MergeInsertions(PageInsertions fileLinks, NameLinks names);
 
 // The cross-references of the pages of `plan`; file N of `facts` is page N.
 class SiteXref {
@@ -48,7 +54,7 @@ public:
   // <a class="decl" id="s<N>" href="..."> (to its counterpart, else to itself); a
   // reference <a href="...#s<N>" title="kind, line L">, an uncertain one of class "u"
   // and with a title that says so.
-  std::vector<NameLink> NameLinks(std::size_t page, std::string_view text) const;
+  NameLinks LinksOfNames(std::size_t page, std::string_view text) const;
 
   // The page's lines that hold a reference, as its part of a lines file (see
   // Note [xref data]); empty when it has none.

@@ -22,13 +22,22 @@ public:
     }
     if (blocks_.empty() || capacity_ - used_ < text.size()) {
       capacity_ = std::max(kBlockSize, text.size());
-      blocks_.push_back(std::make_unique<char[]>(capacity_));
+      blocks_.emplace_back(new char[capacity_]); // written before it is read
       used_ = 0;
     }
     char* place = blocks_.back().get() + used_;
     std::memcpy(place, text.data(), text.size());
     used_ += text.size();
     return {place, text.size()};
+  }
+
+  // Keeps `other`'s texts too: views of them stay valid as long as this pool.
+  void Absorb(StringPool&& other) {
+    for (auto& block : other.blocks_) {
+      blocks_.insert(blocks_.end() - (blocks_.empty() ? 0 : 1), std::move(block));
+    }
+    other.blocks_.clear();
+    other.used_ = other.capacity_ = 0;
   }
 
 private:
