@@ -416,7 +416,7 @@ std::optional<ConvertedEntry> ConvertPageAhead(const SiteBuild& build, std::size
 // peak memory of a whole tree's site; a page of kLargePageSource bytes of source or more
 // waits until no other such page is being written, and its memory goes back to the
 // system when it is done.
-constexpr std::uint64_t kLargePageSource = std::uint64_t{4} << 20;
+constexpr std::uint64_t kLargePageSource = std::uint64_t{1} << 20;
 
 std::optional<ConvertedEntry> WritePageAhead(const SiteBuild& build, UnfinishedSite& site,
                                              std::size_t page, std::mutex& largePage) {
