@@ -86,6 +86,7 @@ protected:
     facts.referencesTo = [this](std::size_t symbol) -> const std::vector<ReferencePlace>& {
       return references.at(symbol);
     };
+    facts.relatedTo = [](std::size_t) { return xref::RelatedList(); };
   }
 
   std::string Page(const SiteXref& xref, std::size_t page, std::vector<xref::FileLink> links) {

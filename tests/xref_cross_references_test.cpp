@@ -206,8 +206,10 @@ TEST(CrossReferencesTest, BranchesDeclareOnceAndDoNotDerailTheRest) {
   const auto first = std::find_if(symbols.begin(), symbols.end(),
                                   [](const Symbol& symbol) { return symbol.name == "Width"; });
   ASSERT_NE(first, symbols.end());
-  ASSERT_EQ(first->related.size(), 1u);
-  EXPECT_EQ(symbols[first->related[0]].line, 7u);
+  const xref::RelatedList related =
+      references.RelatedTo(static_cast<std::size_t>(first - symbols.begin()));
+  ASSERT_EQ(related.size(), 1u);
+  EXPECT_EQ(symbols[related[0]].line, 7u);
 }
 
 // Include files that include each other, and that no unit includes, are still read.
@@ -497,16 +499,14 @@ TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
   }
   EXPECT_EQ(references.Symbols()[declared["shapes.tnode.forward"]].counterpart,
             declared["shapes.tnode"]);
-  const xref::ArrayPart<std::uint32_t> related =
-      references.Symbols()[declared["shapes.twice"]].related;
+  const xref::RelatedList related = references.RelatedTo(declared["shapes.twice"]);
   EXPECT_EQ(std::vector<std::uint32_t>(related.begin(), related.end()),
             std::vector<std::uint32_t>{declared["shapes.twice.s"]});
   // The `overload` directive joins the overloads of the units a unit uses.
-  const xref::ArrayPart<std::uint32_t> across =
-      references.Symbols()[declared["cells.describe"]].related;
+  const xref::RelatedList across = references.RelatedTo(declared["cells.describe"]);
   EXPECT_EQ(std::vector<std::uint32_t>(across.begin(), across.end()),
             std::vector<std::uint32_t>{declared["boxes.describe"]});
-  EXPECT_TRUE(references.Symbols()[declared["boxes.describe"]].related.empty());
+  EXPECT_TRUE(references.RelatedTo(declared["boxes.describe"]).empty());
   EXPECT_EQ(references.Symbols()[declared["shapes.tbase.describe"]].qualifiedName,
             "TBase.Describe");
 

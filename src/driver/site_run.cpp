@@ -317,6 +317,7 @@ private:
       return xrefs.OccurrencesIn(file);
     };
     facts.referencesTo = [&xrefs](std::size_t symbol) { return xrefs.ReferencesTo(symbol); };
+    facts.relatedTo = [&xrefs](std::size_t symbol) { return xrefs.RelatedTo(symbol); };
     return facts;
   }
 

@@ -438,7 +438,7 @@ std::string SiteXref::RefsFile(std::size_t number) const {
       }
       text += '[';
       bool firstRelated = true;
-      for (const std::size_t other : symbol.related) {
+      for (const std::size_t other : facts_.relatedTo(s)) {
         if (other < symbols.size() && anchor_[other] != 0) {
           if (!firstRelated) {
             text += ',';

@@ -23,6 +23,7 @@ struct SiteXrefFacts {
   const std::vector<xref::Symbol>* symbols = nullptr;
   std::function<const std::vector<xref::Occurrence>&(std::size_t file)> occurrencesIn;
   std::function<xref::ReferenceList(std::size_t symbol)> referencesTo;
+  std::function<xref::RelatedList(std::size_t symbol)> relatedTo;
 };
 
 // The id of the anchor numbered `number` (from 1, in text order) on its page: "s<N>".

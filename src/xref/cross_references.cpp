@@ -383,14 +383,13 @@ void KeepRelated(SiteDeclarations& site,
   std::stable_sort(pairs.begin(), pairs.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   site.related.reserve(pairs.size());
+  site.relatedStarts.assign(site.symbols.size() + 1, 0);
   for (const auto& [member, other] : pairs) {
-    (void)member;
     site.related.push_back(other);
+    ++site.relatedStarts[member + 1];
   }
-  for (std::size_t i = 0, run = 0; i < pairs.size(); i = run) {
-    for (run = i; run < pairs.size() && pairs[run].first == pairs[i].first; ++run) {
-    }
-    site.symbols[pairs[i].first].related = {site.related.data() + i, site.related.data() + run};
+  for (std::size_t s = 0; s < site.symbols.size(); ++s) {
+    site.relatedStarts[s + 1] += site.relatedStarts[s];
   }
 }
 
@@ -742,6 +741,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     });
     names_ = std::move(site.names);
     related_ = std::move(site.related);
+    relatedStarts_ = std::move(site.relatedStarts);
     symbols_ = std::move(site.symbols);
   } // the tables of the declarations go before the references are gathered
   platform::ReturnFreedMemory();
@@ -808,6 +808,13 @@ ReferenceList CrossReferences::ReferencesTo(std::size_t symbol) const {
   }
   return {references_.data() + referenceStarts_[symbol],
           references_.data() + referenceStarts_[symbol + 1]};
+}
+
+RelatedList CrossReferences::RelatedTo(std::size_t symbol) const {
+  if (symbol + 1 >= relatedStarts_.size()) {
+    throw std::out_of_range("no such symbol");
+  }
+  return {related_.data() + relatedStarts_[symbol], related_.data() + relatedStarts_[symbol + 1]};
 }
 
 void CrossReferences::ReleaseReferences() {

@@ -81,10 +81,10 @@ struct Symbol {
   // The other half of a routine (the heading in an interface or class and the body),
   // or the full declaration of a forward one and back; kNoSymbol when it has none.
   std::uint32_t counterpart = kNoSymbol;
-  // Overloads visible with it, and declarations of the same name in the same scope in
-  // other branches of conditional compilation; each lists the others.
-  ArrayPart<std::uint32_t> related;
 };
+
+// The symbols listed with one: see CrossReferences::RelatedTo.
+using RelatedList = ArrayPart<std::uint32_t>;
 
 // A marked name in a file's text: a symbol's own name where it is declared, or a
 // reference to a symbol.
@@ -143,6 +143,10 @@ public:
   // Every reference to `symbol` (its declaration not counted), by file, then offset.
   ReferenceList ReferencesTo(std::size_t symbol) const;
 
+  // Overloads visible with `symbol`, and declarations of the same name in the same scope
+  // in other branches of conditional compilation; each lists the others.
+  RelatedList RelatedTo(std::size_t symbol) const;
+
   // Lets the references go once they are written out; ReferencesTo then throws.
   void ReleaseReferences();
 
@@ -151,7 +155,9 @@ private:
   void CollectReferences();
 
   StringPool names_;
+  // Every symbol's related ones in one array, by symbol, as the references are.
   std::vector<std::uint32_t> related_;
+  std::vector<std::uint32_t> relatedStarts_;
   std::vector<Symbol> symbols_;
   std::vector<std::vector<Occurrence>> occurrences_; // by file
   // Every symbol's references in one array, by symbol: those of symbol S from

@@ -133,8 +133,9 @@ struct UnitDeclarations {
 
 // Every unit's declarations merged into one numbering.
 struct SiteDeclarations {
-  StringPool names;                   // of its symbols
-  std::vector<std::uint32_t> related; // every symbol's related ones, in one array
+  StringPool names;                         // of its symbols
+  std::vector<std::uint32_t> related;       // every symbol's related ones, in one array
+  std::vector<std::uint32_t> relatedStarts; // by symbol: where its related ones start
   std::vector<Symbol> symbols;
   std::vector<SymbolFacts> facts;
   std::vector<NameTable> memberTables;
