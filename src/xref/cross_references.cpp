@@ -492,6 +492,7 @@ void Merger::Merge(UnitDeclarations unit) {
       kept.qualifiedName = site.names.Add(symbol.qualifiedName);
       kept.name = NameIn(site.names, symbol.name, kept.qualifiedName);
       site.facts.push_back(unit.facts[local]);
+      site.typeNames.push_back(unit.facts[local]);
     }
   }
   for (std::size_t local = 0; local < ids.size(); ++local) {
@@ -636,12 +637,13 @@ void ResolveDeclaredTypes(SiteDeclarations& site) {
   const NameKey tobject = KeyOf("tobject");
   for (std::size_t id = 0; id < site.symbols.size(); ++id) {
     SymbolFacts& facts = site.facts[id];
+    const TypeNames& names = site.typeNames[id];
     const auto self = static_cast<std::uint32_t>(id);
-    if (facts.typeName != 0) {
-      facts.typeSymbol = context.Resolve(self, facts.typeName);
+    if (names.typeName != 0) {
+      facts.typeSymbol = context.Resolve(self, names.typeName);
     }
-    if (facts.parentName != 0) {
-      facts.parentSymbol = context.Resolve(self, facts.parentName);
+    if (names.parentName != 0) {
+      facts.parentSymbol = context.Resolve(self, names.parentName);
     } else if (facts.implicitParent && KeyOf(site.symbols[id].name) != tobject) {
       facts.parentSymbol = context.Resolve(self, tobject);
     }
@@ -710,6 +712,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     });
     SiteDeclarations site = merger.Finish();
     ResolveDeclaredTypes(site);
+    site.typeNames = {};
     CollectHelpers(site);
     platform::ReturnFreedMemory(); // see Note [freed memory between phases]
     for (std::size_t unit = 0; unit < site.units.size(); ++unit) {

@@ -242,7 +242,7 @@ private:
   const SymbolFacts& FactsOf(std::uint32_t id) const {
     return Declaring() ? declaring_->facts[id] : site_->facts[id];
   }
-  SymbolFacts* MutableFacts(std::uint32_t id) {
+  DeclaredFacts* MutableFacts(std::uint32_t id) {
     return Declaring() && id != kNone ? &declaring_->facts[id] : nullptr;
   }
   const NameTable* MembersOf(std::uint32_t type) const {
@@ -317,7 +317,7 @@ private:
     NameSymbol(symbol, TextOf(i), QualifiedName(i));
     symbol.kind = kind;
     declaring_->symbols.push_back(std::move(symbol));
-    SymbolFacts facts;
+    DeclaredFacts facts;
     facts.chosenFile = tokens_[i].uncertain;
     if (scopes_.back().kind == ScopeKind::Members) {
       facts.unitPrivate = visibility_ == Visibility::Private;
@@ -551,7 +551,7 @@ private:
       }
       const SymbolFacts& facts = FactsOf(type);
       const std::uint32_t parent = EffectiveType(facts.parentSymbol);
-      if (parent == kNone && facts.parentName != 0 && unknownAncestry != nullptr) {
+      if (parent == kNone && facts.namedParent && unknownAncestry != nullptr) {
         *unknownAncestry = true;
       }
       if (parent == type) {
@@ -996,7 +996,7 @@ private:
     if (IsSym(pos_, ':')) {
       ++pos_;
       const NameKey type = TypeExpression(kNone, true);
-      if (SymbolFacts* facts = MutableFacts(id)) {
+      if (DeclaredFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
       }
       if (IsSym(pos_, '=')) {
@@ -1062,7 +1062,7 @@ private:
     const NameKey type = TypeExpression(ids.empty() ? kNone : ids.front(), true);
     const auto arrays = static_cast<std::uint8_t>(std::min(arrayDepth_, 255u));
     for (const std::uint32_t id : ids) {
-      if (SymbolFacts* facts = MutableFacts(id)) {
+      if (DeclaredFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
         facts->arrayDepth = arrays;
       }
@@ -1132,7 +1132,7 @@ private:
         }
       }
     }
-    if (SymbolFacts* facts = MutableFacts(id); facts != nullptr && facts->typeName == 0) {
+    if (DeclaredFacts* facts = MutableFacts(id); facts != nullptr && facts->typeName == 0) {
       facts->typeName = type;
       facts->arrayDepth = arrays;
     }
@@ -1173,7 +1173,7 @@ private:
       ++pos_;
       if (IsSym(pos_, ';')) {
         SetKind(named ? id : kNone, SymbolKind::Class);
-        if (SymbolFacts* facts = MutableFacts(named ? id : kNone)) {
+        if (DeclaredFacts* facts = MutableFacts(named ? id : kNone)) {
           facts->forward = true;
         }
         return 0;
@@ -1194,7 +1194,7 @@ private:
                                                  : SymbolKind::Interface;
       if (kind == SymbolKind::Interface && IsSym(pos_, ';')) {
         SetKind(named ? id : kNone, kind);
-        if (SymbolFacts* facts = MutableFacts(named ? id : kNone)) {
+        if (DeclaredFacts* facts = MutableFacts(named ? id : kNone)) {
           facts->forward = true;
         }
         return 0;
@@ -1311,7 +1311,7 @@ private:
         // Scoped values are reached through their type only.
         const std::uint32_t value = ScopedEnumsAt(pos_) ? DeclareMember(pos_, SymbolKind::EnumValue)
                                                         : Declare(pos_, SymbolKind::EnumValue);
-        if (SymbolFacts* facts = MutableFacts(value)) {
+        if (DeclaredFacts* facts = MutableFacts(value)) {
           facts->typeName = id == kNone ? 0 : KeyOf(SymbolOf(id).name);
         }
         // `TColor.Green` names the value through its type.
@@ -1360,8 +1360,9 @@ private:
         ++pos_;
         const NameKey helped = TypeName();
         // A helper's methods see its own members, then those of the type it helps.
-        if (SymbolFacts* facts = MutableFacts(id)) {
+        if (DeclaredFacts* facts = MutableFacts(id)) {
           facts->parentName = helped;
+          facts->namedParent = helped != 0;
           facts->helper = true;
         }
       }
@@ -1371,7 +1372,7 @@ private:
     }
     if (IsSym(pos_, '(')) {
       Ancestors(id);
-    } else if (SymbolFacts* facts = MutableFacts(id);
+    } else if (DeclaredFacts* facts = MutableFacts(id);
                facts != nullptr && !helper &&
                (kind == SymbolKind::Class || kind == SymbolKind::Object)) {
       facts->implicitParent = kind == SymbolKind::Class;
@@ -1403,8 +1404,9 @@ private:
       if (IsIdent(pos_)) {
         const NameKey name = TypeName();
         if (first) {
-          if (SymbolFacts* facts = MutableFacts(id)) {
+          if (DeclaredFacts* facts = MutableFacts(id)) {
             facts->parentName = name;
+            facts->namedParent = name != 0;
           }
         }
         first = false;
@@ -1486,7 +1488,7 @@ private:
       const std::uint32_t id = Declare(pos_, SymbolKind::Field);
       pos_ += 2;
       const NameKey type = TypeName();
-      if (SymbolFacts* facts = MutableFacts(id)) {
+      if (DeclaredFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
       }
     } else {
@@ -1526,7 +1528,7 @@ private:
     if (IsSym(pos_, ':')) {
       ++pos_;
       const NameKey type = TypeName();
-      if (SymbolFacts* facts = MutableFacts(id)) {
+      if (DeclaredFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
       }
     }
@@ -1541,7 +1543,7 @@ private:
       ++pos_;
     }
     if (IsWord(pos_, word::kDefault) && IsSym(pos_ + 1, ';')) {
-      if (SymbolFacts* facts = MutableFacts(EnclosingType())) {
+      if (DeclaredFacts* facts = MutableFacts(EnclosingType())) {
         facts->defaultProperty = id;
       }
       pos_ += 2;
@@ -1622,7 +1624,7 @@ private:
     if (IsSym(pos_, ':')) {
       ++pos_;
       const NameKey result = TypeName();
-      if (SymbolFacts* facts = MutableFacts(id)) {
+      if (DeclaredFacts* facts = MutableFacts(id)) {
         facts->typeName = result;
       }
     }
@@ -1813,7 +1815,7 @@ private:
         ++pos_;
         const NameKey type = IsKeyword(pos_, kw::kArray) ? 0 : TypeName();
         for (const std::uint32_t id : ids) {
-          if (SymbolFacts* facts = MutableFacts(id)) {
+          if (DeclaredFacts* facts = MutableFacts(id)) {
             facts->typeName = type;
           }
           KeepLocalType(id, type);
@@ -1853,7 +1855,7 @@ private:
         overloadSeen_ = overloadSeen_ || k == word::kOverload;
         if (k == word::kForward || k == word::kExternal || k == word::kAbstract) {
           body = false;
-          if (SymbolFacts* facts = MutableFacts(id); facts != nullptr && k == word::kForward) {
+          if (DeclaredFacts* facts = MutableFacts(id); facts != nullptr && k == word::kForward) {
             facts->forward = true;
           }
         }
@@ -1961,7 +1963,7 @@ private:
       const std::uint32_t id = Declare(pos_ + 1, SymbolKind::Variable);
       pos_ += 3;
       const NameKey type = TypeName();
-      if (SymbolFacts* facts = MutableFacts(id)) {
+      if (DeclaredFacts* facts = MutableFacts(id)) {
         facts->typeName = type;
       }
       KeepLocalType(id, type);

@@ -19,24 +19,38 @@ namespace lexiform::xref {
 
 inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
+// What the binding pass knows of a symbol besides its place and name: one for each of
+// millions of symbols, so the flags take a bit each.
 struct SymbolFacts {
-  NameKey typeName = 0;               // the last name of the declared type, result type or alias
-  NameKey parentName = 0;             // a class's, object's or interface's first ancestor as named
-  std::uint32_t typeSymbol = kNone;   // typeName resolved where the symbol is declared
-  std::uint32_t parentSymbol = kNone; // parentName likewise
+  SymbolFacts()
+      : forward(false), body(false), implicitParent(false), chosenFile(false), unitPrivate(false),
+        classPrivate(false), helper(false), namedParent(false) {}
+
+  std::uint32_t typeSymbol = kNone;   // its type (declared, result, aliased) as resolved
+  std::uint32_t parentSymbol = kNone; // a class's, object's or interface's first ancestor
   std::uint32_t members = kNone;      // index of its member table (types with members)
   std::uint32_t ownerType = kNone;    // the type whose member it is
   std::uint32_t unit = kNone;         // root file of the unit that declares it
   std::uint32_t defaultProperty = kNone;
-  std::uint8_t arrayDepth = 0; // indexes before typeName's values: 2 for `array of array of T`
-  bool forward = false;        // `TFoo = class;` or a routine heading marked `forward`
-  bool body = false;           // a routine body whose heading was declared before it
-  bool implicitParent = false; // a class without parent: it descends from TObject
-  bool chosenFile = false;     // declared in an include file chosen among several
-  bool unitPrivate = false;    // a `private` member: seen in its own unit only
-  bool classPrivate = false;   // a `strict private` member: seen in its own class only
-  bool helper = false;         // a class or record helper: parentName is the type it helps
+  std::uint8_t arrayDepth = 0; // indexes before its type's values: 2 for `array of array of T`
+  bool forward : 1;            // `TFoo = class;` or a routine heading marked `forward`
+  bool body : 1;               // a routine body whose heading was declared before it
+  bool implicitParent : 1;     // a class without parent: it descends from TObject
+  bool chosenFile : 1;         // declared in an include file chosen among several
+  bool unitPrivate : 1;        // a `private` member: seen in its own unit only
+  bool classPrivate : 1;       // a `strict private` member: seen in its own class only
+  bool helper : 1;             // a class or record helper: its parent is the type it helps
+  bool namedParent : 1;        // an ancestor is named, whether or not it is in the site
 };
+
+// The names of its type and ancestor as a unit's declaring pass found them, to be
+// resolved once every unit is merged.
+struct TypeNames {
+  NameKey typeName = 0;   // the last name of the declared type, result type or alias
+  NameKey parentName = 0; // a class's, object's or interface's first ancestor as named
+};
+
+struct DeclaredFacts : SymbolFacts, TypeNames {};
 
 // Note [place map]
 // The symbol declared at each place (file << 32 | offset): millions of them over a
@@ -115,7 +129,7 @@ struct UnitDeclarations {
   std::uint32_t root = 0;
   StringPool names; // of its symbols, until merged
   std::vector<Symbol> symbols;
-  std::vector<SymbolFacts> facts;
+  std::vector<DeclaredFacts> facts;
   std::vector<NameTable> memberTables;
   NameTable interfaceNames; // what other units see
   NameTable topNames;       // every declaration at the unit's level
@@ -138,6 +152,7 @@ struct SiteDeclarations {
   std::vector<std::uint32_t> relatedStarts; // by symbol: where its related ones start
   std::vector<Symbol> symbols;
   std::vector<SymbolFacts> facts;
+  std::vector<TypeNames> typeNames; // until the types are resolved
   std::vector<NameTable> memberTables;
   PlaceMap symbolAt; // while merging; see Note [place map]
   // Note [places by file]
