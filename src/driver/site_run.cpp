@@ -236,6 +236,9 @@ public:
 
   // Once the data files hold the references, the pages need only the marked names.
   void ReleaseReferences() { xrefs_.ReleaseReferences(); }
+  // Once a page is written, its marked names are needed no more: the workers may be
+  // converting later pages meanwhile, never this one.
+  void PageDone(std::size_t page) { xrefs_.ReleaseOccurrencesIn(page); }
 
   // The code of page `page` from its `text`, with its links between files, its
   // declarations and references; keeps the page's lines for the references panel.
@@ -514,6 +517,7 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
     std::optional<ConvertedEntry> convertedAhead = ahead.Take(page);
     if (writtenAhead && convertedAhead) {
       xrefData.PageWritten(page);
+      build.PageDone(page);
       pagesWritten = page + 1;
       continue;
     }
@@ -522,6 +526,7 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
       troubled = true;
     }
     xrefData.PageWritten(page);
+    build.PageDone(page);
     pagesWritten = page + 1;
     if (convertedAhead) {
       ahead.Recycle(std::move(convertedAhead->body));
