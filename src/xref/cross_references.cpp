@@ -70,7 +70,7 @@ std::string_view SymbolKindName(SymbolKind kind) {
 namespace {
 
 constexpr std::uint32_t kMaxIncludeDepth = 16;
-// A thread keeps the memory of the tokens of a unit of ordinary size (8 MB at most);
+// A thread keeps the memory of the tokens of a unit of ordinary size (6 MB at most);
 // see Note [token blocks].
 constexpr std::size_t kKeptTokens = std::size_t{1} << 18;
 
@@ -113,7 +113,7 @@ std::vector<std::uint32_t> FirstIncluders(const std::vector<FileLinkMap>& links)
 // a page fault a page: the large units are few.
 
 // Note [one large unit at a time]
-// A unit's tokens take about ten times its text (32 bytes a token; tables of numbers
+// A unit's tokens take about eight times its text (24 bytes a token; tables of numbers
 // and records hold a token every three bytes), and the FPC tree has units of tens of
 // megabytes of tokens (Unicode collations, code pages). Several of them read at once
 // made the peak memory of a whole tree's site; a unit that reaches kLargeUnitBytes of
@@ -226,12 +226,12 @@ private:
     if (token.kind == PasToken::Literal && indexDepth_ == 0 && ContinuesLiteralList()) {
       // See Note [literal lists].
       tokens_.pop_back();
-      Token& list = tokens_.back().token;
+      Token& list = tokens_.back();
       list.length = token.offset + token.length - list.offset;
       return list;
     }
-    tokens_.push_back(UnitToken{token, reading_.file, reading_.marked, reading_.uncertain});
-    return tokens_.back().token;
+    tokens_.push_back(token, reading_.file, reading_.marked, reading_.uncertain);
+    return tokens_.back();
   }
 
   // Note [literal lists]
@@ -243,10 +243,10 @@ private:
   // The scan finishes a token (a symbol's character) after handing it over: the last
   // token is whole when the next one comes.
   void CountBrackets() {
-    if (tokens_.size() == 0 || tokens_.back().token.kind != PasToken::Symbol) {
+    if (tokens_.size() == 0 || tokens_.back().kind != PasToken::Symbol) {
       return;
     }
-    const char symbol = tokens_.back().token.symbol;
+    const char symbol = tokens_.back().symbol;
     if (symbol == '[') {
       ++indexDepth_;
     } else if (symbol == ']' && indexDepth_ > 0) {
@@ -259,11 +259,11 @@ private:
     if (count < 2) {
       return false;
     }
-    const UnitToken& comma = tokens_[count - 1];
-    const UnitToken& literal = tokens_[count - 2];
-    return comma.token.kind == PasToken::Symbol && comma.token.symbol == ',' &&
-           literal.token.kind == PasToken::Literal && comma.file == reading_.file &&
-           literal.file == reading_.file;
+    const Token& comma = tokens_.At(count - 1);
+    const Token& literal = tokens_.At(count - 2);
+    return comma.kind == PasToken::Symbol && comma.symbol == ',' &&
+           literal.kind == PasToken::Literal && tokens_.FileOf(count - 1) == reading_.file &&
+           tokens_.FileOf(count - 2) == reading_.file;
   }
 
   void Directive(const Token& token) override {
@@ -712,7 +712,11 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     });
     SiteDeclarations site = merger.Finish();
     ResolveDeclaredTypes(site);
+    // The binding pass builds each unit's own scope again as it walks.
     site.typeNames = {};
+    for (UnitDeclarations& unit : site.units) {
+      unit.topNames = {};
+    }
     CollectHelpers(site);
     platform::ReturnFreedMemory(); // see Note [freed memory between phases]
     for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
@@ -818,6 +822,10 @@ RelatedList CrossReferences::RelatedTo(std::size_t symbol) const {
     throw std::out_of_range("no such symbol");
   }
   return {related_.data() + relatedStarts_[symbol], related_.data() + relatedStarts_[symbol + 1]};
+}
+
+void CrossReferences::ReleaseOccurrencesIn(std::size_t file) {
+  occurrences_.at(file) = {};
 }
 
 void CrossReferences::ReleaseReferences() {

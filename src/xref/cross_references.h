@@ -149,6 +149,9 @@ public:
 
   // Lets the references go once they are written out; ReferencesTo then throws.
   void ReleaseReferences();
+  // Lets the marked names of `file` go once its page is written; OccurrencesIn(file) is
+  // then empty. Threads may release different files at once.
+  void ReleaseOccurrencesIn(std::size_t file);
 
 private:
   static void KeepInOrder(std::vector<MarkedName>& marks);

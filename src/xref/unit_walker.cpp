@@ -169,7 +169,7 @@ private:
   bool AtEnd() const { return pos_ >= tokens_.size(); }
   const Token& Tok(std::size_t i) const {
     static const Token kEnd{0, 0, 0, PasToken::Symbol, ';', 0};
-    return i < tokens_.size() ? tokens_[i].token : kEnd;
+    return i < tokens_.size() ? tokens_.At(i) : kEnd;
   }
   const Token& Cur() const { return Tok(pos_); }
   bool IsKeyword(std::size_t i, NameKey key) const {
@@ -189,11 +189,11 @@ private:
   }
 
   std::string TextOf(std::size_t i) const {
-    const auto found = text_.texts->find(tokens_[i].file);
+    const auto found = text_.texts->find(tokens_.FileOf(i));
     if (found == text_.texts->end()) {
       return std::string();
     }
-    return found->second.substr(tokens_[i].token.offset, tokens_[i].token.length);
+    return found->second.substr(tokens_.At(i).offset, tokens_.At(i).length);
   }
 
   // Keywords that start a section or end one: a declaration that lost its way stops
@@ -257,13 +257,13 @@ private:
   }
 
   void Mark(std::size_t i, std::uint32_t symbol, bool declaration, bool uncertain) {
-    if (Declaring() || symbol == kNone || !tokens_[i].marked ||
-        tokens_[i].token.length > Occurrence::kMaxLength) {
+    if (Declaring() || symbol == kNone || !tokens_.MarkedAt(i) ||
+        tokens_.At(i).length > Occurrence::kMaxLength) {
       return;
     }
-    const Token& token = tokens_[i].token;
+    const Token& token = tokens_.At(i);
     marks_.push_back(MarkedName{
-        tokens_[i].file,
+        tokens_.FileOf(i),
         Occurrence(token.offset, token.length, symbol, declaration,
                    !declaration && (uncertain || FactsOf(symbol).chosenFile), token.line)});
   }
@@ -300,25 +300,25 @@ private:
   // The symbol of the name at token i: made when declaring, looked up when binding.
   std::uint32_t NewSymbol(std::size_t i, SymbolKind kind) {
     if (!Declaring()) {
-      return site_->SymbolAt(tokens_[i].file, tokens_[i].token.offset);
+      return site_->SymbolAt(tokens_.FileOf(i), tokens_.At(i).offset);
     }
     // An include file read twice in one unit declares its names once.
     const auto [known, added] = declaring_->symbolAt.Insert(
-        static_cast<std::uint64_t>(tokens_[i].file) << 32 | tokens_[i].token.offset,
+        static_cast<std::uint64_t>(tokens_.FileOf(i)) << 32 | tokens_.At(i).offset,
         static_cast<std::uint32_t>(declaring_->symbols.size()));
     if (!added) {
       return known;
     }
     Symbol symbol;
-    symbol.file = tokens_[i].file;
-    symbol.offset = tokens_[i].token.offset;
-    symbol.length = tokens_[i].token.length;
-    symbol.line = tokens_[i].token.line;
+    symbol.file = tokens_.FileOf(i);
+    symbol.offset = tokens_.At(i).offset;
+    symbol.length = tokens_.At(i).length;
+    symbol.line = tokens_.At(i).line;
     NameSymbol(symbol, TextOf(i), QualifiedName(i));
     symbol.kind = kind;
     declaring_->symbols.push_back(std::move(symbol));
     DeclaredFacts facts;
-    facts.chosenFile = tokens_[i].uncertain;
+    facts.chosenFile = tokens_.UncertainAt(i);
     if (scopes_.back().kind == ScopeKind::Members) {
       facts.unitPrivate = visibility_ == Visibility::Private;
       facts.classPrivate = visibility_ == Visibility::StrictPrivate;
@@ -864,8 +864,8 @@ private:
 
   // Token j follows token i with nothing between: a dotted name is one text.
   bool Adjacent(std::size_t i, std::size_t j) const {
-    return tokens_[i].file == tokens_[j].file &&
-           tokens_[i].token.offset + tokens_[i].token.length == tokens_[j].token.offset;
+    return tokens_.FileOf(i) == tokens_.FileOf(j) &&
+           tokens_.At(i).offset + tokens_.At(i).length == tokens_.At(j).offset;
   }
 
   void UnitHeading() {
@@ -883,11 +883,11 @@ private:
       const std::uint32_t id = NewSymbol(first, SymbolKind::Unit);
       Symbol& symbol = declaring_->symbols[id];
       NameSymbol(symbol, dotted, dotted);
-      symbol.length = tokens_[pos_].token.offset + tokens_[pos_].token.length - symbol.offset;
+      symbol.length = tokens_.At(pos_).offset + tokens_.At(pos_).length - symbol.offset;
       declaring_->unitSymbol = id;
       declaring_->unitName = KeyOf(dotted);
     } else if (!Declaring() && first == pos_) {
-      Mark(first, site_->SymbolAt(tokens_[first].file, tokens_[first].token.offset), true, false);
+      Mark(first, site_->SymbolAt(tokens_.FileOf(first), tokens_.At(first).offset), true, false);
     }
     ++pos_;
     SkipToSemicolon();
@@ -911,8 +911,8 @@ private:
   }
 
   void UsedUnit(std::size_t i) {
-    const FileLinkMap& links = (*text_.links)[tokens_[i].file];
-    const auto found = links.uses.find(tokens_[i].token.offset);
+    const FileLinkMap& links = (*text_.links)[tokens_.FileOf(i)];
+    const auto found = links.uses.find(tokens_.At(i).offset);
     if (found == links.uses.end()) {
       return;
     }

@@ -132,7 +132,7 @@ struct UnitDeclarations {
   std::vector<DeclaredFacts> facts;
   std::vector<NameTable> memberTables;
   NameTable interfaceNames; // what other units see
-  NameTable topNames;       // every declaration at the unit's level
+  NameTable topNames;       // every declaration at the unit's level, until types are resolved
   std::uint32_t unitSymbol = kNone;
   NameKey unitName = 0;
   bool objectPascalMode = false;
@@ -222,39 +222,51 @@ struct FileLinkMap {
   std::unordered_map<std::uint32_t, Target> includes;
 };
 
-// A token of a unit's text with include files spliced in at their directives.
-struct UnitToken {
-  Token token;
-  std::uint32_t file = 0;
-  bool marked = false;    // its file's names are marked in this unit (see Note [include owners])
-  bool uncertain = false; // reached through an include chosen among several
-};
-
 // Note [token blocks]
-// A unit's tokens in blocks that never move. A growing vector copied every token at each
-// doubling and took fresh pages for every large unit; the blocks of one unit are used
-// again by the next unit its thread reads, and a unit of millions of tokens (tables of
-// Unicode data) holds its blocks only while it is read.
+// A unit's tokens (its text with include files spliced in at their directives) in
+// blocks that never move. A growing vector copied every token at each doubling and took
+// fresh pages for every large unit; the blocks of one unit are used again by the next
+// unit its thread reads, and a unit of millions of tokens (tables of Unicode data)
+// holds its blocks only while it is read. Which file a token comes from, and how it is
+// marked, is kept once for each run of tokens read from one file: a third of the bytes
+// of a token, kept with each, made the peak of the largest units.
 class UnitTokens {
 public:
-  const UnitToken& operator[](std::size_t i) const {
-    return blocks_[i >> kShift]->tokens[i & kMask];
-  }
-  UnitToken& operator[](std::size_t i) { return blocks_[i >> kShift]->tokens[i & kMask]; }
+  const Token& At(std::size_t i) const { return blocks_[i >> kShift]->tokens[i & kMask]; }
+  Token& At(std::size_t i) { return blocks_[i >> kShift]->tokens[i & kMask]; }
   std::size_t size() const { return size_; }
-  UnitToken& back() { return (*this)[size_ - 1]; }
-  void pop_back() { --size_; }
+  Token& back() { return At(size_ - 1); }
 
-  void push_back(const UnitToken& token) {
+  void pop_back() {
+    --size_;
+    if (!runs_.empty() && runs_.back().first == size_) {
+      runs_.pop_back();
+    }
+  }
+
+  // Adds `token`, read from `file`; `marked`: its file's names are marked in this unit
+  // (see Note [include owners]); `uncertain`: reached through an include file chosen
+  // among several.
+  void push_back(const Token& token, std::uint32_t file, bool marked, bool uncertain) {
     if ((size_ >> kShift) == blocks_.size()) {
       blocks_.push_back(std::make_unique<Block>());
     }
-    new (&(*this)[size_++]) UnitToken(token);
+    if (runs_.empty() || runs_.back().file != file || runs_.back().marked != marked ||
+        runs_.back().uncertain != uncertain) {
+      runs_.push_back(Run{size_, file, marked, uncertain});
+    }
+    new (&At(size_++)) Token(token);
   }
+
+  std::uint32_t FileOf(std::size_t i) const { return RunOf(i).file; }
+  bool MarkedAt(std::size_t i) const { return RunOf(i).marked; }
+  bool UncertainAt(std::size_t i) const { return RunOf(i).uncertain; }
 
   // Empties the array, keeping the memory of at most `keptTokens` tokens.
   void Clear(std::size_t keptTokens) {
     size_ = 0;
+    runs_.clear();
+    lastRun_ = 0;
     const std::size_t kept = keptTokens >> kShift;
     if (blocks_.size() > kept) {
       blocks_.resize(kept);
@@ -262,7 +274,7 @@ public:
   }
 
 private:
-  static constexpr unsigned kShift = 15; // 32K tokens, 1 MB, a block
+  static constexpr unsigned kShift = 15; // 32K tokens, 768 KB, a block
   static constexpr std::size_t kBlock = std::size_t{1} << kShift;
   static constexpr std::size_t kMask = kBlock - 1;
   // Left as the allocator gives it: a token is written before it is read, and filling
@@ -270,11 +282,34 @@ private:
   struct Block {
     Block() {} // NOLINT: no initialisation, on purpose
     union {
-      UnitToken tokens[kBlock];
+      Token tokens[kBlock];
     };
   };
+  struct Run {
+    std::size_t first = 0; // its first token
+    std::uint32_t file = 0;
+    bool marked = false;
+    bool uncertain = false;
+  };
+
+  // The walk asks about tokens near each other: the run of the last question is tried
+  // first.
+  const Run& RunOf(std::size_t i) const {
+    if (lastRun_ < runs_.size() && runs_[lastRun_].first <= i &&
+        (lastRun_ + 1 == runs_.size() || i < runs_[lastRun_ + 1].first)) {
+      return runs_[lastRun_];
+    }
+    const auto after =
+        std::upper_bound(runs_.begin(), runs_.end(), i,
+                         [](std::size_t at, const Run& run) { return at < run.first; });
+    lastRun_ = static_cast<std::size_t>(after - runs_.begin()) - 1;
+    return runs_[lastRun_];
+  }
+
   std::vector<std::unique_ptr<Block>> blocks_;
   std::size_t size_ = 0;
+  std::vector<Run> runs_;
+  mutable std::size_t lastRun_ = 0;
 };
 
 } // namespace lexiform::xref
