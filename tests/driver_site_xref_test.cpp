@@ -182,11 +182,13 @@ TEST_F(SiteXrefTest, DataFilesHoldWhatThePanelAndTheSearchRead) {
                               "[16,2,[0,2,2],[],[]],\n"
                               "],\n"
                               "]);\n");
-  EXPECT_EQ(xref.SymbolsFile(), "lexiformData(\"s\",[\n"
-                                "[\"TFoo\",2,0,1],\n"
-                                "[\"Bar\",16,0,2],\n"
-                                "[\"X\",11,0,3],\n"
-                                "]);\n");
+  std::string symbolsFile;
+  xref.WriteSymbolsFile([&symbolsFile](std::string_view piece) { symbolsFile += piece; });
+  EXPECT_EQ(symbolsFile, "lexiformData(\"s\",[\n"
+                         "[\"TFoo\",2,0,1],\n"
+                         "[\"Bar\",16,0,2],\n"
+                         "[\"X\",11,0,3],\n"
+                         "]);\n");
   EXPECT_NE(xref.IndexFile().find("\"refs\":[0],\n\"lines\":[0]});"), std::string::npos);
   // Lines counted as the pages number them (CR LF, CR, LF), trimmed, JSON-safe.
   EXPECT_EQ(xref.LinesData(0, texts[0]), "0,[2,\"function Bar: TFoo;\",3,\"var X: TFoo;\"],\n");

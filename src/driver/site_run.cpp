@@ -347,7 +347,9 @@ public:
   void WriteWholeFiles() {
     const SiteXref& xref = build_.Xref();
     WriteWhole(site_, build_.SharedFile("xref.js"), xref.IndexFile());
-    WriteWhole(site_, build_.SharedFile("symbols.js"), xref.SymbolsFile());
+    const std::unique_ptr<DocumentOutput> symbols = site_.Open(build_.SharedFile("symbols.js"));
+    xref.WriteSymbolsFile([&symbols](std::string_view piece) { symbols->Write(piece); });
+    symbols->Commit();
     for (std::size_t k = 0; k < xref.RefsFileCount(); ++k) {
       WriteWhole(site_, build_.SharedFile(SiteXref::RefsFileName(k)), xref.RefsFile(k));
     }

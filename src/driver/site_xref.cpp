@@ -211,18 +211,19 @@ SiteXref::SiteXref(const SitePlan& plan, SiteXrefFacts facts)
   anchor_.assign(symbols.size(), 0);
   for (std::size_t s = 0; s < symbols.size(); ++s) {
     if (symbols[s].file < declaredOn_.size()) {
-      declaredOn_[symbols[s].file].push_back(s);
+      declaredOn_[symbols[s].file].push_back(static_cast<std::uint32_t>(s));
     }
   }
   std::vector<std::size_t> refWeights(declaredOn_.size());
   std::vector<std::size_t> lineWeights(declaredOn_.size());
   for (std::size_t page = 0; page < declaredOn_.size(); ++page) {
-    std::vector<std::size_t>& declared = declaredOn_[page];
-    std::stable_sort(declared.begin(), declared.end(), [&symbols](std::size_t a, std::size_t b) {
-      return symbols[a].offset < symbols[b].offset;
-    });
+    std::vector<std::uint32_t>& declared = declaredOn_[page];
+    std::stable_sort(declared.begin(), declared.end(),
+                     [&symbols](std::uint32_t a, std::uint32_t b) {
+                       return symbols[a].offset < symbols[b].offset;
+                     });
     for (std::size_t n = 0; n < declared.size(); ++n) {
-      anchor_[declared[n]] = n + 1;
+      anchor_[declared[n]] = static_cast<std::uint32_t>(n + 1);
       refWeights[page] += 1 + facts_.referencesTo(declared[n]).size();
     }
     lineWeights[page] = facts_.occurrencesIn(page).size();
@@ -372,11 +373,16 @@ std::string SiteXref::IndexFile() const {
          ",\n\"lines\":" + NumberList(linesStarts_) + "});\n";
 }
 
-std::string SiteXref::SymbolsFile() const {
+void SiteXref::WriteSymbolsFile(const std::function<void(std::string_view)>& write) const {
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
   const std::vector<xref::Symbol>& symbols = *facts_.symbols;
   std::string text = "lexiformData(\"s\",[\n";
   for (std::size_t page = 0; page < declaredOn_.size(); ++page) {
     for (const std::size_t s : declaredOn_[page]) {
+      if (text.size() >= kPiece) {
+        write(text);
+        text.clear();
+      }
       if (symbols[s].qualifiedName.empty()) {
         continue;
       }
@@ -392,7 +398,7 @@ std::string SiteXref::SymbolsFile() const {
     }
   }
   text += "]);\n";
-  return text;
+  write(text);
 }
 
 std::string SiteXref::RefsFileName(std::size_t number) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -74,8 +75,10 @@ public:
 
   // "xref.js": the kinds' names and the ranges of pages of the refs and lines files.
   std::string IndexFile() const;
-  // "symbols.js": what symbol search looks through.
-  std::string SymbolsFile() const;
+  // "symbols.js": what symbol search looks through, every declaration of the site that
+  // has a qualified name, tens of megabytes over a large tree: handed to `write` in
+  // pieces of about a megabyte.
+  void WriteSymbolsFile(const std::function<void(std::string_view piece)>& write) const;
   std::size_t RefsFileCount() const { return refsStarts_.size(); }
   static std::string RefsFileName(std::size_t number);
   // The refs file `number`: the references of each declaration of its pages.
@@ -87,9 +90,10 @@ private:
 
   const SitePlan& plan_;
   SiteXrefFacts facts_;
-  std::vector<std::size_t> anchor_;                   // by symbol; 0: not shown
-  std::vector<std::vector<std::size_t>> declaredOn_;  // by page: symbols by anchor
-  std::vector<std::size_t> refsStarts_, linesStarts_; // first page of each file
+  // Both over millions of symbols: 32 bits each, as the symbols' own numbers.
+  std::vector<std::uint32_t> anchor_;                  // by symbol; 0: not shown
+  std::vector<std::vector<std::uint32_t>> declaredOn_; // by page: symbols by anchor
+  std::vector<std::size_t> refsStarts_, linesStarts_;  // first page of each file
 };
 
 } // namespace lexiform
