@@ -73,8 +73,8 @@ void CheckOccurrences(const xref::CrossReferences& references, const Site& site)
       const xref::Symbol& symbol = symbols[occurrence.symbol];
       const std::string_view covered =
           std::string_view(text).substr(occurrence.offset, occurrence.length);
-      FUZZ_CHECK(Folded(covered) == Folded(symbol.name),
-                 fuzz::Printable(covered) << " linked to " << fuzz::Printable(symbol.name));
+      FUZZ_CHECK(Folded(covered) == Folded(symbol.Name()),
+                 fuzz::Printable(covered) << " linked to " << fuzz::Printable(symbol.Name()));
       FUZZ_CHECK(!occurrence.declaration ||
                      (symbol.file == file && symbol.offset == occurrence.offset),
                  "a declaration away from its symbol's place");
@@ -84,11 +84,11 @@ void CheckOccurrences(const xref::CrossReferences& references, const Site& site)
     const xref::Symbol& symbol = symbols[id];
     FUZZ_CHECK(symbol.file < site.texts.size() &&
                    symbol.offset + symbol.length <= site.texts[symbol.file].size(),
-               "symbol " << symbol.name << " outside its text");
+               "symbol " << symbol.Name() << " outside its text");
     FUZZ_CHECK(
         Folded(std::string_view(site.texts[symbol.file]).substr(symbol.offset, symbol.length)) ==
-            Folded(symbol.name),
-        "symbol " << fuzz::Printable(symbol.name) << " is not the text at its place");
+            Folded(symbol.Name()),
+        "symbol " << fuzz::Printable(symbol.Name()) << " is not the text at its place");
     for (const xref::ReferencePlace& place : references.ReferencesTo(id)) {
       const auto& occurrences = references.OccurrencesIn(place.file);
       FUZZ_CHECK(std::any_of(occurrences.begin(), occurrences.end(),

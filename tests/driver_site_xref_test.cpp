@@ -38,8 +38,7 @@ Symbol MakeSymbol(std::uint32_t file, std::uint32_t offset, std::string_view nam
   symbol.offset = offset;
   symbol.length = static_cast<std::uint32_t>(name.size());
   symbol.line = line;
-  symbol.qualifiedName = name;
-  symbol.name = name;
+  symbol.SetNames(name, name);
   symbol.kind = kind;
   symbol.counterpart = counterpart;
   return symbol;
@@ -57,7 +56,7 @@ protected:
                MakeSymbol(0, 45, "X", SymbolKind::Variable, 3),
                MakeSymbol(1, 21, "Bar", SymbolKind::Function, 2, 1),
                MakeSymbol(7, 0, "Nowhere", SymbolKind::Constant, 1)};
-    symbols[3].qualifiedName = {};
+    symbols[3].DropQualifiedName();
     occurrences = {
         {{5, 4, 0, true, false},
          {29, 3, 1, true, false},

@@ -100,13 +100,13 @@ TEST(CrossReferencesTest, FreePascalRuntimeLinksNamesToDeclarationsOfTheSameName
       ASSERT_LE(end, text.size());
       const Symbol& symbol = references.Symbols().at(occurrence.symbol);
       const std::string covered = text.substr(occurrence.offset, occurrence.length);
-      ASSERT_EQ(Folded(covered), Folded(std::string(symbol.name)))
+      ASSERT_EQ(Folded(covered), Folded(std::string(symbol.Name())))
           << site.paths[file] << ":" << occurrence.offset;
       ASSERT_TRUE(occurrence.offset == 0 || !IsIdentChar(text[occurrence.offset - 1]));
       ASSERT_TRUE(end == text.size() || !IsIdentChar(text[end]));
       const std::string& declared = site.texts[symbol.file];
       ASSERT_EQ(Folded(declared.substr(symbol.offset, symbol.length)),
-                Folded(std::string(symbol.name)));
+                Folded(std::string(symbol.Name())));
       marked += 1;
       uncertain += occurrence.uncertain ? 1 : 0;
     }
@@ -124,7 +124,7 @@ TEST(CrossReferencesTest, FreePascalRuntimeLinksNamesToDeclarationsOfTheSameName
   bool linked = false;
   for (const Occurrence& occurrence : references.OccurrencesIn(stringl)) {
     const Symbol& symbol = references.Symbols()[occurrence.symbol];
-    if (Folded(std::string(symbol.name)) == "tstringlist" && !occurrence.declaration) {
+    if (Folded(std::string(symbol.Name())) == "tstringlist" && !occurrence.declaration) {
       EXPECT_EQ(symbol.file, classesh);
       EXPECT_EQ(symbol.kind, SymbolKind::Class);
       linked = true;
@@ -133,7 +133,7 @@ TEST(CrossReferencesTest, FreePascalRuntimeLinksNamesToDeclarationsOfTheSameName
   EXPECT_TRUE(linked);
   const auto& symbols = references.Symbols();
   const auto sort = std::find_if(symbols.begin(), symbols.end(), [](const Symbol& symbol) {
-    return symbol.qualifiedName == "TStringList.Sort";
+    return symbol.QualifiedName() == "TStringList.Sort";
   });
   ASSERT_NE(sort, symbols.end());
   EXPECT_EQ(sort->file, classesh);
@@ -173,7 +173,7 @@ std::vector<std::string> Marked(const CrossReferences& references, const MemoryS
         text.substr(occurrence.offset, occurrence.length) + "@" + std::to_string(line) +
         (occurrence.declaration ? "" : "->") + (occurrence.uncertain ? "?" : "") +
         (occurrence.declaration ? ""
-                                : std::string(symbol.name) + "@" + std::to_string(symbol.line)));
+                                : std::string(symbol.Name()) + "@" + std::to_string(symbol.line)));
   }
   return marked;
 }
@@ -204,7 +204,7 @@ TEST(CrossReferencesTest, BranchesDeclareOnceAndDoNotDerailTheRest) {
                                       "After@11", "Width@11->Width@5", "Size@11->Size@9", "S@11"}));
   const auto& symbols = references.Symbols();
   const auto first = std::find_if(symbols.begin(), symbols.end(),
-                                  [](const Symbol& symbol) { return symbol.name == "Width"; });
+                                  [](const Symbol& symbol) { return symbol.Name() == "Width"; });
   ASSERT_NE(first, symbols.end());
   const xref::RelatedList related =
       references.RelatedTo(static_cast<std::size_t>(first - symbols.begin()));
@@ -472,7 +472,7 @@ TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
     checked += 1;
     if (marker.tag == "-") {
       EXPECT_EQ(occurrence, nullptr)
-          << where << " is linked to " << references.Symbols()[occurrence->symbol].qualifiedName;
+          << where << " is linked to " << references.Symbols()[occurrence->symbol].QualifiedName();
       continue;
     }
     ASSERT_TRUE(declared.count(marker.tag) != 0) << where << ": no such declaration";
@@ -482,7 +482,7 @@ TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
     }
     EXPECT_FALSE(occurrence->declaration) << where;
     EXPECT_EQ(occurrence->symbol, declared[marker.tag])
-        << where << " links to " << references.Symbols()[occurrence->symbol].name << " of line "
+        << where << " links to " << references.Symbols()[occurrence->symbol].Name() << " of line "
         << references.Symbols()[occurrence->symbol].line;
     EXPECT_EQ(occurrence->uncertain, marker.uncertain) << where;
   }
@@ -507,7 +507,7 @@ TEST(CrossReferencesTest, ProjectNamesLinkWhereTheCompilerBindsThem) {
   EXPECT_EQ(std::vector<std::uint32_t>(across.begin(), across.end()),
             std::vector<std::uint32_t>{declared["boxes.describe"]});
   EXPECT_TRUE(references.RelatedTo(declared["boxes.describe"]).empty());
-  EXPECT_EQ(references.Symbols()[declared["shapes.tbase.describe"]].qualifiedName,
+  EXPECT_EQ(references.Symbols()[declared["shapes.tbase.describe"]].QualifiedName(),
             "TBase.Describe");
 
   // The references of a symbol, by file and line.

@@ -383,11 +383,11 @@ void SiteXref::WriteSymbolsFile(const std::function<void(std::string_view)>& wri
         write(text);
         text.clear();
       }
-      if (symbols[s].qualifiedName.empty()) {
+      if (symbols[s].QualifiedName().empty()) {
         continue;
       }
       text += '[';
-      AppendJsonString(text, symbols[s].qualifiedName);
+      AppendJsonString(text, symbols[s].QualifiedName());
       text += ',';
       AppendNumber(text, static_cast<unsigned>(symbols[s].kind));
       text += ',';

@@ -405,7 +405,7 @@ void ListOverloadsAcrossUnits(const SiteDeclarations& site,
   for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
     for (const std::uint32_t overload : site.units[unit].overloads) {
       if (!site.facts[overload].body) {
-        byName[KeyOf(site.symbols[overload].name)].emplace_back(unit, overload);
+        byName[KeyOf(site.symbols[overload].Name())].emplace_back(unit, overload);
       }
     }
   }
@@ -427,7 +427,7 @@ void ListOverloadsAcrossUnits(const SiteDeclarations& site,
     }
     seen.erase(static_cast<std::uint32_t>(unit));
     for (const std::uint32_t overload : declarations.overloads) {
-      const auto named = byName.find(KeyOf(site.symbols[overload].name));
+      const auto named = byName.find(KeyOf(site.symbols[overload].Name()));
       if (named == byName.end() || site.facts[overload].body) {
         continue;
       }
@@ -489,8 +489,7 @@ void Merger::Merge(UnitDeclarations unit) {
     if (added) {
       site.symbols.push_back(unit.symbols[local]);
       Symbol& kept = site.symbols.back();
-      kept.qualifiedName = site.names.Add(symbol.qualifiedName);
-      kept.name = NameIn(site.names, symbol.name, kept.qualifiedName);
+      KeepNames(site.names, kept, symbol.Name(), symbol.QualifiedName());
       site.facts.push_back(unit.facts[local]);
       site.typeNames.push_back(unit.facts[local]);
     }
@@ -644,7 +643,7 @@ void ResolveDeclaredTypes(SiteDeclarations& site) {
     }
     if (names.parentName != 0) {
       facts.parentSymbol = context.Resolve(self, names.parentName);
-    } else if (facts.implicitParent && KeyOf(site.symbols[id].name) != tobject) {
+    } else if (facts.implicitParent && KeyOf(site.symbols[id].Name()) != tobject) {
       facts.parentSymbol = context.Resolve(self, tobject);
     }
   }

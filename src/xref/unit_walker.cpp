@@ -286,15 +286,14 @@ private:
   std::string QualifiedName(std::size_t i) const {
     const Scope& scope = scopes_.back();
     if (scope.kind == ScopeKind::Members && scope.type != kNone) {
-      const std::string_view owner = SymbolOf(scope.type).qualifiedName;
+      const std::string_view owner = SymbolOf(scope.type).QualifiedName();
       return owner.empty() ? std::string() : std::string(owner) + "." + TextOf(i);
     }
     return AtUnitLevel() ? TextOf(i) : std::string();
   }
 
   void NameSymbol(Symbol& symbol, std::string_view name, std::string_view qualifiedName) {
-    symbol.qualifiedName = declaring_->names.Add(qualifiedName);
-    symbol.name = NameIn(declaring_->names, name, symbol.qualifiedName);
+    KeepNames(declaring_->names, symbol, name, qualifiedName);
   }
 
   // The symbol of the name at token i: made when declaring, looked up when binding.
@@ -442,7 +441,7 @@ private:
   // See Note [types where declared].
   void KeepLocalType(std::uint32_t id, NameKey type) {
     if (Declaring() || id == kNone || type == 0 || namedType_ == kNone || AtUnitLevel() ||
-        KeyOf(SymbolOf(namedType_).name) != type || !IsTypeKind(SymbolOf(namedType_).kind)) {
+        KeyOf(SymbolOf(namedType_).Name()) != type || !IsTypeKind(SymbolOf(namedType_).kind)) {
       return;
     }
     localTypes_[id] = namedType_;
@@ -1312,7 +1311,7 @@ private:
         const std::uint32_t value = ScopedEnumsAt(pos_) ? DeclareMember(pos_, SymbolKind::EnumValue)
                                                         : Declare(pos_, SymbolKind::EnumValue);
         if (DeclaredFacts* facts = MutableFacts(value)) {
-          facts->typeName = id == kNone ? 0 : KeyOf(SymbolOf(id).name);
+          facts->typeName = id == kNone ? 0 : KeyOf(SymbolOf(id).Name());
         }
         // `TColor.Green` names the value through its type.
         if (Declaring() && id != kNone && value != kNone) {
@@ -1661,7 +1660,7 @@ private:
          id < site_->symbols.size() && SymbolOf(id).kind == SymbolKind::Parameter &&
          SymbolOf(id).file == SymbolOf(heading).file;
          ++id) {
-      scopes_.back().names.emplace(KeyOf(SymbolOf(id).name), id);
+      scopes_.back().names.emplace(KeyOf(SymbolOf(id).Name()), id);
     }
   }
 
@@ -1711,7 +1710,7 @@ private:
     declaring_->symbols[body].counterpart = heading;
     declaring_->facts[body].body = true;
     declaring_->facts[body].ownerType = declaring_->facts[heading].ownerType;
-    declaring_->symbols[body].qualifiedName = {};
+    declaring_->symbols[body].DropQualifiedName();
   }
 
   // A type part of a method body's name: `TFoo.` or, of a generic type in
@@ -1781,7 +1780,7 @@ private:
       }
       declaring_->facts[id].body = true;
       declaring_->facts[id].ownerType = owner;
-      declaring_->symbols[id].qualifiedName = {};
+      declaring_->symbols[id].DropQualifiedName();
     }
     Mark(pos_, id, true, false);
     ++pos_;

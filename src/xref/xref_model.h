@@ -112,15 +112,17 @@ private:
   std::size_t count_ = 0;
 };
 
-// A symbol's name is most often the end of its qualified name: a view of that end
-// costs no bytes of its own.
-inline std::string_view NameIn(StringPool& pool, std::string_view name,
-                               std::string_view qualifiedName) {
-  if (qualifiedName.size() >= name.size() &&
+// Keeps a symbol's names in `pool`: the qualified name holds the name at its end (see
+// Note [symbol names]).
+inline void KeepNames(StringPool& pool, Symbol& symbol, std::string_view name,
+                      std::string_view qualifiedName) {
+  if (!qualifiedName.empty() && qualifiedName.size() >= name.size() &&
       qualifiedName.substr(qualifiedName.size() - name.size()) == name) {
-    return qualifiedName.substr(qualifiedName.size() - name.size());
+    const std::string_view kept = pool.Add(qualifiedName);
+    symbol.SetNames(kept.substr(kept.size() - name.size()), kept);
+  } else {
+    symbol.SetNames(pool.Add(name), {});
   }
-  return pool.Add(name);
 }
 
 // One unit's (or program's, or lone file's) declarations as its own pass found them.
