@@ -238,7 +238,19 @@ public:
   void ReleaseReferences() { xrefs_.ReleaseReferences(); }
   // Once a page is written, its marked names are needed no more: the workers may be
   // converting later pages meanwhile, never this one.
-  void PageDone(std::size_t page) { xrefs_.ReleaseOccurrencesIn(page); }
+  void PageDone(std::size_t page) {
+    xrefs_.ReleaseOccurrencesIn(page);
+    // Note [memory of the pages]
+    // The marked names go in small pieces between what stays, and the workers' own
+    // heaps keep what each page freed: over a whole tree the memory grew by a hundred
+    // megabytes while the pages were written, unless it went back to the system now and
+    // then.
+    sourceSinceReturn_ += facts_[page].size;
+    if (sourceSinceReturn_ >= kReturnMemoryEvery) {
+      platform::ReturnFreedMemory();
+      sourceSinceReturn_ = 0;
+    }
+  }
 
   // The code of page `page` from its `text`, with its links between files, its
   // declarations and references; keeps the page's lines for the references panel.
@@ -324,6 +336,8 @@ private:
     return facts;
   }
 
+  static constexpr std::uint64_t kReturnMemoryEvery = std::uint64_t{32} << 20; // of source
+
   const std::vector<std::string>& fileList_;
   const TEntryFormat format_;
   const CodePage sourcePage_;
@@ -335,6 +349,7 @@ private:
   // By page, written by whichever thread converts the page, once, and taken by the
   // writer after the page is written.
   mutable std::vector<std::string> linesData_;
+  std::uint64_t sourceSinceReturn_ = 0;
 };
 
 // Writes the data files of the cross-references (see Note [xref data]): the lines
