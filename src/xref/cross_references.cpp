@@ -718,11 +718,13 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     }
     CollectHelpers(site);
     platform::ReturnFreedMemory(); // see Note [freed memory between phases]
-    for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
-      site.units[unit].interfaceNames.ForEach([&](NameKey key, std::uint32_t symbol) {
-        site.exports[key].emplace_back(static_cast<std::uint32_t>(unit), symbol);
-      });
-    }
+    site.exports.Build([&site](const auto& visit) {
+      for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+        site.units[unit].interfaceNames.ForEach([&](NameKey key, std::uint32_t symbol) {
+          visit(key, static_cast<std::uint32_t>(unit), symbol);
+        });
+      }
+    });
 
     // Each file's names are marked by one unit only (see Note [include owners]), so the
     // workers fill different files, in any order of units.

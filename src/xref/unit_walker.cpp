@@ -571,13 +571,10 @@ private:
       return Found{};
     }
     // See Note [exported names].
-    const auto exporters = site_->exports.find(key);
-    if (exporters == site_->exports.end()) {
-      return Found{};
-    }
+    const ArrayPart<ExportTable::Exporter> exporters = site_->exports.Find(key);
     std::size_t bestPlace = 0;
     Found best;
-    for (const auto& [unit, symbol] : exporters->second) {
+    for (const auto& [unit, symbol] : exporters) {
       const auto used = usedAt_.find(unit);
       if (used != usedAt_.end() && used->second + 1 > bestPlace) {
         bestPlace = used->second + 1;
@@ -588,7 +585,7 @@ private:
       return best;
     }
     for (const std::uint32_t implicitUnit : ImplicitUnits()) {
-      for (const auto& [unit, symbol] : exporters->second) {
+      for (const auto& [unit, symbol] : exporters) {
         if (unit == implicitUnit && unit != unit_) {
           return Found{Completed(symbol), site_->systemUncertain};
         }

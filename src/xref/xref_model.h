@@ -125,6 +125,54 @@ inline void KeepNames(StringPool& pool, Symbol& symbol, std::string_view name,
   }
 }
 
+// Note [exported names]
+// Which units export a name, as (unit, symbol): a name is looked up once here and the
+// candidates weighed by the places of their units in the uses clauses, instead of once
+// in every unit used (thirty and more in many units of the FPC tree). The candidates of
+// all names lie in one array, grouped by name and in unit order; a map of vectors cost
+// twice the memory.
+class ExportTable {
+public:
+  using Exporter = std::pair<std::uint32_t, std::uint32_t>; // (unit, symbol)
+
+  // `forEachExport(visit)` calls visit(name, unit, symbol) for every export, in unit
+  // order; it is called twice.
+  template <typename ForEachExport> void Build(const ForEachExport& forEachExport) {
+    std::vector<std::uint32_t> counts;
+    forEachExport([&](NameKey key, std::uint32_t, std::uint32_t) {
+      const auto [entry, added] = groupOf_.emplace(key, static_cast<std::uint32_t>(counts.size()));
+      if (added) {
+        counts.push_back(0);
+      }
+      ++counts[entry->second];
+    });
+    groupStarts_.assign(counts.size() + 1, 0);
+    for (std::size_t g = 0; g < counts.size(); ++g) {
+      groupStarts_[g + 1] = groupStarts_[g] + counts[g];
+    }
+    exporters_.resize(groupStarts_.back());
+    std::vector<std::uint32_t> next(groupStarts_.begin(), groupStarts_.end() - 1);
+    forEachExport([&](NameKey key, std::uint32_t unit, std::uint32_t symbol) {
+      exporters_[next[groupOf_.find(key)->second]++] = {unit, symbol};
+    });
+  }
+
+  // The units that export `key`, in unit order; empty when none does.
+  ArrayPart<Exporter> Find(NameKey key) const {
+    const auto group = groupOf_.find(key);
+    if (group == groupOf_.end()) {
+      return {};
+    }
+    return {exporters_.data() + groupStarts_[group->second],
+            exporters_.data() + groupStarts_[group->second + 1]};
+  }
+
+private:
+  NameTable groupOf_;
+  std::vector<std::uint32_t> groupStarts_;
+  std::vector<Exporter> exporters_;
+};
+
 // One unit's (or program's, or lone file's) declarations as its own pass found them.
 // Symbol indexes are local to it until merged.
 struct UnitDeclarations {
@@ -165,11 +213,7 @@ struct SiteDeclarations {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> places; // (offset, symbol)
   std::vector<std::uint32_t> unitOfRoot;                       // root file -> unit index, kNone
   std::vector<UnitDeclarations> units; // symbols moved out; tables renumbered
-  // Note [exported names]
-  // Which units export a name, as (unit, symbol): a name is looked up once here and
-  // the candidates weighed by the places of their units in the uses clauses, instead
-  // of once in every unit used (thirty and more in many units of the FPC tree).
-  std::unordered_map<NameKey, std::vector<std::pair<std::uint32_t, std::uint32_t>>> exports;
+  ExportTable exports;                 // See Note [exported names].
   // The helpers of each type, by the type's symbol, in list and text order.
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> helpersOf;
   std::uint32_t systemUnit = kNone;
