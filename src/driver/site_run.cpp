@@ -336,7 +336,7 @@ private:
     return facts;
   }
 
-  static constexpr std::uint64_t kReturnMemoryEvery = std::uint64_t{32} << 20; // of source
+  static constexpr std::uint64_t kReturnMemoryEvery = std::uint64_t{16} << 20; // of source
 
   const std::vector<std::string>& fileList_;
   const TEntryFormat format_;
