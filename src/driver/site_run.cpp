@@ -561,6 +561,7 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
 bool WriteSite(const std::string& target, const std::vector<std::string>& fileList,
                CodePage sourcePage) {
   platform::DeferInterrupts();
+  platform::KeepFreedMemorySmall();
   try {
     const bool troubled = BuildSite(target, fileList, sourcePage);
     if (platform::InterruptRequested()) {

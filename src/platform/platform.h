@@ -108,6 +108,12 @@ void PrepareProcess();
 // of megabytes, so that the next one does not add its own on top of them.
 void ReturnFreedMemory() noexcept;
 
+// For a run that holds hundreds of megabytes in millions of pieces (a cross-referenced
+// site): large blocks come from the system and go back when freed, and a heap gives
+// back what it has free at its end beyond a few megabytes, instead of the allocator
+// raising both limits as large blocks come and go (glibc).
+void KeepFreedMemorySmall() noexcept;
+
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX
 // the arguments joined by blanks, each one that is empty or holds a blank or a tab
 // between double quotes.

@@ -196,6 +196,16 @@ void ReturnFreedMemory() noexcept {
 #endif
 }
 
+void KeepFreedMemorySmall() noexcept {
+#ifdef __GLIBC__
+  // Fixed limits: glibc raises its own to the size of each large block freed (up to 32
+  // and 64 MB), and then keeps that much free in every heap of every thread.
+  constexpr int kLimit = 4 << 20;
+  ::mallopt(M_MMAP_THRESHOLD, kLimit);
+  ::mallopt(M_TRIM_THRESHOLD, kLimit);
+#endif
+}
+
 std::string CommandLine(int argc, const char* const argv[]) {
   std::string line;
   for (int i = 0; i < argc; ++i) {

@@ -323,6 +323,10 @@ void ReturnFreedMemory() noexcept {
   // The process heap gives large blocks back when they are freed.
 }
 
+void KeepFreedMemorySmall() noexcept {
+  // Nothing to tune: see ReturnFreedMemory.
+}
+
 std::string CommandLine(int /*argc*/, const char* const /*argv*/[]) {
   // The raw text keeps the quotes and the program path exactly as the user typed them.
   const wchar_t* line = ::GetCommandLineW();
