@@ -224,8 +224,8 @@ struct SiteDeclarations {
     if (std::size_t{file} + 1 >= placeStarts.size()) {
       return kNone;
     }
-    const auto first = places.begin() + placeStarts[file];
-    const auto last = places.begin() + placeStarts[file + 1];
+    const auto* first = places.data() + placeStarts[file];
+    const auto* last = places.data() + placeStarts[file + 1];
     const auto found = std::lower_bound(first, last, offset,
                                         [](const std::pair<std::uint32_t, std::uint32_t>& place,
                                            std::uint32_t at) { return place.first < at; });
@@ -252,7 +252,7 @@ struct SiteDeclarations {
       }
     }
     for (std::size_t file = 0; file < fileCount; ++file) {
-      std::sort(places.begin() + placeStarts[file], places.begin() + placeStarts[file + 1]);
+      std::sort(places.data() + placeStarts[file], places.data() + placeStarts[file + 1]);
     }
     symbolAt = {};
   }
