@@ -193,7 +193,7 @@ public:
         plan_(MakePlan(fileList, checked, target)), resolver_(Resolve(checked)),
         xrefs_(
             resolver_, plan_.pages.size(), [this](std::size_t page) { return TextOf(page); },
-            WorkerCount() + 1),
+            WorkerCount() + 1, [] { platform::ReturnFreedMemory(); }),
         siteXref_(plan_, XrefFacts(xrefs_)), linesData_(plan_.pages.size()) {}
 
   const SitePlan& Plan() const { return plan_; }

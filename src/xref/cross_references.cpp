@@ -10,7 +10,6 @@
 #include <unordered_set>
 #include <utility>
 
-#include "platform/platform.h"
 #include "xref/pascal_tokens.h"
 #include "xref/unit_walker.h"
 #include "xref/xref_model.h"
@@ -126,6 +125,13 @@ struct SourceFiles {
   const std::vector<FileLinkMap>& links;
   const std::vector<std::uint32_t>& firstIncluders;
   std::mutex& largeUnit; // see Note [one large unit at a time]
+  const FreedMemory& freedMemory;
+
+  void MemoryFreed() const {
+    if (freedMemory) {
+      freedMemory(); // see Note [freed memory between phases]
+    }
+  }
 };
 
 // Note [include cycles]
@@ -173,7 +179,7 @@ class UnitSource final : private TokenSink {
 public:
   // `tokens` is the calling worker's own array, used again unit after unit.
   UnitSource(std::uint32_t root, const SourceFiles& files, UnitTokens& tokens)
-      : largeUnit_(files.largeUnit, std::defer_lock), readText_(files.readText),
+      : largeUnit_(files.largeUnit, std::defer_lock), files_(files), readText_(files.readText),
         links_(files.links), firstIncluders_(files.firstIncluders), tokens_(tokens) {
     tokens_.Clear(kKeptTokens);
     text_.tokens = &tokens_;
@@ -187,7 +193,7 @@ public:
   ~UnitSource() {
     tokens_.Clear(kKeptTokens);
     if (largeUnit_.owns_lock()) {
-      platform::ReturnFreedMemory(); // see Note [freed memory between phases]
+      files_.MemoryFreed();
     }
   }
   UnitSource(const UnitSource&) = delete;
@@ -284,6 +290,7 @@ private:
 
   // First, so that it is let go after the unit's memory.
   std::unique_lock<std::mutex> largeUnit_;
+  const SourceFiles& files_;
   const TextReader& readText_;
   const std::vector<FileLinkMap>& links_;
   const std::vector<std::uint32_t>& firstIncluders_;
@@ -676,14 +683,15 @@ std::vector<std::uint32_t> LargestFirst(const std::vector<UnitDeclarations>& uni
 // scopes, and binds every name against all units' tables. Only the units' compact
 // tables live between the passes: texts and tokens are read again rather than kept.
 CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t fileCount,
-                                 const TextReader& readText, unsigned threads)
+                                 const TextReader& readText, unsigned threads,
+                                 const FreedMemory& freedMemory)
     : occurrences_(fileCount) {
   const std::vector<FileLinkMap> linkMaps = MapLinks(links, fileCount);
   const std::vector<std::uint32_t> firstIncluders = FirstIncluders(linkMaps);
   const std::vector<std::uint32_t> roots = UnitRoots(linkMaps, firstIncluders);
   threads = std::max(1u, threads);
   std::mutex largeUnit;
-  const SourceFiles files{readText, linkMaps, firstIncluders, largeUnit};
+  const SourceFiles files{readText, linkMaps, firstIncluders, largeUnit, freedMemory};
   // Each worker's tokens, kept from unit to unit (see Note [token blocks]); not
   // thread_local: the Windows build freed a bad pointer at a worker's exit under Wine
   // when the blocks lived in thread storage.
@@ -717,7 +725,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
       unit.topNames = {};
     }
     CollectHelpers(site);
-    platform::ReturnFreedMemory(); // see Note [freed memory between phases]
+    files.MemoryFreed();
     site.exports.Build([&site](const auto& visit) {
       for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
         site.units[unit].interfaceNames.ForEach([&](NameKey key, std::uint32_t symbol) {
@@ -752,7 +760,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     relatedStarts_ = std::move(site.relatedStarts);
     symbols_ = std::move(site.symbols);
   } // the tables of the declarations go before the references are gathered
-  platform::ReturnFreedMemory();
+  files.MemoryFreed();
   CollectReferences();
 }
 

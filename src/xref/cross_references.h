@@ -149,6 +149,10 @@ using ReferenceList = ArrayPart<ReferencePlace>;
 // not be read. It may be asked for more than once.
 using TextReader = std::function<std::string(std::size_t index)>;
 
+// Called where much memory has just been freed in small pieces, so that the program
+// can hand it back to the system (see Note [freed memory between phases]).
+using FreedMemory = std::function<void()>;
+
 struct MarkedName;
 
 class CrossReferences {
@@ -156,7 +160,7 @@ public:
   // `links` resolves the uses clauses and include directives of the same files (same
   // indexes); `threads` may read and scan files in parallel.
   CrossReferences(const FileLinkResolver& links, std::size_t fileCount, const TextReader& readText,
-                  unsigned threads = 1);
+                  unsigned threads = 1, const FreedMemory& freedMemory = {});
 
   const std::vector<Symbol>& Symbols() const { return symbols_; }
 
