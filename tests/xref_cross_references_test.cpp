@@ -222,6 +222,30 @@ TEST(CrossReferencesTest, IncludeCycleThatNoUnitReachesIsRead) {
   EXPECT_EQ(Marked(references, site, 1), (std::vector<std::string>{"B@1", "A@1->A@1"}));
 }
 
+// Units of megabytes of text (tables of data) are read one at a time while the other
+// workers go on with small ones, and with only large ones left, wait for their turn:
+// every unit is read, and the links are those of a single thread.
+TEST(CrossReferencesTest, LargeUnitsBindAsOnOneThread) {
+  const std::string table = "{" + std::string(std::size_t{4} << 20, '-') + "}\n";
+  const MemorySite site{
+      {"big1.pas", "big2.pas", "big3.pas", "table.inc", "small.pas", "main.pas"},
+      {"unit big1;\ninterface\nconst One = 1;\n" + table + "implementation\nend.\n",
+       "unit big2;\ninterface\nconst Two = 2;\n{$I table.inc}\nimplementation\nend.\n",
+       "unit big3;\ninterface\nconst Three = 3;\n" + table + "implementation\nend.\n", table,
+       "unit small;\ninterface\nuses big1, big2;\nconst Small = One + Two;\nimplementation\nend.\n",
+       "program main;\nuses big1, big2, big3, small;\nbegin\n  Inc(Small + Three + One);\nend.\n"}};
+  const FileLinkResolver links = LinksOf(site);
+  const auto read = [&](std::size_t i) { return site.texts[i]; };
+  const CrossReferences alone(links, site.paths.size(), read, 1);
+  const CrossReferences together(links, site.paths.size(), read, 4);
+  for (std::size_t file = 0; file < site.paths.size(); ++file) {
+    EXPECT_EQ(Marked(together, site, file), Marked(alone, site, file)) << site.paths[file];
+  }
+  EXPECT_EQ(
+      Marked(together, site, 5),
+      (std::vector<std::string>{"main@1", "Small@4->Small@4", "Three@4->Three@3", "One@4->One@3"}));
+}
+
 // A unit or include file chosen among several makes the links through it uncertain.
 TEST(CrossReferencesTest, ChoicesAmongFilesGiveUncertainLinks) {
   const MemorySite site{

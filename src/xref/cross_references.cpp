@@ -1,9 +1,10 @@
 #include "xref/cross_references.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -82,6 +83,7 @@ std::vector<FileLinkMap> MapLinks(const FileLinkResolver& links, std::size_t fil
       auto& map = link.kind == FileLinkKind::Uses ? maps[file].uses : maps[file].includes;
       map.emplace(static_cast<std::uint32_t>(link.offset), target);
     }
+    maps[file].textBytes = links.TextBytes(file);
   }
   return maps;
 }
@@ -115,8 +117,12 @@ std::vector<std::uint32_t> FirstIncluders(const std::vector<FileLinkMap>& links)
 // A unit's tokens take about eight times its text (24 bytes a token; tables of numbers
 // and records hold a token every three bytes), and the FPC tree has units of tens of
 // megabytes of tokens (Unicode collations, code pages). Several of them read at once
-// made the peak memory of a whole tree's site; a unit that reaches kLargeUnitBytes of
-// text waits until no other such unit is being read, while small ones go on beside it.
+// made the peak memory of a whole tree's site, so a unit whose files hold
+// kLargeUnitBytes of text or more is read only while no other such unit is. The sizes
+// are known before any unit is read: a worker takes a large unit when none is being
+// read and a small one otherwise, so that no worker waits while small units are left.
+// (Waiting for the large unit halfway through its reading had left one of two cores
+// idle for a third of each pass.)
 constexpr std::size_t kLargeUnitBytes = std::size_t{4} << 20;
 
 // What the readings of all units share.
@@ -124,7 +130,6 @@ struct SourceFiles {
   const TextReader& readText;
   const std::vector<FileLinkMap>& links;
   const std::vector<std::uint32_t>& firstIncluders;
-  std::mutex& largeUnit; // see Note [one large unit at a time]
   const FreedMemory& freedMemory;
 
   void MemoryFreed() const {
@@ -179,8 +184,8 @@ class UnitSource final : private TokenSink {
 public:
   // `tokens` is the calling worker's own array, used again unit after unit.
   UnitSource(std::uint32_t root, const SourceFiles& files, UnitTokens& tokens)
-      : largeUnit_(files.largeUnit, std::defer_lock), files_(files), readText_(files.readText),
-        links_(files.links), firstIncluders_(files.firstIncluders), tokens_(tokens) {
+      : readText_(files.readText), links_(files.links), firstIncluders_(files.firstIncluders),
+        tokens_(tokens) {
     tokens_.Clear(kKeptTokens);
     text_.tokens = &tokens_;
     text_.texts = &texts_;
@@ -190,12 +195,7 @@ public:
     Splice(root, true, false);
   }
 
-  ~UnitSource() {
-    tokens_.Clear(kKeptTokens);
-    if (largeUnit_.owns_lock()) {
-      files_.MemoryFreed();
-    }
-  }
+  ~UnitSource() { tokens_.Clear(kKeptTokens); }
   UnitSource(const UnitSource&) = delete;
   UnitSource& operator=(const UnitSource&) = delete;
 
@@ -213,10 +213,6 @@ private:
     auto [entry, added] = texts_.emplace(file, std::string());
     if (added) {
       entry->second = readText_(file);
-      textBytes_ += entry->second.size();
-      if (textBytes_ >= kLargeUnitBytes && !largeUnit_.owns_lock()) {
-        largeUnit_.lock();
-      }
     }
     const Reading outer = reading_;
     reading_ = Reading{file, marked, uncertain};
@@ -288,13 +284,9 @@ private:
   void ObjectPascalMode() override { text_.objectPascalMode = true; }
   void ScopedEnums(bool on) override { text_.scopedEnums.emplace_back(tokens_.size(), on); }
 
-  // First, so that it is let go after the unit's memory.
-  std::unique_lock<std::mutex> largeUnit_;
-  const SourceFiles& files_;
   const TextReader& readText_;
   const std::vector<FileLinkMap>& links_;
   const std::vector<std::uint32_t>& firstIncluders_;
-  std::size_t textBytes_ = 0;
   UnitTokens& tokens_;
   std::unordered_map<std::uint32_t, std::string> texts_;
   std::unordered_set<std::uint32_t> markedFiles_;
@@ -309,22 +301,91 @@ private:
   UnitText text_;
 };
 
-// Runs `work(index, worker)` for every index below `count` on up to `threads` threads,
-// the calling one among them (worker 0; the others 1 to threads - 1, each of its own
+// The units of a pass in the order the workers take them, the large ones apart: see
+// Note [one large unit at a time].
+class UnitTurns {
+public:
+  // `units` in the order to read them; `large[unit]` tells a large one.
+  UnitTurns(const std::vector<std::uint32_t>& units, const std::vector<bool>& large) {
+    for (const std::uint32_t unit : units) {
+      (large[unit] ? large_ : small_).push_back(unit);
+    }
+  }
+
+  struct Turn {
+    std::uint32_t unit = 0;
+    bool large = false;
+  };
+
+  // The next unit to read: a large one when no other is being read, else a small one;
+  // when only large ones are left, waits for the one being read. Nothing when no unit
+  // is left or the pass was stopped.
+  std::optional<Turn> Take() {
+    std::unique_lock<std::mutex> lock(lock_);
+    for (;;) {
+      if (stopped_) {
+        return std::nullopt;
+      }
+      if (!largeBusy_ && nextLarge_ < large_.size()) {
+        largeBusy_ = true;
+        return Turn{large_[nextLarge_++], true};
+      }
+      if (nextSmall_ < small_.size()) {
+        return Turn{small_[nextSmall_++], false};
+      }
+      if (nextLarge_ == large_.size()) {
+        return std::nullopt;
+      }
+      largeDone_.wait(lock);
+    }
+  }
+
+  void Done(const Turn& turn) {
+    if (turn.large) {
+      {
+        const std::lock_guard<std::mutex> lock(lock_);
+        largeBusy_ = false;
+      }
+      largeDone_.notify_all();
+    }
+  }
+
+  void Stop() {
+    {
+      const std::lock_guard<std::mutex> lock(lock_);
+      stopped_ = true;
+    }
+    largeDone_.notify_all();
+  }
+
+private:
+  std::vector<std::uint32_t> large_;
+  std::vector<std::uint32_t> small_;
+  std::size_t nextLarge_ = 0;
+  std::size_t nextSmall_ = 0;
+  bool largeBusy_ = false;
+  bool stopped_ = false;
+  std::mutex lock_;
+  std::condition_variable largeDone_;
+};
+
+// Runs `work(unit, worker)` for every unit of `turns` on up to `threads` threads, the
+// calling one among them (worker 0; the others 1 to threads - 1, each of its own
 // memory). Threads the system will not give leave the work to fewer; the first
 // failure of any work (memory running out, say) ends the others' taking of new work
 // and is thrown again here, where the run decides what the user sees.
-template <typename Work> void RunParallel(std::size_t count, unsigned threads, const Work& work) {
-  std::atomic<std::size_t> next{0};
+template <typename Work>
+void RunParallel(UnitTurns& turns, std::size_t count, unsigned threads, const Work& work) {
   std::exception_ptr failure;
   std::mutex failureLock;
   const auto worker = [&](std::size_t self) {
     try {
-      for (std::size_t i = next++; i < count; i = next++) {
-        work(i, self);
+      while (const std::optional<UnitTurns::Turn> turn = turns.Take()) {
+        work(turn->unit, self);
+        turns.Done(*turn);
       }
     } catch (...) {
-      next = count;
+      turns.Stop();
       const std::lock_guard<std::mutex> lock(failureLock);
       if (!failure) {
         failure = std::current_exception();
@@ -347,6 +408,35 @@ template <typename Work> void RunParallel(std::size_t count, unsigned threads, c
   if (failure) {
     std::rethrow_exception(failure);
   }
+}
+
+// Which units are large (see Note [one large unit at a time]): the bytes of the files
+// a root reaches through its includes, each counted once, as its reading splices each
+// in once.
+std::vector<bool> LargeRoots(const std::vector<std::uint32_t>& roots,
+                             const std::vector<FileLinkMap>& links) {
+  std::vector<bool> large(links.size());
+  std::vector<std::uint32_t> seenBy(links.size(), kNone);
+  std::vector<std::uint32_t> pending;
+  for (const std::uint32_t root : roots) {
+    std::size_t bytes = 0;
+    seenBy[root] = root;
+    pending.assign(1, root);
+    while (!pending.empty() && bytes < kLargeUnitBytes) {
+      const std::uint32_t file = pending.back();
+      pending.pop_back();
+      bytes += links[file].textBytes;
+      for (const auto& [offset, target] : links[file].includes) {
+        (void)offset;
+        if (target.file < links.size() && seenBy[target.file] != root) {
+          seenBy[target.file] = root;
+          pending.push_back(target.file);
+        }
+      }
+    }
+    large[root] = bytes >= kLargeUnitBytes;
+  }
+  return large;
 }
 
 std::uint32_t Remap(const std::vector<std::uint32_t>& ids, std::uint32_t local) {
@@ -689,9 +779,9 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   const std::vector<FileLinkMap> linkMaps = MapLinks(links, fileCount);
   const std::vector<std::uint32_t> firstIncluders = FirstIncluders(linkMaps);
   const std::vector<std::uint32_t> roots = UnitRoots(linkMaps, firstIncluders);
+  const std::vector<bool> largeRoot = LargeRoots(roots, linkMaps);
   threads = std::max(1u, threads);
-  std::mutex largeUnit;
-  const SourceFiles files{readText, linkMaps, firstIncluders, largeUnit, freedMemory};
+  const SourceFiles files{readText, linkMaps, firstIncluders, freedMemory};
   // Each worker's tokens, kept from unit to unit (see Note [token blocks]); not
   // thread_local: the Windows build freed a bad pointer at a worker's exit under Wine
   // when the blocks lived in thread storage.
@@ -703,12 +793,22 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     std::size_t merged = 0;
     std::mutex mergeLock;
     Merger merger(fileCount);
-    RunParallel(roots.size(), threads, [&](std::size_t i, std::size_t worker) {
+    std::vector<std::uint32_t> inListOrder(roots.size());
+    std::vector<bool> large(roots.size()); // by list index, then by unit
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+      inListOrder[i] = static_cast<std::uint32_t>(i);
+      large[i] = largeRoot[roots[i]];
+    }
+    UnitTurns declaring(inListOrder, large);
+    RunParallel(declaring, roots.size(), threads, [&](std::uint32_t i, std::size_t worker) {
       UnitDeclarations unit;
       {
         const UnitSource source(roots[i], files, tokens[worker]);
         unit = DeclareUnit(source.Text());
         unit.tokenCount = source.Text().tokens->size();
+      }
+      if (large[i]) {
+        files.MemoryFreed();
       }
       const std::lock_guard<std::mutex> lock(mergeLock);
       declared[i] = std::move(unit);
@@ -736,12 +836,21 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
 
     // Each file's names are marked by one unit only (see Note [include owners]), so the
     // workers fill different files, in any order of units.
-    const std::vector<std::uint32_t> order = LargestFirst(site.units);
+    large.assign(site.units.size(), false);
+    for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
+      large[unit] = largeRoot[site.units[unit].root];
+    }
+    UnitTurns binding(LargestFirst(site.units), large);
     std::mutex marksLock;
-    RunParallel(order.size(), threads, [&](std::size_t turn, std::size_t worker) {
-      const std::uint32_t unit = order[turn];
-      const UnitSource source(site.units[unit].root, files, tokens[worker]);
-      std::vector<MarkedName> marks = BindUnit(source.Text(), site, unit);
+    RunParallel(binding, site.units.size(), threads, [&](std::uint32_t unit, std::size_t worker) {
+      std::vector<MarkedName> marks;
+      {
+        const UnitSource source(site.units[unit].root, files, tokens[worker]);
+        marks = BindUnit(source.Text(), site, unit);
+      }
+      if (large[unit]) {
+        files.MemoryFreed();
+      }
       KeepInOrder(marks);
       const std::lock_guard<std::mutex> lock(marksLock);
       // A file's names all come from this unit (see Note [include owners]): room for them

@@ -646,6 +646,7 @@ std::vector<FileLink> ResolveLinks(const SiteFiles& files, std::size_t from,
 
 FileFacts ScanFileFacts(std::string_view text) {
   FileFacts facts;
+  facts.textBytes = text.size();
   FactScanner scanner(text, facts.includes);
   Token token = scanner.Next();
   bool package = false;
@@ -693,6 +694,10 @@ std::vector<FileLink> FileLinkResolver::LinksOf(std::size_t file) const {
 
 const std::vector<std::size_t>& FileLinkResolver::UsedBy(std::size_t file) const {
   return usedBy_.at(file);
+}
+
+std::size_t FileLinkResolver::TextBytes(std::size_t file) const {
+  return file < facts_.size() ? facts_[file].textBytes : 0;
 }
 
 } // namespace lexiform::xref

@@ -27,6 +27,7 @@ struct FileFacts {
   std::string declaredUnit;            // the `unit Name;` it declares, empty when none
   std::vector<NameReference> uses;     // every unit of every uses/contains clause
   std::vector<NameReference> includes; // every {$I name}/{$INCLUDE name}/(*$I name*)
+  std::size_t textBytes = 0;           // the size of the text scanned
 };
 
 // Any bytes in, no failure: text that is not Pascal gives few or no facts.
@@ -59,6 +60,9 @@ public:
 
   // The files whose links lead to `file`, each once, in list order.
   const std::vector<std::size_t>& UsedBy(std::size_t file) const;
+
+  // The size of the text that file `file`'s facts were scanned from.
+  std::size_t TextBytes(std::size_t file) const;
 
 private:
   std::vector<std::string> paths_;

@@ -266,6 +266,7 @@ struct FileLinkMap {
   };
   std::unordered_map<std::uint32_t, Target> uses;
   std::unordered_map<std::uint32_t, Target> includes;
+  std::size_t textBytes = 0;
 };
 
 // Note [token blocks]
