@@ -547,7 +547,10 @@ void ListOverloadsAcrossUnits(const SiteDeclarations& site,
 // shared include files never live all at once.
 class Merger {
 public:
-  explicit Merger(std::size_t fileCount) { site_.unitOfRoot.assign(fileCount, kNone); }
+  explicit Merger(std::size_t fileCount) {
+    site_.unitOfRoot.assign(fileCount, kNone);
+    site_.symbolAt.resize(fileCount);
+  }
 
   void Merge(UnitDeclarations unit);
 
@@ -578,9 +581,11 @@ void Merger::Merge(UnitDeclarations unit) {
   std::vector<bool> fresh(unit.symbols.size());
   for (std::size_t local = 0; local < unit.symbols.size(); ++local) {
     const Symbol& symbol = unit.symbols[local];
-    const std::uint64_t key = static_cast<std::uint64_t>(symbol.file) << 32 | symbol.offset;
-    const auto [slot, added] =
-        site.symbolAt.Insert(key, static_cast<std::uint32_t>(site.symbols.size()));
+    if (symbol.file >= site.symbolAt.size()) {
+      site.symbolAt.resize(std::size_t{symbol.file} + 1);
+    }
+    const auto [slot, added] = site.symbolAt[symbol.file].Insert(
+        symbol.offset, static_cast<std::uint32_t>(site.symbols.size()));
     ids[local] = slot;
     fresh[local] = added;
     if (added) {

@@ -53,14 +53,16 @@ struct TypeNames {
 struct DeclaredFacts : SymbolFacts, TypeNames {};
 
 // Note [place map]
-// The symbol declared at each place (file << 32 | offset): millions of them over a
-// large tree, found again for every declaration the binding pass meets. Open
-// addressing in one array spares the heap block of each entry of a node map, which
-// cost more in malloc than the lookups.
-class PlaceMap {
+// The symbol declared at each place: millions of them over a large tree, found again
+// for every declaration the binding pass meets. Open addressing in one array spares
+// the heap block of each entry of a node map, which cost more in malloc than the
+// lookups. A unit's places are whole (file << 32 | offset); merging keeps one map of
+// offsets for each file: the places of one unit lie in a few files, and one map of the
+// whole tree missed the cache at nearly every lookup and took most of the merging time.
+template <typename Place> class BasicPlaceMap {
 public:
   // The symbol at `place`, made `symbol` when none was there; and whether it was added.
-  std::pair<std::uint32_t, bool> Insert(std::uint64_t place, std::uint32_t symbol) {
+  std::pair<std::uint32_t, bool> Insert(Place place, std::uint32_t symbol) {
     if ((count_ + 1) * 4 > slots_.size() * 3) {
       Grow();
     }
@@ -73,7 +75,7 @@ public:
     return {symbol, true};
   }
 
-  std::uint32_t Find(std::uint64_t place) const {
+  std::uint32_t Find(Place place) const {
     if (slots_.empty()) {
       return kNone;
     }
@@ -82,16 +84,17 @@ public:
   }
 
 private:
-  static constexpr std::uint64_t kEmpty = ~std::uint64_t{0}; // no file has that index
+  static constexpr Place kEmpty = static_cast<Place>(~Place{0}); // no place is that far
   struct Slot {
-    std::uint64_t place = kEmpty;
+    Place place = kEmpty;
     std::uint32_t symbol = kNone;
   };
 
   // The slot that holds `place`, or the empty one where it belongs.
-  std::size_t SlotOf(std::uint64_t place) const {
+  std::size_t SlotOf(Place place) const {
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = static_cast<std::size_t>((place * 0x9E3779B97F4A7C15u) >> 32) & mask;
+    std::size_t i =
+        static_cast<std::size_t>((std::uint64_t{place} * 0x9E3779B97F4A7C15u) >> 32) & mask;
     while (slots_[i].place != place && slots_[i].place != kEmpty) {
       i = (i + 1) & mask;
     }
@@ -99,7 +102,7 @@ private:
   }
 
   void Grow() {
-    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+    std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
     old.swap(slots_);
     for (const Slot& slot : old) {
       if (slot.place != kEmpty) {
@@ -111,6 +114,9 @@ private:
   std::vector<Slot> slots_;
   std::size_t count_ = 0;
 };
+
+using PlaceMap = BasicPlaceMap<std::uint64_t>;  // file << 32 | offset
+using OffsetMap = BasicPlaceMap<std::uint32_t>; // the places of one file
 
 // Keeps a symbol's names in `pool`: the qualified name holds the name at its end (see
 // Note [symbol names]).
@@ -204,7 +210,7 @@ struct SiteDeclarations {
   std::vector<SymbolFacts> facts;
   std::vector<TypeNames> typeNames; // until the types are resolved
   std::vector<NameTable> memberTables;
-  PlaceMap symbolAt; // while merging; see Note [place map]
+  std::vector<OffsetMap> symbolAt; // by file, while merging; see Note [place map]
   // Note [places by file]
   // Once merged, the symbol at each place is looked up in one array sorted by file and
   // offset, half the bytes of the map that found them while merging: the map's slots
