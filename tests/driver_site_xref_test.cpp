@@ -193,7 +193,10 @@ TEST_F(SiteXrefTest, DataFilesHoldWhatThePanelAndTheSearchRead) {
   EXPECT_EQ(xref.LinesData(0, texts[0]), "0,[2,\"function Bar: TFoo;\",3,\"var X: TFoo;\"],\n");
   EXPECT_EQ(xref.LinesData(1, "uses TFoo;\r\nfunction Bar: TFoo;\r\n\r  X<\"\xFF"),
             "1,[1,\"uses TFoo;\",2,\"function Bar: TFoo;\",4,\"X\\u003c\\\"\\ufffd\"],\n");
-  EXPECT_EQ(SiteXref::LinesFile(3, "1,[2,\"x\"],\n"), "lexiformData(\"l3\",[\n1,[2,\"x\"],\n]);\n");
+  std::string linesFile;
+  SiteXref::WriteLinesFile(3, "1,[2,\"x\"],\n",
+                           [&linesFile](std::string_view piece) { linesFile += piece; });
+  EXPECT_EQ(linesFile, "lexiformData(\"l3\",[\n1,[2,\"x\"],\n]);\n");
 }
 
 TEST_F(SiteXrefTest, ManyReferencesSpreadOverSeveralFilesEachEndingAfterItsLastPage) {

@@ -238,19 +238,7 @@ public:
   void ReleaseReferences() { xrefs_.ReleaseReferences(); }
   // Once a page is written, its marked names are needed no more: the workers may be
   // converting later pages meanwhile, never this one.
-  void PageDone(std::size_t page) {
-    xrefs_.ReleaseOccurrencesIn(page);
-    // Note [memory of the pages]
-    // The marked names go in small pieces between what stays, and the workers' own
-    // heaps keep what each page freed: over a whole tree the memory grew by a hundred
-    // megabytes while the pages were written, unless it went back to the system now and
-    // then.
-    sourceSinceReturn_ += facts_[page].size;
-    if (sourceSinceReturn_ >= kReturnMemoryEvery) {
-      platform::ReturnFreedMemory();
-      sourceSinceReturn_ = 0;
-    }
-  }
+  void PageDone(std::size_t page) { xrefs_.ReleaseOccurrencesIn(page); }
 
   // The code of page `page` from its `text`, with its links between files, its
   // declarations and references; keeps the page's lines for the references panel.
@@ -336,8 +324,6 @@ private:
     return facts;
   }
 
-  static constexpr std::uint64_t kReturnMemoryEvery = std::uint64_t{16} << 20; // of source
-
   const std::vector<std::string>& fileList_;
   const TEntryFormat format_;
   const CodePage sourcePage_;
@@ -349,7 +335,6 @@ private:
   // By page, written by whichever thread converts the page, once, and taken by the
   // writer after the page is written.
   mutable std::vector<std::string> linesData_;
-  std::uint64_t sourceSinceReturn_ = 0;
 };
 
 // Writes the data files of the cross-references (see Note [xref data]): the lines
@@ -387,8 +372,11 @@ public:
 private:
   void WriteLinesUpTo(std::size_t end) {
     for (; written_ < end; ++written_) {
-      WriteWhole(site_, build_.SharedFile(SiteXref::LinesFileName(written_)),
-                 SiteXref::LinesFile(written_, lines_));
+      const std::unique_ptr<DocumentOutput> output =
+          site_.Open(build_.SharedFile(SiteXref::LinesFileName(written_)));
+      SiteXref::WriteLinesFile(written_, lines_,
+                               [&output](std::string_view piece) { output->Write(piece); });
+      output->Commit();
       lines_.clear();
     }
   }

@@ -245,6 +245,7 @@ NameLinks SiteXref::LinksOfNames(std::size_t page, std::string_view text) const 
     return place->second;
   };
   NameLinks links;
+  links.links.reserve(facts_.occurrencesIn(page).size());
   // The references to one symbol share their markup (see PageInsertions).
   std::unordered_map<std::uint64_t, std::string_view> referenceStarts;
   std::string start;
@@ -331,7 +332,10 @@ std::string SiteXref::LinesData(std::size_t page, std::string_view text) const {
     AppendJsonString(data, LineAround(text, name.offset));
     lastLine = line;
   }
-  return data.empty() ? data : data + "],\n";
+  if (!data.empty()) {
+    data += "],\n";
+  }
+  return data;
 }
 
 std::vector<std::string> SiteXref::DataFiles() const {
@@ -359,8 +363,11 @@ std::string SiteXref::LinesFileName(std::size_t number) {
   return "lines/" + std::to_string(number) + ".js";
 }
 
-std::string SiteXref::LinesFile(std::size_t number, std::string_view pagesData) {
-  return "lexiformData(\"l" + std::to_string(number) + "\",[\n" + std::string(pagesData) + "]);\n";
+void SiteXref::WriteLinesFile(std::size_t number, std::string_view pagesData,
+                              const std::function<void(std::string_view)>& write) {
+  write("lexiformData(\"l" + std::to_string(number) + "\",[\n");
+  write(pagesData);
+  write("]);\n");
 }
 
 std::string SiteXref::IndexFile() const {

@@ -70,8 +70,10 @@ public:
   std::size_t LinesFileOf(std::size_t page) const;
   bool EndsLinesFile(std::size_t page) const;
   static std::string LinesFileName(std::size_t number);
-  // A lines file from the LinesData of its pages, concatenated.
-  static std::string LinesFile(std::size_t number, std::string_view pagesData);
+  // A lines file from the LinesData of its pages, concatenated, handed to `write` in
+  // pieces: the data of a range of pages runs to megabytes, and is not copied again.
+  static void WriteLinesFile(std::size_t number, std::string_view pagesData,
+                             const std::function<void(std::string_view)>& write);
 
   // "xref.js": the kinds' names and the ranges of pages of the refs and lines files.
   std::string IndexFile() const;
