@@ -109,9 +109,11 @@ std::vector<std::uint32_t> FirstIncluders(const std::vector<FileLinkMap>& links)
 // glibc keeps what the program frees for its next allocations, and the tables of the
 // units merged, the blocks of the large units' tokens and the marks of the units bound
 // are freed in pieces that the next phase does not ask for again: over a whole tree
-// they held a third of the peak memory. It goes back to the system after each large
-// unit, between the passes and after them. Memory handed back and asked for again costs
-// a page fault a page: the large units are few.
+// they held a third of the peak memory. It goes back to the system between the passes
+// and after them. Memory handed back and asked for again costs a page fault a page:
+// handing it back after each large unit as well cost tens of thousands of faults a
+// pass, and once the large units were read one after another from the start of each
+// pass, it no longer lowered the peak.
 
 // Note [one large unit at a time]
 // A unit's tokens take about eight times its text (24 bytes a token; tables of numbers
@@ -812,9 +814,6 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
         unit = DeclareUnit(source.Text());
         unit.tokenCount = source.Text().tokens->size();
       }
-      if (large[i]) {
-        files.MemoryFreed();
-      }
       const std::lock_guard<std::mutex> lock(mergeLock);
       declared[i] = std::move(unit);
       done[i] = true;
@@ -853,9 +852,6 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
         const UnitSource source(site.units[unit].root, files, tokens[worker]);
         marks = BindUnit(source.Text(), site, unit);
       }
-      if (large[unit]) {
-        files.MemoryFreed();
-      }
       KeepInOrder(marks);
       const std::lock_guard<std::mutex> lock(marksLock);
       // A file's names all come from this unit (see Note [include owners]): room for them
@@ -881,9 +877,13 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
 // By file, then text order; where two readings of one include file met, the first
 // reading wins.
 void CrossReferences::KeepInOrder(std::vector<MarkedName>& marks) {
-  std::stable_sort(marks.begin(), marks.end(), [](const MarkedName& a, const MarkedName& b) {
+  const auto inTextOrder = [](const MarkedName& a, const MarkedName& b) {
     return a.file != b.file ? a.file < b.file : a.occurrence.offset < b.occurrence.offset;
-  });
+  };
+  // A unit without include files marks its names in text order already.
+  if (!std::is_sorted(marks.begin(), marks.end(), inTextOrder)) {
+    std::stable_sort(marks.begin(), marks.end(), inTextOrder);
+  }
   std::size_t kept = 0;
   for (std::size_t i = 0; i < marks.size(); ++i) {
     if (kept > 0 && marks[kept - 1].file == marks[i].file &&
