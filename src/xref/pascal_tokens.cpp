@@ -73,19 +73,26 @@ constexpr std::array<NameKey, 64> kReservedWords = {
     KeyOf("with"),
 };
 
-constexpr std::array<NameKey, 64> SortedReserved() {
-  std::array<NameKey, 64> sorted = kReservedWords;
-  for (std::size_t i = 1; i < sorted.size(); ++i) {
-    for (std::size_t j = i; j > 0 && sorted[j - 1] > sorted[j]; --j) {
-      const NameKey swap = sorted[j];
-      sorted[j] = sorted[j - 1];
-      sorted[j - 1] = swap;
-    }
-  }
-  return sorted;
+// The reserved words in a small open-addressed table: every word of every text is
+// looked up, and a binary search took a few percent of each pass.
+constexpr std::size_t kReservedSlots = 256; // a quarter full
+constexpr std::size_t ReservedSlotOf(NameKey key) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 56) & (kReservedSlots - 1);
 }
 
-constexpr std::array<NameKey, 64> kSortedReserved = SortedReserved();
+constexpr std::array<NameKey, kReservedSlots> ReservedTable() {
+  std::array<NameKey, kReservedSlots> table{}; // 0: empty; no reserved word's key is 0
+  for (const NameKey key : kReservedWords) {
+    std::size_t i = ReservedSlotOf(key);
+    while (table[i] != 0) {
+      i = (i + 1) & (kReservedSlots - 1);
+    }
+    table[i] = key;
+  }
+  return table;
+}
+
+constexpr std::array<NameKey, kReservedSlots> kReservedTable = ReservedTable();
 
 bool IsIdentStart(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
@@ -321,7 +328,16 @@ private:
 } // namespace
 
 bool IsReservedWord(NameKey key) {
-  return std::binary_search(kSortedReserved.begin(), kSortedReserved.end(), key);
+  if (key == 0) {
+    return false;
+  }
+  for (std::size_t i = ReservedSlotOf(key); kReservedTable[i] != 0;
+       i = (i + 1) & (kReservedSlots - 1)) {
+    if (kReservedTable[i] == key) {
+      return true;
+    }
+  }
+  return false;
 }
 
 ScannedText ScanPascal(std::string_view text) {

@@ -513,8 +513,8 @@ private:
       std::size_t rank = 0; // not in scope
       if (unit == unit_) {
         rank = std::numeric_limits<std::size_t>::max();
-      } else if (const auto used = usedAt_.find(unit); used != usedAt_.end()) {
-        rank = used->second + 2;
+      } else if (const std::uint32_t at = PlaceOfUse(unit); at > 0) {
+        rank = std::size_t{at} + 1;
       } else if (const auto implicit = ImplicitUnits();
                  unit != kNone &&
                  std::find(implicit.begin(), implicit.end(), unit) != implicit.end()) {
@@ -566,19 +566,23 @@ private:
     return {text_.objectPascalMode ? site_->objpasUnit : kNone, site_->systemUnit};
   }
 
+  // 1 + the last place of `unit` among the units used, 0 when it is not used.
+  std::uint32_t PlaceOfUse(std::uint32_t unit) const {
+    return unit < usedAt_.size() ? usedAt_[unit] : 0;
+  }
+
   Found LookupInUnits(NameKey key) const {
     if (Declaring()) {
       return Found{};
     }
     // See Note [exported names].
     const ArrayPart<ExportTable::Exporter> exporters = site_->exports.Find(key);
-    std::size_t bestPlace = 0;
+    std::uint32_t bestPlace = 0;
     Found best;
     for (const auto& [unit, symbol] : exporters) {
-      const auto used = usedAt_.find(unit);
-      if (used != usedAt_.end() && used->second + 1 > bestPlace) {
-        bestPlace = used->second + 1;
-        best = Found{Completed(symbol), visibleUnits_[used->second].second};
+      if (const std::uint32_t at = PlaceOfUse(unit); at > bestPlace) {
+        bestPlace = at;
+        best = Found{Completed(symbol), visibleUnits_[at - 1].second};
       }
     }
     if (best.symbol != kNone) {
@@ -920,7 +924,8 @@ private:
     if (root < site_->unitOfRoot.size() && site_->unitOfRoot[root] != kNone &&
         site_->unitOfRoot[root] != unit_) {
       visibleUnits_.emplace_back(site_->unitOfRoot[root], found->second.uncertain);
-      usedAt_[site_->unitOfRoot[root]] = visibleUnits_.size() - 1;
+      usedAt_.resize(site_->units.size());
+      usedAt_[site_->unitOfRoot[root]] = static_cast<std::uint32_t>(visibleUnits_.size());
     }
   }
 
@@ -2031,7 +2036,9 @@ private:
   std::vector<Scope> scopes_;
   std::vector<StatementScope> statementScopes_;
   std::vector<std::pair<std::uint32_t, bool>> visibleUnits_; // unit index, uncertain
-  std::unordered_map<std::uint32_t, std::size_t> usedAt_;    // unit -> its last place above
+  // By unit: 1 + its last place in visibleUnits_, 0 for a unit not used; looked up for
+  // every unit that exports a name, so an array rather than a map.
+  std::vector<std::uint32_t> usedAt_;
   // What a bracket's closing gives the chain: a call's result, an array's element.
   struct Bracket {
     std::uint32_t type = kNone;
