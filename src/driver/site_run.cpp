@@ -347,12 +347,7 @@ public:
   void WriteWholeFiles() {
     const SiteXref& xref = build_.Xref();
     WriteWhole(site_, build_.SharedFile("xref.js"), xref.IndexFile());
-    const std::unique_ptr<DocumentOutput> symbols = site_.Open(build_.SharedFile("symbols.js"));
-    xref.WriteSymbolsFile([&symbols](std::string_view piece) { symbols->Write(piece); });
-    symbols->Commit();
-    for (std::size_t k = 0; k < xref.RefsFileCount(); ++k) {
-      WriteWhole(site_, build_.SharedFile(SiteXref::RefsFileName(k)), xref.RefsFile(k));
-    }
+    WriteSymbolsAndRefsFiles();
   }
 
   void PageWritten(std::size_t page) {
@@ -370,6 +365,45 @@ public:
   }
 
 private:
+  // symbols.js and the refs files are most of the data files' work: where the site lets
+  // threads write files at once, they are made and written on several. The first failure
+  // ends the others' taking of new files and is thrown again here.
+  void WriteSymbolsAndRefsFiles() {
+    const SiteXref& xref = build_.Xref();
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const unsigned threads = site_.OpensInParallel() ? WorkerCount() + 1 : 1;
+    ForEachIndex(1 + xref.RefsFileCount(), threads, [&](std::size_t k) {
+      {
+        const std::lock_guard<std::mutex> lock(failureLock);
+        if (failure) {
+          return;
+        }
+      }
+      try {
+        if (k == 0) {
+          WriteSymbolsFile();
+        } else {
+          WriteWhole(site_, build_.SharedFile(SiteXref::RefsFileName(k - 1)), xref.RefsFile(k - 1));
+        }
+      } catch (...) {
+        const std::lock_guard<std::mutex> lock(failureLock);
+        if (!failure) {
+          failure = std::current_exception();
+        }
+      }
+    });
+    if (failure) {
+      std::rethrow_exception(failure);
+    }
+  }
+
+  void WriteSymbolsFile() {
+    const std::unique_ptr<DocumentOutput> symbols = site_.Open(build_.SharedFile("symbols.js"));
+    build_.Xref().WriteSymbolsFile([&symbols](std::string_view piece) { symbols->Write(piece); });
+    symbols->Commit();
+  }
+
   void WriteLinesUpTo(std::size_t end) {
     for (; written_ < end; ++written_) {
       const std::unique_ptr<DocumentOutput> output =
