@@ -94,12 +94,23 @@ constexpr std::array<NameKey, kReservedSlots> ReservedTable() {
 
 constexpr std::array<NameKey, kReservedSlots> kReservedTable = ReservedTable();
 
-bool IsIdentStart(unsigned char c) {
+constexpr bool IsIdentStart(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
 }
 
+constexpr std::array<bool, 256> IdentChars() {
+  std::array<bool, 256> chars{};
+  for (std::size_t c = 0; c < chars.size(); ++c) {
+    const auto byte = static_cast<unsigned char>(c);
+    chars[c] = IsIdentStart(byte) || (byte >= '0' && byte <= '9');
+  }
+  return chars;
+}
+
+constexpr std::array<bool, 256> kIdentChars = IdentChars();
+
 bool IsIdentChar(unsigned char c) {
-  return IsIdentStart(c) || (c >= '0' && c <= '9');
+  return kIdentChars[c];
 }
 
 // A ScannedText as a sink.
@@ -226,14 +237,16 @@ private:
     return body.substr(start, at - start);
   }
 
+  // The name's key is made as its letters are read: every word of every unit is read
+  // twice over a site, once for each pass.
   void Word() {
     const std::size_t start = pos_;
-    while (IsIdentChar(At(pos_))) {
-      ++pos_;
+    NameKey key = kEmptyKey;
+    for (; pos_ < text_.size() && IsIdentChar(static_cast<unsigned char>(text_[pos_])); ++pos_) {
+      key = KeyWith(key, text_[pos_]);
     }
     // `&begin` is an identifier spelled like a keyword; `&` was read as a number prefix
     // only when a digit follows.
-    const NameKey key = KeyOf(text_.substr(start, pos_ - start));
     const bool escaped = start > 0 && text_[start - 1] == '&';
     Token& token =
         Add(!escaped && IsReservedWord(key) ? PasToken::Keyword : PasToken::Identifier, start);

@@ -14,11 +14,18 @@ namespace lexiform::xref {
 // 64-bit hash stands for the name in every table (no interning shared between threads).
 using NameKey = std::uint64_t;
 
+inline constexpr NameKey kEmptyKey = 14695981039346656037ull; // the key of no letters
+
+// The key of a name that goes on with `c`.
+constexpr NameKey KeyWith(NameKey hash, char c) {
+  const char folded = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return (hash ^ static_cast<unsigned char>(folded)) * 1099511628211ull;
+}
+
 constexpr NameKey KeyOf(std::string_view name) {
-  NameKey hash = 14695981039346656037ull;
+  NameKey hash = kEmptyKey;
   for (char c : name) {
-    const char folded = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    hash = (hash ^ static_cast<unsigned char>(folded)) * 1099511628211ull;
+    hash = KeyWith(hash, c);
   }
   return hash;
 }
