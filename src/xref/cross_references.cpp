@@ -513,25 +513,35 @@ void ListOverloadsAcrossUnits(const SiteDeclarations& site,
   }
   const std::uint32_t implicit[] = {site.systemUnit, site.objpasUnit};
   std::vector<std::pair<std::uint32_t, std::uint32_t>> across;
+  // By unit: the unit that sees it (uses it, or has it implicitly), as last marked. A
+  // common name is overloaded in hundreds of units, each asked about for every overload
+  // of that name: an array, not a set for each unit.
+  std::vector<std::uint32_t> seenBy(site.units.size(), kNone);
   for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
     const UnitDeclarations& declarations = site.units[unit];
     if (declarations.overloads.empty()) {
       continue;
     }
-    std::unordered_set<std::uint32_t> seen(std::begin(implicit), std::end(implicit));
+    const auto self = static_cast<std::uint32_t>(unit);
+    const auto see = [&](std::uint32_t other) {
+      if (other < seenBy.size()) {
+        seenBy[other] = self;
+      }
+    };
+    std::for_each(std::begin(implicit), std::end(implicit), see);
     for (const std::uint32_t root : declarations.usedUnits) {
-      if (root < site.unitOfRoot.size() && site.unitOfRoot[root] != kNone) {
-        seen.insert(site.unitOfRoot[root]);
+      if (root < site.unitOfRoot.size()) {
+        see(site.unitOfRoot[root]);
       }
     }
-    seen.erase(static_cast<std::uint32_t>(unit));
+    seenBy[unit] = kNone;
     for (const std::uint32_t overload : declarations.overloads) {
       const auto named = byName.find(KeyOf(site.symbols[overload].Name()));
       if (named == byName.end() || site.facts[overload].body) {
         continue;
       }
       for (const auto& [other, symbol] : named->second) {
-        if (seen.count(other) != 0 && symbol != overload) {
+        if (seenBy[other] == self && symbol != overload) {
           across.emplace_back(overload, symbol);
         }
       }
