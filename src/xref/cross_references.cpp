@@ -653,7 +653,6 @@ void Merger::Merge(UnitDeclarations unit) {
   unit.memberTables.clear();
   unit.memberTables.shrink_to_fit();
   unit.duplicates = {};
-  unit.symbolAt = {};
   site.unitOfRoot[unit.root] = static_cast<std::uint32_t>(site.units.size());
   site.units.push_back(std::move(unit));
 }

@@ -148,6 +148,34 @@ struct Found {
   bool uncertain = false;
 };
 
+// Note [symbols by token]
+// The symbol a unit declares at each token. A unit reads each file once (see Note [one
+// reading per unit]), so a token stands for one place of one file, and the walk makes
+// symbols in the order of its tokens but where it reads a stretch again: new ones are
+// appended, in order, and found by a binary search; the few made out of order go to a
+// map. A map of every place missed the cache at nearly every symbol of a large unit.
+class DeclaredAt {
+public:
+  // The symbol at token `token`, made `symbol` when none was; and whether it was added.
+  std::pair<std::uint32_t, bool> Insert(std::uint32_t token, std::uint32_t symbol) {
+    if (inOrder_.empty() || token > inOrder_.back().first) {
+      inOrder_.emplace_back(token, symbol);
+      return {symbol, true};
+    }
+    const auto found = std::lower_bound(inOrder_.begin(), inOrder_.end(), token,
+                                        [](const std::pair<std::uint32_t, std::uint32_t>& entry,
+                                           std::uint32_t at) { return entry.first < at; });
+    if (found->first == token) {
+      return {found->second, false};
+    }
+    return outOfOrder_.Insert(token, symbol);
+  }
+
+private:
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> inOrder_; // (token, symbol)
+  OffsetMap outOfOrder_;
+};
+
 class UnitWalker {
 public:
   UnitWalker(const UnitText& text, UnitDeclarations* declaring, const SiteDeclarations* site,
@@ -301,10 +329,9 @@ private:
     if (!Declaring()) {
       return site_->SymbolAt(tokens_.FileOf(i), tokens_.At(i).offset);
     }
-    // An include file read twice in one unit declares its names once.
-    const auto [known, added] = declaring_->symbolAt.Insert(
-        static_cast<std::uint64_t>(tokens_.FileOf(i)) << 32 | tokens_.At(i).offset,
-        static_cast<std::uint32_t>(declaring_->symbols.size()));
+    // A name the walk meets again is the symbol it made the first time.
+    const auto [known, added] = declaredAt_.Insert(
+        static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(declaring_->symbols.size()));
     if (!added) {
       return known;
     }
@@ -2062,6 +2089,7 @@ private:
   int depth_ = 0;
   int nesting_ = 0; // routines and types being read inside others, see Nested
   std::vector<MarkedName> marks_;
+  DeclaredAt declaredAt_; // when declaring
 };
 
 } // namespace

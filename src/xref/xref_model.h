@@ -53,16 +53,15 @@ struct TypeNames {
 struct DeclaredFacts : SymbolFacts, TypeNames {};
 
 // Note [place map]
-// The symbol declared at each place: millions of them over a large tree, found again
-// for every declaration the binding pass meets. Open addressing in one array spares
-// the heap block of each entry of a node map, which cost more in malloc than the
-// lookups. A unit's places are whole (file << 32 | offset); merging keeps one map of
-// offsets for each file: the places of one unit lie in a few files, and one map of the
-// whole tree missed the cache at nearly every lookup and took most of the merging time.
-template <typename Place> class BasicPlaceMap {
+// The symbol declared at each place: millions of them over a large tree. Open
+// addressing in one array spares the heap block of each entry of a node map, which
+// cost more in malloc than the lookups. Merging keeps one map of offsets for each file:
+// the places of one unit lie in a few files, and one map of the whole tree's places
+// missed the cache at nearly every lookup and took most of the merging time.
+class OffsetMap {
 public:
   // The symbol at `place`, made `symbol` when none was there; and whether it was added.
-  std::pair<std::uint32_t, bool> Insert(Place place, std::uint32_t symbol) {
+  std::pair<std::uint32_t, bool> Insert(std::uint32_t place, std::uint32_t symbol) {
     if ((count_ + 1) * 4 > slots_.size() * 3) {
       Grow();
     }
@@ -75,23 +74,15 @@ public:
     return {symbol, true};
   }
 
-  std::uint32_t Find(Place place) const {
-    if (slots_.empty()) {
-      return kNone;
-    }
-    const Slot& slot = slots_[SlotOf(place)];
-    return slot.place == place ? slot.symbol : kNone;
-  }
-
 private:
-  static constexpr Place kEmpty = static_cast<Place>(~Place{0}); // no place is that far
+  static constexpr std::uint32_t kEmpty = ~std::uint32_t{0}; // no text is that long
   struct Slot {
-    Place place = kEmpty;
+    std::uint32_t place = kEmpty;
     std::uint32_t symbol = kNone;
   };
 
   // The slot that holds `place`, or the empty one where it belongs.
-  std::size_t SlotOf(Place place) const {
+  std::size_t SlotOf(std::uint32_t place) const {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i =
         static_cast<std::size_t>((std::uint64_t{place} * 0x9E3779B97F4A7C15u) >> 32) & mask;
@@ -114,9 +105,6 @@ private:
   std::vector<Slot> slots_;
   std::size_t count_ = 0;
 };
-
-using PlaceMap = BasicPlaceMap<std::uint64_t>;  // file << 32 | offset
-using OffsetMap = BasicPlaceMap<std::uint32_t>; // the places of one file
 
 // Keeps a symbol's names in `pool`: the qualified name holds the name at its end (see
 // Note [symbol names]).
@@ -194,7 +182,6 @@ struct UnitDeclarations {
   bool objectPascalMode = false;
   // Later declarations of a name in the table where `first` came first, by first.
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> duplicates;
-  PlaceMap symbolAt;                    // file << 32 | offset
   std::vector<std::uint32_t> usedUnits; // root files, in text order
   // Routines of its interface (or program) marked `overload`, in text order.
   std::vector<std::uint32_t> overloads;
