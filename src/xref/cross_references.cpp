@@ -657,6 +657,48 @@ void Merger::Merge(UnitDeclarations unit) {
   site.units.push_back(std::move(unit));
 }
 
+// Merges the units' declarations in list order as they come, on whichever worker
+// finished one while no other was merging: the others hand theirs over and go on
+// declaring, rather than wait while a run of units is merged (a second and more over a
+// large tree).
+class InOrderMerge {
+public:
+  InOrderMerge(std::size_t count, Merger& merger)
+      : declared_(count), done_(count), merger_(merger) {}
+
+  void Add(std::size_t unit, UnitDeclarations declarations) {
+    {
+      const std::lock_guard<std::mutex> lock(lock_);
+      declared_[unit] = std::move(declarations);
+      done_[unit] = true;
+      if (merging_) {
+        return;
+      }
+      merging_ = true;
+    }
+    for (;;) {
+      UnitDeclarations next;
+      {
+        const std::lock_guard<std::mutex> lock(lock_);
+        if (merged_ == declared_.size() || !done_[merged_]) {
+          merging_ = false;
+          return;
+        }
+        next = std::move(declared_[merged_++]);
+      }
+      merger_.Merge(std::move(next));
+    }
+  }
+
+private:
+  std::vector<UnitDeclarations> declared_;
+  std::vector<bool> done_;
+  std::size_t merged_ = 0;
+  bool merging_ = false;
+  std::mutex lock_;
+  Merger& merger_;
+};
+
 std::uint32_t FindUnit(const SiteDeclarations& site, NameKey name, bool* several) {
   std::uint32_t found = kNone;
   for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
@@ -804,11 +846,8 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   std::vector<UnitTokens> tokens(threads);
 
   {
-    std::vector<UnitDeclarations> declared(roots.size());
-    std::vector<bool> done(roots.size());
-    std::size_t merged = 0;
-    std::mutex mergeLock;
     Merger merger(fileCount);
+    InOrderMerge merging(roots.size(), merger);
     std::vector<std::uint32_t> inListOrder(roots.size());
     std::vector<bool> large(roots.size()); // by list index, then by unit
     for (std::size_t i = 0; i < roots.size(); ++i) {
@@ -823,12 +862,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
         unit = DeclareUnit(source.Text());
         unit.tokenCount = source.Text().tokens->size();
       }
-      const std::lock_guard<std::mutex> lock(mergeLock);
-      declared[i] = std::move(unit);
-      done[i] = true;
-      for (; merged < roots.size() && done[merged]; ++merged) {
-        merger.Merge(std::move(declared[merged]));
-      }
+      merging.Add(i, std::move(unit));
     });
     SiteDeclarations site = merger.Finish();
     ResolveDeclaredTypes(site);
