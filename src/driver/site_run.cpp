@@ -87,12 +87,23 @@ CheckedSource CheckSource(const std::string& path, CodePage page) {
 }
 
 // Runs `work` for every index below `count` on `threads` threads (the calling one
-// among them); stops early when an interrupt asks the run to stop.
+// among them); stops early when an interrupt asks the run to stop. The first failure of
+// any work ends the others' taking of new indexes and is thrown again here.
 template <typename Work> void ForEachIndex(std::size_t count, unsigned threads, Work work) {
   std::atomic<std::size_t> next{0};
+  std::exception_ptr failure;
+  std::mutex failureLock;
   const auto run = [&] {
-    for (std::size_t i; (i = next++) < count && !platform::InterruptRequested();) {
-      work(i);
+    try {
+      for (std::size_t i; (i = next++) < count && !platform::InterruptRequested();) {
+        work(i);
+      }
+    } catch (...) {
+      next = count;
+      const std::lock_guard<std::mutex> lock(failureLock);
+      if (!failure) {
+        failure = std::current_exception();
+      }
     }
   };
   std::vector<std::thread> helpers;
@@ -106,6 +117,9 @@ template <typename Work> void ForEachIndex(std::size_t count, unsigned threads, 
   run();
   for (std::thread& helper : helpers) {
     helper.join();
+  }
+  if (failure) {
+    std::rethrow_exception(failure);
   }
 }
 
@@ -180,6 +194,14 @@ namespace {
 void WriteWhole(UnfinishedSite& site, const std::string& file, std::string_view text) {
   const std::unique_ptr<DocumentOutput> output = site.Open(file);
   output->Write(text);
+  output->Commit();
+}
+
+// Writes `file` whole from the pieces that `make` hands the writer it is given.
+template <typename Make>
+void WriteInPieces(UnfinishedSite& site, const std::string& file, const Make& make) {
+  const std::unique_ptr<DocumentOutput> output = site.Open(file);
+  make([&output](std::string_view piece) { output->Write(piece); });
   output->Commit();
 }
 
@@ -374,51 +396,25 @@ public:
 
 private:
   // symbols.js and the refs files are most of the data files' work: where the site lets
-  // threads write files at once, they are made and written on several. The first failure
-  // ends the others' taking of new files and is thrown again here.
+  // threads write files at once, they are made and written on several.
   void WriteSymbolsAndRefsFiles() {
     const SiteXref& xref = build_.Xref();
-    std::exception_ptr failure;
-    std::mutex failureLock;
     const unsigned threads = site_.OpensInParallel() ? WorkerCount() + 1 : 1;
     ForEachIndex(1 + xref.RefsFileCount(), threads, [&](std::size_t k) {
-      {
-        const std::lock_guard<std::mutex> lock(failureLock);
-        if (failure) {
-          return;
-        }
-      }
-      try {
-        if (k == 0) {
-          WriteSymbolsFile();
-        } else {
-          WriteWhole(site_, build_.SharedFile(SiteXref::RefsFileName(k - 1)), xref.RefsFile(k - 1));
-        }
-      } catch (...) {
-        const std::lock_guard<std::mutex> lock(failureLock);
-        if (!failure) {
-          failure = std::current_exception();
-        }
+      if (k == 0) {
+        WriteInPieces(site_, build_.SharedFile("symbols.js"),
+                      [&xref](const auto& write) { xref.WriteSymbolsFile(write); });
+      } else {
+        WriteWhole(site_, build_.SharedFile(SiteXref::RefsFileName(k - 1)), xref.RefsFile(k - 1));
       }
     });
-    if (failure) {
-      std::rethrow_exception(failure);
-    }
-  }
-
-  void WriteSymbolsFile() {
-    const std::unique_ptr<DocumentOutput> symbols = site_.Open(build_.SharedFile("symbols.js"));
-    build_.Xref().WriteSymbolsFile([&symbols](std::string_view piece) { symbols->Write(piece); });
-    symbols->Commit();
   }
 
   void WriteLinesUpTo(std::size_t end) {
     for (; written_ < end; ++written_) {
-      const std::unique_ptr<DocumentOutput> output =
-          site_.Open(build_.SharedFile(SiteXref::LinesFileName(written_)));
-      SiteXref::WriteLinesFile(written_, lines_,
-                               [&output](std::string_view piece) { output->Write(piece); });
-      output->Commit();
+      WriteInPieces(
+          site_, build_.SharedFile(SiteXref::LinesFileName(written_)),
+          [this](const auto& write) { SiteXref::WriteLinesFile(written_, lines_, write); });
       lines_.clear();
     }
   }

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
@@ -132,13 +133,6 @@ struct SourceFiles {
   const TextReader& readText;
   const std::vector<FileLinkMap>& links;
   const std::vector<std::uint32_t>& firstIncluders;
-  const FreedMemory& freedMemory;
-
-  void MemoryFreed() const {
-    if (freedMemory) {
-      freedMemory(); // see Note [freed memory between phases]
-    }
-  }
 };
 
 // Note [include cycles]
@@ -412,15 +406,16 @@ void RunParallel(UnitTurns& turns, std::size_t count, unsigned threads, const Wo
   }
 }
 
-// Which units are large (see Note [one large unit at a time]): the bytes of the files
-// a root reaches through its includes, each counted once, as its reading splices each
-// in once.
-std::vector<bool> LargeRoots(const std::vector<std::uint32_t>& roots,
+// Which units are large (see Note [one large unit at a time]), by their place in
+// `roots`: the bytes of the files a root reaches through its includes, each counted
+// once, as its reading splices each in once.
+std::vector<bool> LargeUnits(const std::vector<std::uint32_t>& roots,
                              const std::vector<FileLinkMap>& links) {
-  std::vector<bool> large(links.size());
+  std::vector<bool> large(roots.size());
   std::vector<std::uint32_t> seenBy(links.size(), kNone);
   std::vector<std::uint32_t> pending;
-  for (const std::uint32_t root : roots) {
+  for (std::size_t unit = 0; unit < roots.size(); ++unit) {
+    const std::uint32_t root = roots[unit];
     std::size_t bytes = 0;
     seenBy[root] = root;
     pending.assign(1, root);
@@ -436,7 +431,7 @@ std::vector<bool> LargeRoots(const std::vector<std::uint32_t>& roots,
         }
       }
     }
-    large[root] = bytes >= kLargeUnitBytes;
+    large[unit] = bytes >= kLargeUnitBytes;
   }
   return large;
 }
@@ -837,9 +832,15 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
   const std::vector<FileLinkMap> linkMaps = MapLinks(links, fileCount);
   const std::vector<std::uint32_t> firstIncluders = FirstIncluders(linkMaps);
   const std::vector<std::uint32_t> roots = UnitRoots(linkMaps, firstIncluders);
-  const std::vector<bool> largeRoot = LargeRoots(roots, linkMaps);
+  // Units are numbered in list order in both passes: merging keeps that order.
+  const std::vector<bool> large = LargeUnits(roots, linkMaps);
   threads = std::max(1u, threads);
-  const SourceFiles files{readText, linkMaps, firstIncluders, freedMemory};
+  const SourceFiles files{readText, linkMaps, firstIncluders};
+  const auto memoryFreed = [&freedMemory] {
+    if (freedMemory) {
+      freedMemory(); // see Note [freed memory between phases]
+    }
+  };
   // Each worker's tokens, kept from unit to unit (see Note [token blocks]); not
   // thread_local: the Windows build freed a bad pointer at a worker's exit under Wine
   // when the blocks lived in thread storage.
@@ -849,11 +850,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     Merger merger(fileCount);
     InOrderMerge merging(roots.size(), merger);
     std::vector<std::uint32_t> inListOrder(roots.size());
-    std::vector<bool> large(roots.size()); // by list index, then by unit
-    for (std::size_t i = 0; i < roots.size(); ++i) {
-      inListOrder[i] = static_cast<std::uint32_t>(i);
-      large[i] = largeRoot[roots[i]];
-    }
+    std::iota(inListOrder.begin(), inListOrder.end(), 0u);
     UnitTurns declaring(inListOrder, large);
     RunParallel(declaring, roots.size(), threads, [&](std::uint32_t i, std::size_t worker) {
       UnitDeclarations unit;
@@ -872,7 +869,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
       unit.topNames = {};
     }
     CollectHelpers(site);
-    files.MemoryFreed();
+    memoryFreed();
     site.exports.Build([&site](const auto& visit) {
       for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
         site.units[unit].interfaceNames.ForEach([&](NameKey key, std::uint32_t symbol) {
@@ -883,10 +880,6 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
 
     // Each file's names are marked by one unit only (see Note [include owners]), so the
     // workers fill different files, in any order of units.
-    large.assign(site.units.size(), false);
-    for (std::size_t unit = 0; unit < site.units.size(); ++unit) {
-      large[unit] = largeRoot[site.units[unit].root];
-    }
     UnitTurns binding(LargestFirst(site.units), large);
     std::mutex marksLock;
     RunParallel(binding, site.units.size(), threads, [&](std::uint32_t unit, std::size_t worker) {
@@ -913,7 +906,7 @@ CrossReferences::CrossReferences(const FileLinkResolver& links, std::size_t file
     relatedStarts_ = std::move(site.relatedStarts);
     symbols_ = std::move(site.symbols);
   } // the tables of the declarations go before the references are gathered
-  files.MemoryFreed();
+  memoryFreed();
   CollectReferences();
 }
 

@@ -180,7 +180,8 @@ class UnitWalker {
 public:
   UnitWalker(const UnitText& text, UnitDeclarations* declaring, const SiteDeclarations* site,
              std::uint32_t unit)
-      : text_(text), tokens_(*text.tokens), declaring_(declaring), site_(site), unit_(unit) {}
+      : text_(text), tokens_(*text.tokens), declaring_(declaring), site_(site), unit_(unit),
+        usedAt_(site != nullptr ? site->units.size() : 0) {}
 
   void Walk() {
     scopes_.push_back(Scope{});
@@ -951,7 +952,6 @@ private:
     if (root < site_->unitOfRoot.size() && site_->unitOfRoot[root] != kNone &&
         site_->unitOfRoot[root] != unit_) {
       visibleUnits_.emplace_back(site_->unitOfRoot[root], found->second.uncertain);
-      usedAt_.resize(site_->units.size());
       usedAt_[site_->unitOfRoot[root]] = static_cast<std::uint32_t>(visibleUnits_.size());
     }
   }
