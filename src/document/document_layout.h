@@ -20,9 +20,9 @@ namespace lexiform {
 // it as a DocumentLayout and never asks which kind it has: the layout knows the text
 // around the entries' bodies and how the bodies are written (its TEntryFormat), the run
 // knows when each piece is written and what the console says. Another kind of document
-// is one more implementation beside these. (A code site is no document: its pages are
-// written by the site's own writer, see site_pages.h, with a body of their own kind,
-// SitePageFormat; see Note [line framing].)
+// is one more implementation beside these. (A code site is no document but another kind
+// of run, see Note [kinds of run]: its pages are written by the site's own writer, see
+// site_pages.h, with a body of their own kind, SitePageFormat; see Note [line framing].)
 
 // What a run found when it looked at an entry, as the index shows it.
 struct IndexedEntry {

@@ -5,7 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/pas_conversion.h"
 #include "document/site_plan.h"
+#include "xref/string_pool.h"
 
 // The markup of a code site's pages and index, in the shape that Note [site markup]
 // fixes. Every piece ends with CR LF; names are shown in UTF-8 (read as the sources
@@ -39,6 +41,14 @@ inline constexpr std::string_view kSiteLinkEnd = "</a>";
 // After the code: the list of the pages that use or include this one (`users`, their
 // page files from the top), when there are any, and the end of the page.
 std::string SitePageEnd(const SitePage& page, const std::vector<const SitePage*>& users);
+
+// Markup to write into a page (see TPasConversion::Insertions), and the bytes it points
+// into. A page of a table of data has hundreds of thousands of links whose markup is
+// alike: one string each cost more memory than the page's text.
+struct PageInsertions {
+  std::vector<TPasConversion::TInsertion> at; // in offset order
+  xref::StringPool markup;
+};
 
 // An entry of the run that has no page, and why.
 enum class SiteProblem { Missing, Unreadable };

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
-#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
@@ -11,22 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "convert/code_pages.h"
 #include "convert/pas_conversion.h"
-#include "document/document_layout.h"
 #include "document/style_config.h"
 #include "document/unfinished_document.h"
 #include "driver/console.h"
-#include "driver/convert_ahead.h"
-#include "driver/entry_conversion.h"
 #include "driver/messages.h"
 #include "driver/options.h"
 #include "driver/output_guard.h"
-#include "driver/site_run.h"
+#include "driver/run_kind.h"
 #include "files/file_set.h"
-#include "files/file_size.h"
 #include "files/path_parts.h"
-#include "files/source_file.h"
 #include "platform/platform.h"
 
 namespace lexiform {
@@ -50,7 +43,6 @@ struct TRunState {
 };
 
 constexpr int kTroubledStatus = 2;
-constexpr const char* kStandardStream = "-";
 
 // Positional argument `position` (from 1), empty when missing.
 std::string Argument(const TRunState& state, std::size_t position) {
@@ -165,174 +157,6 @@ std::string CommandLineTail(const std::string& commandLine) {
   return NamePart(commandLine);
 }
 
-std::string OutputNameFor(const std::string& argument) {
-  if (argument == kStandardStream) {
-    return argument;
-  }
-  return HasExtension(argument) ? argument : argument + ".html";
-}
-
-// The code page that -cp, else CodePage of [Options], names; windows-1252 when neither
-// does. A name the program does not know refuses the run before anything is written:
-// reading the sources in another page would garble every character it does not share.
-CodePage ChosenCodePage(const TOptions& options, const TStyleConfig& config) {
-  const std::optional<std::string>& name =
-      options.CodePage ? options.CodePage : config.Options.CodePage;
-  if (!name) {
-    return kDefaultCodePage;
-  }
-  if (const std::optional<CodePage> page = FindCodePage(*name)) {
-    return *page;
-  }
-  std::string known;
-  for (std::size_t i = 0; i < kCodePageCount; ++i) {
-    const auto page = static_cast<CodePage>(i);
-    known += (i == 0 ? "" : ", ") + std::string(CodePageNumber(page)) + " (" +
-             std::string(CodePageName(page)) + ")";
-  }
-  const std::string where =
-      options.CodePage ? "-cp" : "CodePage in [Options] of " + Shown(config.IniFileName);
-  throw RefusedRun("Unknown code page \"" + *name + "\" (" + where +
-                   "). Known code pages, by number or name: " + known + ".");
-}
-
-// The layout the switches ask for, over the defaults that [Options] sets.
-std::unique_ptr<DocumentLayout> ChosenLayout(const TOptions& options, const TStyleConfig& config,
-                                             const TStringList& fileList,
-                                             const std::string& outputFileName) {
-  LayoutChoice choice;
-  choice.html5 = options.Html5 || config.Options.Html5.value_or(false);
-  choice.lineNumbers = options.Lines || config.Options.Lines.value_or(false);
-  choice.sourcePage = ChosenCodePage(options, config);
-  return MakeDocumentLayout(choice, config, fileList, outputFileName);
-}
-
-// Every entry looked at once, before the index is written (see Note [one look at an
-// entry]); the open files are not kept. Standard input was read whole at the start.
-std::vector<SourceEntry> LookAtEntries(const TRunState& state) {
-  std::vector<SourceEntry> looks;
-  looks.reserve(state.FileList.size());
-  for (const std::string& path : state.FileList) {
-    if (state.StandardInput) {
-      SourceEntry entry;
-      entry.state = SourceEntry::State::Present;
-      entry.size = state.StandardInput->size();
-      looks.push_back(std::move(entry));
-      continue;
-    }
-    SourceEntry entry = LookAtSource(path);
-    entry.file.reset();
-    looks.push_back(std::move(entry));
-  }
-  return looks;
-}
-
-// What the index shows of an entry: one that is not there, or that cannot be opened for
-// reading, gets no section.
-IndexedEntry IndexEntryOf(const SourceEntry& look) {
-  switch (look.state) {
-  case SourceEntry::State::Present:
-    return {IndexedEntry::State::Present, look.size};
-  case SourceEntry::State::Missing:
-    return {IndexedEntry::State::Missing, 0};
-  case SourceEntry::State::Unsearchable:
-  case SourceEntry::State::Unreadable:
-    break;
-  }
-  return {IndexedEntry::State::Unreadable, look.size};
-}
-
-void WriteStart(TextSink& document, const std::vector<SourceEntry>& looks, DocumentLayout& layout) {
-  std::vector<IndexedEntry> index;
-  index.reserve(looks.size());
-  for (const SourceEntry& look : looks) {
-    index.push_back(IndexEntryOf(look));
-  }
-  layout.WriteStart(document, index);
-}
-
-// Says why an entry gets no section; false when it is to get one.
-bool ReportAbsentEntry(TRunState& state, const std::string& currentFile, const SourceEntry& entry) {
-  const std::string problem =
-      AbsentEntryProblem(entry.state, currentFile, entry.folder, entry.reason);
-  if (problem.empty()) {
-    return false;
-  }
-  ReportProblem(state, problem);
-  return true;
-}
-
-// The reason a failed section gives for an entry that was gone or closed when looked at.
-std::string AbsenceReason(const SourceEntry& entry) {
-  switch (entry.state) {
-  case SourceEntry::State::Missing:
-    return "File not exists";
-  case SourceEntry::State::Unsearchable:
-    return "Cannot search directory: " + entry.folder + " (" + entry.reason + ")";
-  case SourceEntry::State::Present:
-  case SourceEntry::State::Unreadable:
-    break;
-  }
-  return "Could not open file";
-}
-
-// Memory ran out while an entry was converted: the run cannot go on.
-class OutOfMemory : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
-
-void ProcessEntry(TRunState& state, std::size_t number, const std::string& currentFile,
-                  const SourceEntry& look, const DocumentLayout& layout,
-                  const std::optional<ConvertedEntry>& convertedAhead, DocumentOutput& document) {
-  const TEntryFormat& format = layout.Format();
-  const std::string sizeText = FormatFileSize(look.size);
-  ShowEntryLine(number, currentFile, sizeText);
-  if (ReportAbsentEntry(state, currentFile, look)) {
-    layout.WriteFailedSection(document, number - 1, AbsenceReason(look));
-    return;
-  }
-  // The entry's guard: a failure of the source (unreadable, vanished, too large to
-  // convert) is reported and the run goes on, and whatever of the entry's section had
-  // reached the document is cut off again, so a section is all or nothing. A failure
-  // to write the document, or resources running out, is no fault of the source: it
-  // ends the run.
-  const std::uint64_t sectionStart = document.Length();
-  try {
-    const auto writeBody = [&](TextSink& body) {
-      if (convertedAhead) {
-        body.Write(convertedAhead->body);
-      } else if (state.StandardInput) {
-        ConvertEntryText(*state.StandardInput, number, format, body);
-      } else {
-        ConvertEntry(currentFile, look.size, number, format, body);
-      }
-    };
-    layout.WriteSection(document, number - 1, sizeText, writeBody);
-  } catch (const DocumentError&) {
-    throw;
-  } catch (const platform::ResourceError&) {
-    throw;
-  } catch (const std::bad_alloc&) {
-    throw OutOfMemory("Not enough memory to convert \"" + currentFile + "\"");
-  } catch (const ConversionError&) {
-    throw OutOfMemory("Not enough memory to convert \"" + currentFile + "\"");
-  } catch (const std::exception& error) {
-    document.CutBackTo(sectionStart);
-    ReportProblem(state, "  Could not open file: " + Shown(currentFile));
-    layout.WriteFailedSection(document, number - 1, error.what());
-  }
-}
-
-// The document goes to the output file, replacing it when the run has finished, or to
-// standard output.
-std::unique_ptr<DocumentOutput> OpenDocument(const std::string& outputFileName) {
-  if (outputFileName == kStandardStream) {
-    return std::make_unique<StandardOutputDocument>();
-  }
-  return std::make_unique<UnfinishedDocument>(outputFileName);
-}
-
 void NoteUnknownSwitches(TRunState& state) {
   for (const std::string& unknown : state.Options.Unrecognised) {
     state.Troubled = true;
@@ -348,79 +172,20 @@ void ShowRunStart(const TRunState& state) {
   WriteLine(" Files:");
 }
 
-// The folder a site goes to: the second argument as it stands, less separators at its
-// end (a root keeps its own).
-std::string SiteFolderFor(std::string argument) {
-  while (argument.size() > 1 && platform::EndsDirectoryPart(argument.back()) &&
-         argument.back() != ':' && argument[argument.size() - 2] != ':') {
-    argument.pop_back();
-  }
-  return argument;
-}
-
-int RunSiteConversion(TRunState& state) {
-  RefuseShellExpandedList(state.Options);
-  if (Argument(state, 2) == kStandardStream) {
-    throw RefusedRun("A site is a folder of files and cannot go to standard output (\"-\"); "
-                     "nothing was written.");
-  }
-  if (Argument(state, 1) == kStandardStream) {
-    throw RefusedRun("A site is made of files and cannot be made from standard input "
-                     "(\"-\"); nothing was written.");
-  }
-  const std::string target = SiteFolderFor(Argument(state, 2));
-  NoteUnknownSwitches(state);
-  state.FileList = BuildFileList(state, Argument(state, 1));
-  const TStyleConfig config = LoadStyleConfig(target);
-  const CodePage sourcePage = ChosenCodePage(state.Options, config);
-  ShowRunStart(state);
-  if (WriteSite(target, state.FileList, sourcePage)) {
-    state.Troubled = true;
-  }
-  return FinishRun(state);
-}
-
 int RunConversion(TRunState& state) {
-  if (state.Options.Site) {
-    return RunSiteConversion(state);
-  }
   RefuseShellExpandedList(state.Options);
-  if (Argument(state, 2) != kStandardStream) {
-    RefuseFolderAsOutput(Argument(state, 2));
-  }
-  const std::string outputFileName = OutputNameFor(Argument(state, 2));
-  if (outputFileName == kStandardStream) {
-    platform::UseStandardErrorForConsole();
-  }
+  // See Note [kinds of run].
+  const std::unique_ptr<RunKind> kind = MakeRunKind(state.Options);
+  const std::string target = kind->TargetOf(Argument(state, 1), Argument(state, 2));
   NoteUnknownSwitches(state);
   state.FileList = BuildFileList(state, Argument(state, 1));
   // The configuration is settled first, so that a file it has just made is known.
-  const TStyleConfig config = LoadStyleConfig(outputFileName);
-  if (outputFileName != kStandardStream) {
-    CheckOutputMayBeReplaced(outputFileName, state.FileList, config.IniFileName, config.HeaderText);
-  }
-  const std::unique_ptr<DocumentLayout> layout =
-      ChosenLayout(state.Options, config, state.FileList, outputFileName);
-
+  const TStyleConfig config = LoadStyleConfig(target);
+  kind->Prepare(state.FileList, config);
   ShowRunStart(state);
-
-  const std::unique_ptr<DocumentOutput> document = OpenDocument(outputFileName);
-  const std::vector<SourceEntry> looks = LookAtEntries(state);
-  WriteStart(*document, looks, *layout);
-  document->SectionComplete();
-  // See Note [converting ahead]. Standard input is the writer's alone.
-  ConvertAhead ahead(state.FileList, looks, layout->Format(),
-                     state.StandardInput ? 0 : WorkerCount());
-  for (std::size_t i = 0; i < state.FileList.size(); ++i) {
-    std::optional<ConvertedEntry> convertedAhead = ahead.Take(i);
-    ProcessEntry(state, i + 1, state.FileList[i], looks[i], *layout, convertedAhead, *document);
-    document->SectionComplete();
-    if (convertedAhead) {
-      ahead.Recycle(std::move(convertedAhead->body));
-    }
+  if (kind->Write({state.FileList, state.StandardInput})) {
+    state.Troubled = true;
   }
-  layout->WriteEnd(*document);
-  document->Commit();
   return FinishRun(state);
 }
 

@@ -12,8 +12,8 @@
 #include "convert/text_sink.h"
 #include "convert/token_kind.h"
 #include "document/entry_format.h"
+#include "document/site_pages.h"
 #include "files/source_file.h"
-#include "xref/string_pool.h"
 
 namespace lexiform {
 
@@ -30,14 +30,6 @@ void ConvertEntry(const std::string& path, std::uint64_t size, std::size_t numbe
 // The same for a source that is already in memory (standard input).
 void ConvertEntryText(std::string_view source, std::size_t number, const TEntryFormat& format,
                       TextSink& body);
-
-// Markup to write into a page (see TPasConversion::Insertions), and the bytes it points
-// into. A page of a table of data has hundreds of thousands of links whose markup is
-// alike: one string each cost more memory than the page's text.
-struct PageInsertions {
-  std::vector<TPasConversion::TInsertion> at; // in offset order
-  xref::StringPool markup;
-};
 
 // The body of a page of its own: `text`, already UTF-8, converted in `format` (HTML5,
 // numbered) with `insertions` written where they belong.

@@ -1,4 +1,4 @@
-#include "driver/site_run.h"
+#include "driver/run_kind.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,13 +18,13 @@
 #include "document/site_assets.h"
 #include "document/site_pages.h"
 #include "document/site_plan.h"
+#include "document/site_xref.h"
 #include "document/unfinished_site.h"
 #include "driver/console.h"
 #include "driver/convert_ahead.h"
 #include "driver/entry_conversion.h"
 #include "driver/messages.h"
 #include "driver/output_guard.h"
-#include "driver/site_xref.h"
 #include "files/file_size.h"
 #include "files/path_parts.h"
 #include "files/source_file.h"
@@ -156,40 +156,6 @@ std::vector<CheckedSource> CheckEntries(const std::vector<std::string>& fileList
   }
   return checked;
 }
-
-} // namespace
-
-PageInsertions LinkInsertions(const SitePlan& plan, std::size_t page,
-                              std::vector<xref::FileLink> links, std::string_view text) {
-  std::stable_sort(
-      links.begin(), links.end(),
-      [](const xref::FileLink& a, const xref::FileLink& b) { return a.offset < b.offset; });
-  PageInsertions insertions;
-  std::size_t reached = 0;
-  const std::string& from = plan.pages[page].file;
-  for (const xref::FileLink& link : links) {
-    if (link.length == 0 || link.offset < reached || link.offset > text.size() ||
-        link.length > text.size() - link.offset ||
-        text.substr(link.offset, link.length).find_first_of("\r\n") != std::string_view::npos ||
-        link.target >= plan.pages.size()) {
-      continue;
-    }
-    std::vector<std::string> others;
-    for (const std::size_t other : link.alternatives) {
-      if (other < plan.pages.size()) {
-        others.push_back(plan.pages[other].path);
-      }
-    }
-    insertions.at.push_back(
-        {link.offset, insertions.markup.Add(
-                          SiteLinkStart(RelativeUrl(from, plan.pages[link.target].file), others))});
-    insertions.at.push_back({link.offset + link.length, kSiteLinkEnd});
-    reached = link.offset + link.length;
-  }
-  return insertions;
-}
-
-namespace {
 
 void WriteWhole(UnfinishedSite& site, const std::string& file, std::string_view text) {
   const std::unique_ptr<DocumentOutput> output = site.Open(file);
@@ -582,8 +548,12 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
   return troubled;
 }
 
-} // namespace
-
+// Writes the code site of `fileList` into the folder `target`: a page per source, the
+// index, the shared files (see Note [unfinished site]), with the console lines of the
+// entries as a document run writes them. Returns whether an entry was missing or could
+// not be read. Throws RefusedRun before anything is written when the folder must not
+// be touched, and DocumentError when writing fails. An interrupt ends the process
+// once what the run began is tidied up.
 bool WriteSite(const std::string& target, const std::vector<std::string>& fileList,
                CodePage sourcePage) {
   platform::DeferInterrupts();
@@ -601,6 +571,54 @@ bool WriteSite(const std::string& target, const std::vector<std::string>& fileLi
     }
     throw;
   }
+}
+
+// The folder a site goes to: the second argument as it stands, less separators at its
+// end (a root keeps its own).
+std::string SiteFolderFor(std::string argument) {
+  while (argument.size() > 1 && platform::EndsDirectoryPart(argument.back()) &&
+         argument.back() != ':' && argument[argument.size() - 2] != ':') {
+    argument.pop_back();
+  }
+  return argument;
+}
+
+class SiteRun : public RunKind {
+public:
+  explicit SiteRun(TOptions options) : options_(std::move(options)) {}
+
+  std::string TargetOf(const std::string& input, const std::string& output) override {
+    if (output == kStandardStream) {
+      throw RefusedRun("A site is a folder of files and cannot go to standard output (\"-\"); "
+                       "nothing was written.");
+    }
+    if (input == kStandardStream) {
+      throw RefusedRun("A site is made of files and cannot be made from standard input "
+                       "(\"-\"); nothing was written.");
+    }
+    target_ = SiteFolderFor(output);
+    return target_;
+  }
+
+  // The folder is checked once the site's files are known, just before it is written.
+  void Prepare(const TStringList& /*fileList*/, const TStyleConfig& config) override {
+    sourcePage_ = ChosenCodePage(options_, config);
+  }
+
+  bool Write(const RunSources& sources) override {
+    return WriteSite(target_, sources.fileList, sourcePage_);
+  }
+
+private:
+  const TOptions options_;
+  std::string target_;
+  CodePage sourcePage_ = kDefaultCodePage;
+};
+
+} // namespace
+
+std::unique_ptr<RunKind> MakeSiteRun(const TOptions& options) {
+  return std::make_unique<SiteRun>(options);
 }
 
 } // namespace lexiform

@@ -11,8 +11,8 @@
 
 #include "convert/text_sink.h"
 #include "document/site_plan.h"
-#include "driver/site_run.h"
-#include "driver/site_xref.h"
+#include "document/site_xref.h"
+#include "driver/entry_conversion.h"
 #include "platform/platform.h"
 
 namespace lexiform {

@@ -1,4 +1,4 @@
-#include "driver/site_xref.h"
+#include "document/site_xref.h"
 
 #include <algorithm>
 #include <charconv>
@@ -497,6 +497,36 @@ void SiteXref::AppendReferences(std::string& text, xref::ReferenceList places) c
     }
     i = runEnd;
   }
+}
+
+PageInsertions LinkInsertions(const SitePlan& plan, std::size_t page,
+                              std::vector<xref::FileLink> links, std::string_view text) {
+  std::stable_sort(
+      links.begin(), links.end(),
+      [](const xref::FileLink& a, const xref::FileLink& b) { return a.offset < b.offset; });
+  PageInsertions insertions;
+  std::size_t reached = 0;
+  const std::string& from = plan.pages[page].file;
+  for (const xref::FileLink& link : links) {
+    if (link.length == 0 || link.offset < reached || link.offset > text.size() ||
+        link.length > text.size() - link.offset ||
+        text.substr(link.offset, link.length).find_first_of("\r\n") != std::string_view::npos ||
+        link.target >= plan.pages.size()) {
+      continue;
+    }
+    std::vector<std::string> others;
+    for (const std::size_t other : link.alternatives) {
+      if (other < plan.pages.size()) {
+        others.push_back(plan.pages[other].path);
+      }
+    }
+    insertions.at.push_back(
+        {link.offset, insertions.markup.Add(
+                          SiteLinkStart(RelativeUrl(from, plan.pages[link.target].file), others))});
+    insertions.at.push_back({link.offset + link.length, kSiteLinkEnd});
+    reached = link.offset + link.length;
+  }
+  return insertions;
 }
 
 } // namespace lexiform

@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "convert/pas_conversion.h"
+#include "document/site_pages.h"
 #include "document/site_plan.h"
-#include "driver/entry_conversion.h"
 #include "xref/cross_references.h"
+#include "xref/file_links.h"
 #include "xref/string_pool.h"
 
 // The cross-references of a code site as its pages and data files show them: an anchor
@@ -29,6 +30,14 @@ struct SiteXrefFacts {
 
 // The id of the anchor numbered `number` (from 1, in text order) on its page: "s<N>".
 std::string DeclarationId(std::size_t number);
+
+// The markup that puts the `links` of page `page` of `plan` around the names they stand
+// on in its `text`: "<a class="xref" ...>" before, "</a>" after. A link that the text
+// does not hold whole on one line (the file changed since it was scanned), that
+// overlaps an earlier one or that leads to no page is left out: a link never spans two
+// numbered lines, and links never nest.
+PageInsertions LinkInsertions(const SitePlan& plan, std::size_t page,
+                              std::vector<xref::FileLink> links, std::string_view text);
 
 // The insertions that put the links between files (`fileLinks`, pairs of start and end
 // as LinkInsertions makes them) and the marked names of `names` (SiteXref::NameLinks)
