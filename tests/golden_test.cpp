@@ -2,7 +2,9 @@
 // folder holds the sources, "args" (the arguments, one per line) and "expected.html",
 // the document the run must write as "out.html", byte for byte; or, for a run that
 // writes a site, the folder "expected", which the folder "out" the run writes must
-// match file for file, byte for byte. A folder that also holds
+// match file for file, byte for byte; the site's style sheet and script are compared
+// with the program's own (src/document/assets), of which the folder keeps no copy. A
+// folder that also holds
 // "posix-only" runs only where the program is a POSIX program (its paths show "/"); one
 // that holds "lexiform.ini" runs with that configuration file beside the program instead
 // of the default one.
@@ -93,8 +95,30 @@ std::vector<std::string> FilesBelow(const fs::path& folder) {
   return files;
 }
 
+const fs::path kAssetDir = fs::path(LEXIFORM_SOURCE_DIR) / "src" / "document" / "assets";
+
+// Whether `file` (from the site's top) is one of the program's own assets in the
+// site's shared folder.
+bool IsBuiltInAsset(const std::string& file) {
+  const fs::path path(file);
+  return path.parent_path() == "_lexiform" && fs::is_regular_file(kAssetDir / path.filename());
+}
+
+std::vector<std::string> FilesBelowButAssets(const fs::path& folder) {
+  std::vector<std::string> files = FilesBelow(folder);
+  files.erase(std::remove_if(files.begin(), files.end(), IsBuiltInAsset), files.end());
+  return files;
+}
+
 void ExpectSameFolder(const fs::path& written, const fs::path& expected) {
-  const std::vector<std::string> files = FilesBelow(written);
+  for (const std::string& file : FilesBelow(written)) {
+    if (IsBuiltInAsset(file)) {
+      EXPECT_EQ(test::ReadBytes((written / file).string()),
+                test::ReadBytes((kAssetDir / fs::path(file).filename()).string()))
+          << file << " differs from the program's own in " << kAssetDir.string();
+    }
+  }
+  const std::vector<std::string> files = FilesBelowButAssets(written);
   ASSERT_EQ(files, FilesBelow(expected))
       << "the site's files differ from " << expected.string() << "; after a reviewed change "
       << "rewrite them with LEXIFORM_UPDATE_GOLDEN=1";
@@ -131,6 +155,11 @@ TEST_P(GoldenTest, DocumentMatches) {
     if (UpdateRequested()) {
       fs::remove_all(expectedFolder);
       fs::copy(written, expectedFolder, fs::copy_options::recursive);
+      for (const std::string& file : FilesBelow(written)) {
+        if (IsBuiltInAsset(file)) {
+          fs::remove(expectedFolder / file);
+        }
+      }
       return;
     }
     ExpectSameFolder(written, expectedFolder);

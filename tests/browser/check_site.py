@@ -25,8 +25,8 @@ a reader does:
 - no page logs an error or throws (console, failed loads, exceptions).
 
 --fixture DIR writes a small site by hand into DIR, following the page shape that
-src/document/site_assets.h describes and with the stylesheet and script of
-src/document/site_assets.cpp, and checks that; for use before the program writes sites.
+src/document/site_assets.h describes and with the stylesheet and script in
+src/document/assets, and checks that; for use before the program writes sites.
 
 Needs Debian's chromium and python3-websocket (scripts/install-deps.sh --html5).
 Exits 0 when every check passes, 1 when one fails, 2 when the browser cannot be run.
@@ -561,11 +561,9 @@ FIXTURE_SHARED = "_lexiform"
 
 
 def fixture_assets():
-    """site.css and site.js as the program writes them: the raw strings of the source."""
-    source = (ROOT / "src/document/site_assets.cpp").read_text(encoding="utf-8")
-    css = re.search(r'R"css\((.*?)\)css"', source, re.S).group(1)
-    js = re.search(r'R"js\((.*?)\)js"', source, re.S).group(1)
-    return {"site.css": css, "site.js": js}
+    """site.css and site.js as the program writes them: its own asset files."""
+    assets = ROOT / "src/document/assets"
+    return {name: (assets / name).read_text(encoding="utf-8") for name in ("site.css", "site.js")}
 
 
 def url_of(path):
