@@ -118,16 +118,17 @@ WarmCache() { xargs -d '\n' -a "$1" cat >/dev/null; }
 
 # measure LIMIT_SECONDS COMMAND...: runs the command once under /usr/bin/time and a time
 # limit; sets M_SEC (wall seconds, from nanosecond clock readings), M_RSS_KB (peak resident
-# set size of the command and of every process it waited for) and M_RC (exit status; 124
-# or 137 when the limit ended it).
+# set size of the command and of every process it waited for), M_USER and M_SYSTEM (its
+# CPU seconds in the program and in the kernel) and M_RC (exit status; 124 or 137 when the
+# limit ended it).
 measure() {
   local limit="$1"
   shift
   local timeFile="$WORK/.time-$$" t0 t1
   t0=$(date +%s%N)
-  /usr/bin/time -f '%M %x' -o "$timeFile" timeout --kill-after=5 "$limit" "$@" || true
+  /usr/bin/time -f '%M %x %U %S' -o "$timeFile" timeout --kill-after=5 "$limit" "$@" || true
   t1=$(date +%s%N)
-  read -r M_RSS_KB M_RC < <(tail -n 1 "$timeFile")
+  read -r M_RSS_KB M_RC M_USER M_SYSTEM < <(tail -n 1 "$timeFile")
   M_SEC=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
 }
 
@@ -248,12 +249,15 @@ StartTreeRounds() {
   done
 }
 
-# Keeps the fastest time of a kind (argument 1) and its largest peak memory, from the
-# last measure, in bestSec and maxRss.
-declare -A bestSec maxRss
+# Keeps the fastest time of a kind (argument 1) with that run's CPU seconds, and the
+# kind's largest peak memory, from the last measure, in bestSec, bestUser, bestSystem and
+# maxRss.
+declare -A bestSec bestUser bestSystem maxRss
 KeepBest() {
   if [[ -z "${bestSec[$1]:-}" ]] || awk -v a="$M_SEC" -v b="${bestSec[$1]}" 'BEGIN { exit !(a < b) }'; then
     bestSec[$1]="$M_SEC"
+    bestUser[$1]="$M_USER"
+    bestSystem[$1]="$M_SYSTEM"
   fi
   [[ "$M_RSS_KB" -gt "${maxRss[$1]:-0}" ]] && maxRss[$1]="$M_RSS_KB"
   return 0
