@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "convert/text_sink.h"
+#include "document/entry_conversion.h"
 #include "document/html5_document.h"
-#include "driver/entry_conversion.h"
 #include "fuzz_support.h"
 #include "html5_body_check.h"
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "convert/text_sink.h"
+#include "document/entry_conversion.h"
 #include "document/site_pages.h"
 #include "document/site_plan.h"
 #include "document/site_xref.h"
-#include "driver/entry_conversion.h"
 #include "platform/platform.h"
 
 namespace lexiform {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "convert/text_sink.h"
+#include "document/entry_conversion.h"
 #include "document/site_plan.h"
 #include "document/site_xref.h"
-#include "driver/entry_conversion.h"
 #include "platform/platform.h"
 
 namespace lexiform {

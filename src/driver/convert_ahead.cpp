@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "convert/text_sink.h"
-#include "driver/entry_conversion.h"
+#include "document/entry_conversion.h"
 #include "driver/options.h"
 #include "files/source_file.h"
 

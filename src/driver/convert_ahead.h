@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/entry_conversion.h"
+#include "document/entry_conversion.h"
 #include "files/source_file.h"
 
 namespace lexiform {

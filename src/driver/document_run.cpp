@@ -10,10 +10,10 @@
 
 #include "convert/pas_conversion.h"
 #include "document/document_layout.h"
+#include "document/entry_conversion.h"
 #include "document/unfinished_document.h"
 #include "driver/console.h"
 #include "driver/convert_ahead.h"
-#include "driver/entry_conversion.h"
 #include "driver/messages.h"
 #include "driver/output_guard.h"
 #include "files/file_size.h"

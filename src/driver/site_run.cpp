@@ -13,23 +13,18 @@
 #include <utility>
 
 #include "convert/text_lines.h"
-#include "convert/utf8_text.h"
-#include "document/html5_document.h"
+#include "document/entry_conversion.h"
 #include "document/site_assets.h"
-#include "document/site_pages.h"
-#include "document/site_plan.h"
+#include "document/site_build.h"
 #include "document/site_xref.h"
 #include "document/unfinished_site.h"
 #include "driver/console.h"
 #include "driver/convert_ahead.h"
-#include "driver/entry_conversion.h"
 #include "driver/messages.h"
 #include "driver/output_guard.h"
 #include "files/file_size.h"
-#include "files/path_parts.h"
 #include "files/source_file.h"
 #include "platform/platform.h"
-#include "xref/cross_references.h"
 #include "xref/file_links.h"
 
 namespace lexiform {
@@ -49,18 +44,6 @@ void StopWhenInterrupted() {
 }
 
 using EntryState = SourceEntry::State;
-
-// What the first pass learns of a source: checked once (see Note [one look at an
-// entry]), and handed to the index, the console and the pages alike. Of its text only
-// the facts about other files are kept.
-struct CheckedSource {
-  EntryState state = EntryState::Missing;
-  std::string folder; // Unsearchable: the folder that cannot be searched, and why
-  std::string reason;
-  SiteFileFacts file;
-  xref::FileFacts links;
-  std::exception_ptr fatal; // the system ran out of files or memory: the run ends
-};
 
 CheckedSource CheckSource(const std::string& path, CodePage page) {
   CheckedSource checked;
@@ -178,160 +161,6 @@ unsigned BindingThreads() {
   const unsigned cores = std::max(std::thread::hardware_concurrency(), 1u);
   return std::min(WorkerCount() + 1, cores);
 }
-
-// Everything the pages are made from, planned before the first is written, and only
-// read after: worker threads convert pages from it.
-class SiteBuild {
-public:
-  SiteBuild(const std::vector<std::string>& fileList, std::vector<CheckedSource>& checked,
-            const std::string& target, CodePage sourcePage)
-      : fileList_(fileList), format_(SitePageFormat(sourcePage)), sourcePage_(sourcePage),
-        plan_(MakePlan(fileList, checked, target)), resolver_(Resolve(checked)),
-        xrefs_(
-            resolver_, plan_.pages.size(), [this](std::size_t page) { return TextOf(page); },
-            BindingThreads(), [] { platform::ReturnFreedMemory(); }),
-        siteXref_(plan_, XrefFacts(xrefs_)), linesData_(plan_.pages.size()) {}
-
-  const SitePlan& Plan() const { return plan_; }
-  const std::vector<SiteFileFacts>& Facts() const { return facts_; }
-
-  // Every file of the site, from the top.
-  std::vector<std::string> Files() const {
-    std::vector<std::string> files = {std::string(kSiteIndexFile), SharedFile("files.js")};
-    for (const SiteAsset& asset : SiteStaticAssets()) {
-      files.push_back(SharedFile(asset.name));
-    }
-    for (const std::string& data : siteXref_.DataFiles()) {
-      files.push_back(SharedFile(data));
-    }
-    for (const SitePage& page : plan_.pages) {
-      files.push_back(page.file);
-    }
-    return files;
-  }
-
-  std::string SharedFile(std::string_view name) const {
-    return plan_.sharedFolder + "/" + std::string(name);
-  }
-
-  std::string SearchData() const {
-    std::vector<SiteSearchEntry> entries;
-    entries.reserve(plan_.pages.size());
-    for (const SitePage& page : plan_.pages) {
-      entries.push_back({UrlPath(page.file), TextToUtf8(page.path)});
-    }
-    return SiteSearchData(entries);
-  }
-
-  // The page's text, as the first pass read it.
-  std::string TextOf(std::size_t page) const {
-    return ReadPageText(plan_.pages[page].sourcePath, facts_[page].size, sourcePage_);
-  }
-
-  const SiteXref& Xref() const { return siteXref_; }
-
-  // Once the data files hold the references, the pages need only the marked names.
-  void ReleaseReferences() { xrefs_.ReleaseReferences(); }
-  // Once a page is written, its marked names are needed no more: the workers may be
-  // converting later pages meanwhile, never this one.
-  void PageDone(std::size_t page) { xrefs_.ReleaseOccurrencesIn(page); }
-
-  // The code of page `page` from its `text`, with its links between files, its
-  // declarations and references; keeps the page's lines for the references panel.
-  void WriteCode(std::size_t page, std::string_view text, TextSink& body) const {
-    ConvertPageText(text,
-                    MergeInsertions(LinkInsertions(plan_, page, resolver_.LinksOf(page), text),
-                                    siteXref_.LinksOfNames(page, text)),
-                    format_, body);
-    linesData_[page] = siteXref_.LinesData(page, text);
-  }
-
-  // What WriteCode kept of page `page` for its lines file; see Note [xref data].
-  std::string TakeLinesData(std::size_t page) const { return std::move(linesData_[page]); }
-
-  std::string PageStart(std::size_t page) const {
-    return SitePageStart(plan_.pages[page], plan_.sharedFolder, plan_.topName, facts_[page], page);
-  }
-
-  std::string PageEnd(std::size_t page) const {
-    std::vector<const SitePage*> users;
-    for (const std::size_t user : resolver_.UsedBy(page)) {
-      users.push_back(&plan_.pages[user]);
-    }
-    return SitePageEnd(plan_.pages[page], users);
-  }
-
-  std::string Index(const std::vector<CheckedSource>& checked) const {
-    std::vector<SiteAbsentEntry> absent;
-    for (std::size_t i = 0; i < fileList_.size(); ++i) {
-      if (checked[i].state != EntryState::Present) {
-        absent.push_back({fileList_[i], checked[i].state == EntryState::Missing
-                                            ? SiteProblem::Missing
-                                            : SiteProblem::Unreadable});
-      }
-    }
-    return SiteIndex(plan_, facts_, absent);
-  }
-
-private:
-  static SitePlan MakePlan(const std::vector<std::string>& fileList,
-                           const std::vector<CheckedSource>& checked, const std::string& target) {
-    std::vector<bool> hasPage(fileList.size());
-    for (std::size_t i = 0; i < fileList.size(); ++i) {
-      hasPage[i] = checked[i].state == EntryState::Present;
-    }
-    SitePlan plan = PlanSite(fileList, hasPage, platform::CurrentDirectory());
-    if (plan.topName.empty()) {
-      plan.topName = NamePart(target);
-    }
-    return plan;
-  }
-
-  // The resolver takes the facts of every page; the first pass keeps none of them.
-  xref::FileLinkResolver Resolve(std::vector<CheckedSource>& checked) {
-    std::vector<std::string> paths;
-    std::vector<xref::FileFacts> links;
-    std::vector<bool> taken(plan_.pages.size());
-    facts_.resize(plan_.pages.size());
-    links.resize(plan_.pages.size());
-    for (std::size_t i = 0; i < checked.size(); ++i) {
-      const std::size_t page = plan_.pageOfEntry[i];
-      if (page != kNoPage && !taken[page]) {
-        taken[page] = true;
-        facts_[page] = checked[i].file;
-        links[page] = std::move(checked[i].links);
-      }
-      checked[i].links = {};
-    }
-    for (const SitePage& page : plan_.pages) {
-      paths.push_back(page.path);
-    }
-    return xref::FileLinkResolver(std::move(paths), std::move(links));
-  }
-
-  static SiteXrefFacts XrefFacts(const xref::CrossReferences& xrefs) {
-    SiteXrefFacts facts;
-    facts.symbols = &xrefs.Symbols();
-    facts.occurrencesIn = [&xrefs](std::size_t file) -> const std::vector<xref::Occurrence>& {
-      return xrefs.OccurrencesIn(file);
-    };
-    facts.referencesTo = [&xrefs](std::size_t symbol) { return xrefs.ReferencesTo(symbol); };
-    facts.relatedTo = [&xrefs](std::size_t symbol) { return xrefs.RelatedTo(symbol); };
-    return facts;
-  }
-
-  const std::vector<std::string>& fileList_;
-  const TEntryFormat format_;
-  const CodePage sourcePage_;
-  std::vector<SiteFileFacts> facts_; // by page
-  const SitePlan plan_;
-  const xref::FileLinkResolver resolver_;
-  xref::CrossReferences xrefs_;
-  const SiteXref siteXref_;
-  // By page, written by whichever thread converts the page, once, and taken by the
-  // writer after the page is written.
-  mutable std::vector<std::string> linesData_;
-};
 
 // Writes the data files of the cross-references (see Note [xref data]): the lines
 // files as the pages that fill them are written, so that the lines of one range of
@@ -484,7 +313,7 @@ bool WritePage(const SiteBuild& build, UnfinishedSite& site, std::size_t page,
 bool BuildSite(const std::string& target, const std::vector<std::string>& fileList,
                CodePage sourcePage) {
   std::vector<CheckedSource> checked = CheckEntries(fileList, sourcePage);
-  SiteBuild build(fileList, checked, target, sourcePage);
+  SiteBuild build(fileList, checked, target, sourcePage, BindingThreads());
   // The tables that bound the names are gone; what the pages need is far less.
   platform::ReturnFreedMemory();
   const std::vector<std::string> files = build.Files();

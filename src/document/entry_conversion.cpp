@@ -1,4 +1,4 @@
-#include "driver/entry_conversion.h"
+#include "document/entry_conversion.h"
 
 #include <algorithm>
 #include <cstring>
