@@ -110,7 +110,7 @@ void ReturnFreedMemory() noexcept;
 
 // For a run that holds hundreds of megabytes in millions of pieces (a cross-referenced
 // site): large blocks come from the system and go back when freed, and a heap gives
-// back what it has free at its end beyond a few megabytes, instead of the allocator
+// back what it has free at its end beyond a fixed limit, instead of the allocator
 // raising both limits as large blocks come and go (glibc).
 void KeepFreedMemorySmall() noexcept;
 
