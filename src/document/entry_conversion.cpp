@@ -5,6 +5,7 @@
 #include <limits>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "convert/entity_fixup.h"
 #include "convert/pas_conversion.h"
@@ -254,6 +255,20 @@ void ConvertLoaded(TPasConversion& converter, std::size_t number, const TEntryFo
   lines.Finish();
 }
 
+// The body of `text`, held whole in memory, with `insertions` placed at their offsets.
+void ConvertHeldText(std::string_view text, std::size_t number, const TEntryFormat& format,
+                     TextSink& body, std::vector<TPasConversion::TInsertion> insertions,
+                     Recode recode) {
+  if (text.empty()) {
+    return;
+  }
+  TPasConversion converter;
+  ApplyStyles(converter, format);
+  converter.LoadFromBytes(text);
+  converter.Insertions = std::move(insertions);
+  ConvertLoaded(converter, number, format, body, recode);
+}
+
 } // namespace
 
 void ConvertEntry(const std::string& path, std::uint64_t size, std::size_t number,
@@ -273,25 +288,12 @@ void ConvertEntry(const std::string& path, std::uint64_t size, std::size_t numbe
 
 void ConvertEntryText(std::string_view source, std::size_t number, const TEntryFormat& format,
                       TextSink& body) {
-  if (source.empty()) {
-    return;
-  }
-  TPasConversion converter;
-  ApplyStyles(converter, format);
-  converter.LoadFromBytes(source);
-  ConvertLoaded(converter, number, format, body);
+  ConvertHeldText(source, number, format, body, {}, Recode::Yes);
 }
 
 void ConvertPageText(std::string_view text, PageInsertions insertions, const TEntryFormat& format,
                      TextSink& body) {
-  if (text.empty()) {
-    return;
-  }
-  TPasConversion converter;
-  ApplyStyles(converter, format);
-  converter.LoadFromBytes(text);
-  converter.Insertions = std::move(insertions.at);
-  ConvertLoaded(converter, 1, format, body, Recode::No);
+  ConvertHeldText(text, 1, format, body, std::move(insertions.at), Recode::No);
 }
 
 std::string ReadPageText(SourceFile& source, std::uint64_t size, CodePage page) {
