@@ -292,6 +292,9 @@ int RunProgram(int argc, char* argv[]) {
     state.CommandLine = platform::CommandLine(argc, argv);
     state.Arguments = platform::Arguments(argc, argv);
     state.Options = ParseOptions(state.Arguments);
+    if (state.Options.Site) {
+      platform::UseLargeMemoryPages(argv);
+    }
     platform::SetConsoleTitle(kProgramTitle);
     return Dispatch(state);
   } catch (const std::exception& error) {

@@ -114,6 +114,13 @@ void ReturnFreedMemory() noexcept;
 // raising both limits as large blocks come and go (glibc).
 void KeepFreedMemorySmall() noexcept;
 
+// For a run that faults in hundreds of megabytes (a cross-referenced site), before it
+// has written or opened anything: where the allocator gives memory large pages only
+// when told so as the process starts (glibc), starts the program again, in the same
+// process, with `argv` (ending in a null pointer) and the allocator told; see Note
+// [large memory pages]. Returns where that is not needed or cannot be done.
+void UseLargeMemoryPages(char* argv[]) noexcept;
+
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX
 // the arguments joined by blanks, each one that is empty or holds a blank or a tab
 // between double quotes.

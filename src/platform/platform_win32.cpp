@@ -327,6 +327,10 @@ void KeepFreedMemorySmall() noexcept {
   // Nothing to tune: see ReturnFreedMemory.
 }
 
+void UseLargeMemoryPages(char* /*argv*/[]) noexcept {
+  // Large pages on Windows need a privilege that users seldom hold.
+}
+
 std::string CommandLine(int /*argc*/, const char* const /*argv*/[]) {
   // The raw text keeps the quotes and the program path exactly as the user typed them.
   const wchar_t* line = ::GetCommandLineW();
