@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <future>
@@ -87,6 +88,64 @@ TEST(ConvertAheadTest, EveryWaiterIsWoken) {
   }
   writer.join();
   EXPECT_EQ(taken.get(), "slow");
+}
+
+// Entries 0 and 1 are converted alone, and entry 0 is slow: entry 1 must wait for it,
+// while the entries after them are converted meanwhile; every entry reaches the writer
+// in order. A hang fails the test after a while.
+TEST(ConvertAheadTest, EntriesAloneWaitForEachOtherWhileTheOthersGoOn) {
+  struct Entries {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool release = false;
+    int aloneInHand = 0;
+    int mostAloneInHand = 0;
+    int othersDone = 0;
+  };
+  const auto entries = std::make_shared<Entries>();
+  auto finished = std::make_shared<std::promise<std::string>>();
+  std::future<std::string> taken = finished->get_future();
+  std::thread writer([entries, finished] {
+    constexpr std::size_t kCount = 6;
+    std::string bodies;
+    {
+      ConvertAhead ahead(
+          kCount, 2,
+          [entries](std::size_t index, std::string) {
+            std::unique_lock<std::mutex> lock(entries->mutex);
+            if (index >= 2) {
+              ++entries->othersDone;
+              entries->changed.notify_all();
+              return std::optional<ConvertedEntry>(ConvertedEntry{1, std::to_string(index)});
+            }
+            entries->mostAloneInHand = std::max(entries->mostAloneInHand, ++entries->aloneInHand);
+            if (index == 0) {
+              entries->changed.wait(lock, [&] { return entries->release; });
+            }
+            --entries->aloneInHand;
+            return std::optional<ConvertedEntry>(ConvertedEntry{1, std::to_string(index)});
+          },
+          {true, true, false, false, false, false});
+      {
+        std::unique_lock<std::mutex> lock(entries->mutex);
+        entries->changed.wait(lock, [&] { return entries->othersDone == kCount - 2; });
+        entries->release = true;
+      }
+      entries->changed.notify_all();
+      for (std::size_t i = 0; i < kCount; ++i) {
+        const std::optional<ConvertedEntry> entry = ahead.Take(i);
+        bodies += entry ? entry->body : "-";
+      }
+    }
+    finished->set_value(bodies);
+  });
+  if (taken.wait_for(30s) != std::future_status::ready) {
+    writer.detach();
+    FAIL() << "the entries after the ones converted alone were not converted meanwhile";
+  }
+  writer.join();
+  EXPECT_EQ(taken.get(), "012345");
+  EXPECT_EQ(entries->mostAloneInHand, 1);
 }
 
 } // namespace

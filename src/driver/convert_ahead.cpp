@@ -40,8 +40,9 @@ ConvertAhead::ConvertAhead(const std::vector<std::string>& fileList,
                                               std::move(storage));
                    }) {}
 
-ConvertAhead::ConvertAhead(std::size_t entryCount, unsigned workers, AheadConverter convert)
-    : convert_(std::move(convert)), slots_(workers > 0 ? entryCount : 0),
+ConvertAhead::ConvertAhead(std::size_t entryCount, unsigned workers, AheadConverter convert,
+                           std::vector<bool> alone)
+    : convert_(std::move(convert)), slots_(workers > 0 ? entryCount : 0), alone_(std::move(alone)),
       maxSpare_(2 * std::size_t{workers}) {
   try {
     for (unsigned i = 0; i < workers && i < entryCount; ++i) {
@@ -71,6 +72,10 @@ std::optional<ConvertedEntry> ConvertAhead::Take(std::size_t index) {
     return std::nullopt;
   }
   std::unique_lock<std::mutex> lock(mutex_);
+  if (writerAt_ != index) {
+    writerAt_ = index;
+    changed_.notify_all(); // workers held back to stay near the writer may go on
+  }
   changed_.wait(lock, [&] { return slots_[index].done; });
   std::optional<ConvertedEntry> entry = std::move(slots_[index].entry);
   slots_[index].entry.reset();
@@ -92,18 +97,62 @@ void ConvertAhead::Recycle(std::string body) {
   }
 }
 
+bool ConvertAhead::RoomForMore() const {
+  return inFlight_ < kInFlightBytes || !spare_.empty();
+}
+
+bool ConvertAhead::AllClaimed() const {
+  return nextToClaim_ >= slots_.size() && waiting_.empty();
+}
+
+// The next entry to convert, in list order but for the entries converted alone: one
+// that meets another in hand waits for it, while the entries after it go on. Nothing
+// when every entry left must wait.
+std::optional<std::size_t> ConvertAhead::Claim() {
+  if (!aloneInHand_ && !waiting_.empty()) {
+    aloneInHand_ = true;
+    const std::size_t index = waiting_.front();
+    waiting_.pop_front();
+    return index;
+  }
+  while (nextToClaim_ < slots_.size()) {
+    const std::size_t index = nextToClaim_;
+    const bool alone = index < alone_.size() && alone_[index];
+    if (!alone || !aloneInHand_) {
+      if (index >= writerAt_ + kMostAhead) {
+        return std::nullopt;
+      }
+      ++nextToClaim_;
+      aloneInHand_ = aloneInHand_ || alone;
+      return index;
+    }
+    waiting_.push_back(index);
+    ++nextToClaim_;
+  }
+  return std::nullopt;
+}
+
 void ConvertAhead::Work() {
   for (;;) {
     std::size_t index = 0;
     std::string storage;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock,
-                    [&] { return stopping_ || inFlight_ < kInFlightBytes || !spare_.empty(); });
-      if (stopping_ || nextToClaim_ >= slots_.size()) {
+      std::optional<std::size_t> claimed;
+      changed_.wait(lock, [&] {
+        if (stopping_ || AllClaimed()) {
+          return true;
+        }
+        if (!RoomForMore()) {
+          return false;
+        }
+        claimed = Claim();
+        return claimed.has_value();
+      });
+      if (!claimed) {
         return;
       }
-      index = nextToClaim_++;
+      index = *claimed;
       if (!spare_.empty()) {
         storage = std::move(spare_.back());
         spare_.pop_back();
@@ -117,6 +166,9 @@ void ConvertAhead::Work() {
       }
       slots_[index].entry = std::move(entry);
       slots_[index].done = true;
+      if (index < alone_.size() && alone_[index]) {
+        aloneInHand_ = false;
+      }
     }
     changed_.notify_all();
   }

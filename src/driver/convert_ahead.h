@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -52,14 +53,21 @@ public:
   // Written bodies up to this size are kept for their memory, a few per worker: fresh
   // memory costs a page fault per page, which is much of the cost of a conversion.
   static constexpr std::size_t kMaxRecycled = std::size_t{1} << 20;
+  // How far past the writer's entry the workers go, whatever the size of what they
+  // leave for it: while the writer waits for a long entry, the other workers go on.
+  static constexpr std::size_t kMostAhead = 1024;
 
   // Starts `workers` threads over `fileList` (none: the writer does everything), each
   // entry read up to the size its look (`looks`, by list position) found. Both lists
   // are kept by reference: they must outlive the workers.
   ConvertAhead(const std::vector<std::string>& fileList, const std::vector<SourceEntry>& looks,
                const TEntryFormat& format, unsigned workers);
-  // The same over `entryCount` entries that `convert` converts.
-  ConvertAhead(std::size_t entryCount, unsigned workers, AheadConverter convert);
+  // The same over `entryCount` entries that `convert` converts. The entries that
+  // `alone` marks (by index; none when it is empty) are converted one at a time: while
+  // one of them is in hand, the workers go on with the entries after the next one, and
+  // come back to it.
+  ConvertAhead(std::size_t entryCount, unsigned workers, AheadConverter convert,
+               std::vector<bool> alone = {});
   // Stops the workers (each finishes the entry in hand) and waits for them.
   ~ConvertAhead();
   ConvertAhead(const ConvertAhead&) = delete;
@@ -78,12 +86,19 @@ private:
   };
 
   void Work();
+  bool RoomForMore() const;
+  std::optional<std::size_t> Claim();
+  bool AllClaimed() const;
 
   const AheadConverter convert_;
   std::vector<Slot> slots_;
+  const std::vector<bool> alone_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::size_t nextToClaim_ = 0;
+  std::size_t nextToClaim_ = 0;     // every entry before it is claimed, or waits alone
+  std::deque<std::size_t> waiting_; // entries to convert alone, passed over in turn
+  bool aloneInHand_ = false;
+  std::size_t writerAt_ = 0; // the entry the writer takes or waits for
   std::size_t inFlight_ = 0;
   std::vector<std::string> spare_; // written bodies, for their memory
   std::size_t maxSpare_ = 0;

@@ -256,21 +256,27 @@ std::optional<ConvertedEntry> ConvertPageAhead(const SiteBuild& build, std::size
 // bytes a link, and tables of Unicode data make pages of hundreds of thousands of links.
 // Two such pages side by side (the little- and big-endian twins of a table) made the
 // peak memory of a whole tree's site; a page of kLargePageSource bytes of source or more
-// waits until no other such page is being written. The memory of a page of
-// kHugePageSource bytes or more goes back to the system when it is done; handing it back
-// after every large page made the other pages fault in their memory again, thousands of
-// pages each time, and did not lower the peak of a whole tree's site.
+// is written while no other such page is, and the other workers meanwhile go on with
+// the pages after it (a worker that waited for it left a core idle for a second of a
+// whole tree's site). The memory of a page of kHugePageSource bytes or more goes back to
+// the system when it is done; handing it back after every large page made the other
+// pages fault in their memory again, thousands of pages each time, and did not lower the
+// peak of a whole tree's site.
 constexpr std::uint64_t kLargePageSource = std::uint64_t{1} << 20;
 constexpr std::uint64_t kHugePageSource = std::uint64_t{4} << 20;
 
+std::vector<bool> LargePages(const SiteBuild& build) {
+  std::vector<bool> large;
+  for (const SiteFileFacts& facts : build.Facts()) {
+    large.push_back(facts.size >= kLargePageSource);
+  }
+  return large;
+}
+
 std::optional<ConvertedEntry> WritePageAhead(const SiteBuild& build, UnfinishedSite& site,
-                                             std::size_t page, std::mutex& largePage) {
+                                             std::size_t page) {
   try {
     const std::uint64_t size = build.Facts()[page].size;
-    std::unique_lock<std::mutex> oneLargePage(largePage, std::defer_lock);
-    if (size >= kLargePageSource) {
-      oneLargePage.lock();
-    }
     const std::unique_ptr<DocumentOutput> output = site.Open(build.Plan().pages[page].file);
     output->Write(build.PageStart(page));
     if (size > 0) {
@@ -336,12 +342,13 @@ bool BuildSite(const std::string& target, const std::vector<std::string>& fileLi
   bool troubled = false;
   const std::vector<std::size_t>& pageOf = build.Plan().pageOfEntry;
   const bool writtenAhead = site.OpensInParallel();
-  std::mutex largePage;
-  ConvertAhead ahead(build.Plan().pages.size(), WorkerCount(),
-                     [&](std::size_t page, std::string storage) {
-                       return writtenAhead ? WritePageAhead(build, site, page, largePage)
-                                           : ConvertPageAhead(build, page, std::move(storage));
-                     });
+  ConvertAhead ahead(
+      build.Plan().pages.size(), WorkerCount(),
+      [&](std::size_t page, std::string storage) {
+        return writtenAhead ? WritePageAhead(build, site, page)
+                            : ConvertPageAhead(build, page, std::move(storage));
+      },
+      LargePages(build));
   std::size_t pagesWritten = 0;
   for (std::size_t i = 0; i < fileList.size(); ++i) {
     StopWhenInterrupted();
