@@ -139,6 +139,9 @@ public:
     } catch (const platform::FileError& error) {
       throw DocumentError("Cannot create \"" + path_ + "\": " + ReasonOf(error));
     }
+    // Whole at once: grown piece by piece, the buffer copied what it held each time it
+    // doubled, most of a page's bytes again for every page.
+    buffer_.reserve(kBufferSize);
   }
 
   // A file left unfinished goes, so that it can be written again from the start.
