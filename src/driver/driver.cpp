@@ -32,6 +32,7 @@ struct TRunState {
   Clock::time_point StartTime;
   std::string CommandLine;
   std::vector<std::string> Arguments; // without the program name
+  char** Argv = nullptr;              // as the program received them, for a new start
   TOptions Options;
   TStringList FileList;
   // Standard input's bytes when the file list is "-": one source named "stdin".
@@ -176,6 +177,7 @@ int RunConversion(TRunState& state) {
   RefuseShellExpandedList(state.Options);
   // See Note [kinds of run].
   const std::unique_ptr<RunKind> kind = MakeRunKind(state.Options);
+  kind->SetUpProcess(state.Argv);
   const std::string target = kind->TargetOf(Argument(state, 1), Argument(state, 2));
   NoteUnknownSwitches(state);
   state.FileList = BuildFileList(state, Argument(state, 1));
@@ -291,10 +293,8 @@ int RunProgram(int argc, char* argv[]) {
     state.StartTime = Clock::now();
     state.CommandLine = platform::CommandLine(argc, argv);
     state.Arguments = platform::Arguments(argc, argv);
+    state.Argv = argv;
     state.Options = ParseOptions(state.Arguments);
-    if (state.Options.Site) {
-      platform::UseLargeMemoryPages(argv);
-    }
     platform::SetConsoleTitle(kProgramTitle);
     return Dispatch(state);
   } catch (const std::exception& error) {

@@ -37,6 +37,11 @@ class RunKind {
 public:
   virtual ~RunKind() = default;
 
+  // Called once the kind is chosen, before anything is read or written but the
+  // console's title: a kind may set the process up for its work, even by starting the
+  // program again with `argv` (see platform::UseLargeMemoryPages).
+  virtual void SetUpProcess(char* argv[]) { (void)argv; }
+
   // The file or folder that the output argument `output` names. Throws RefusedRun,
   // before anything is read or written, when this kind cannot take `input` (the file
   // list argument) or `output`.

@@ -444,6 +444,9 @@ public:
     sourcePage_ = ChosenCodePage(options_, config);
   }
 
+  // A site's tables fault in hundreds of megabytes.
+  void SetUpProcess(char* argv[]) override { platform::UseLargeMemoryPages(argv); }
+
   bool Write(const RunSources& sources) override {
     return WriteSite(target_, sources.fileList, sourcePage_);
   }

@@ -115,10 +115,11 @@ void ReturnFreedMemory() noexcept;
 void KeepFreedMemorySmall() noexcept;
 
 // For a run that faults in hundreds of megabytes (a cross-referenced site), before it
-// has written or opened anything: where the allocator gives memory large pages only
-// when told so as the process starts (glibc), starts the program again, in the same
-// process, with `argv` (ending in a null pointer) and the allocator told; see Note
-// [large memory pages]. Returns where that is not needed or cannot be done.
+// has opened anything or written more than the console's title: where the allocator
+// gives memory large pages only when told so as the process starts (glibc), starts the
+// program again, in the same process, with `argv` (ending in a null pointer) and the
+// allocator told; see Note [large memory pages]. Returns where that is not needed or
+// cannot be done.
 void UseLargeMemoryPages(char* argv[]) noexcept;
 
 // The whole command line as the platform passed it: on Windows the raw text, on POSIX
