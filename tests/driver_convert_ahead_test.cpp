@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,20 @@ namespace lexiform {
 namespace {
 
 using namespace std::chrono_literals;
+
+// Runs `writer` on a thread of its own and gives what it returns; nothing when it has
+// not returned after a while, and the hung thread is then left behind.
+std::optional<std::string> WithinAWhile(std::function<std::string()> writer) {
+  auto finished = std::make_shared<std::promise<std::string>>();
+  std::future<std::string> result = finished->get_future();
+  std::thread thread([writer = std::move(writer), finished] { finished->set_value(writer()); });
+  if (result.wait_for(30s) != std::future_status::ready) {
+    thread.detach();
+    return std::nullopt;
+  }
+  thread.join();
+  return result.get();
+}
 
 // Entry 0 is slow: it is done only when released. Entry 1's body fills all the room
 // for bodies in flight, so that the worker which made it then waits for room.
@@ -60,9 +75,7 @@ struct SlowFirstEntry {
 // is left behind).
 TEST(ConvertAheadTest, EveryWaiterIsWoken) {
   const auto entries = std::make_shared<SlowFirstEntry>();
-  auto finished = std::make_shared<std::promise<std::string>>();
-  std::future<std::string> taken = finished->get_future();
-  std::thread writer([entries, finished] {
+  const std::optional<std::string> taken = WithinAWhile([entries] {
     std::string body;
     {
       ConvertAhead ahead(
@@ -80,14 +93,10 @@ TEST(ConvertAheadTest, EveryWaiterIsWoken) {
       body = first ? first->body : "none";
       std::this_thread::sleep_for(100ms); // both workers are waiting for room by now
     }
-    finished->set_value(body);
+    return body;
   });
-  if (taken.wait_for(30s) != std::future_status::ready) {
-    writer.detach();
-    FAIL() << "the writer or a worker was never woken";
-  }
-  writer.join();
-  EXPECT_EQ(taken.get(), "slow");
+  ASSERT_TRUE(taken) << "the writer or a worker was never woken";
+  EXPECT_EQ(*taken, "slow");
 }
 
 // Entries 0 and 1 are converted alone, and entry 0 is slow: entry 1 must wait for it,
@@ -103,9 +112,7 @@ TEST(ConvertAheadTest, EntriesAloneWaitForEachOtherWhileTheOthersGoOn) {
     int othersDone = 0;
   };
   const auto entries = std::make_shared<Entries>();
-  auto finished = std::make_shared<std::promise<std::string>>();
-  std::future<std::string> taken = finished->get_future();
-  std::thread writer([entries, finished] {
+  const std::optional<std::string> taken = WithinAWhile([entries] {
     constexpr std::size_t kCount = 6;
     std::string bodies;
     {
@@ -137,14 +144,10 @@ TEST(ConvertAheadTest, EntriesAloneWaitForEachOtherWhileTheOthersGoOn) {
         bodies += entry ? entry->body : "-";
       }
     }
-    finished->set_value(bodies);
+    return bodies;
   });
-  if (taken.wait_for(30s) != std::future_status::ready) {
-    writer.detach();
-    FAIL() << "the entries after the ones converted alone were not converted meanwhile";
-  }
-  writer.join();
-  EXPECT_EQ(taken.get(), "012345");
+  ASSERT_TRUE(taken) << "the entries after the ones converted alone were not converted meanwhile";
+  EXPECT_EQ(*taken, "012345");
   EXPECT_EQ(entries->mostAloneInHand, 1);
 }
 

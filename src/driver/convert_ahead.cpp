@@ -101,6 +101,10 @@ bool ConvertAhead::RoomForMore() const {
   return inFlight_ < kInFlightBytes || !spare_.empty();
 }
 
+bool ConvertAhead::IsAlone(std::size_t index) const {
+  return index < alone_.size() && alone_[index];
+}
+
 bool ConvertAhead::AllClaimed() const {
   return nextToClaim_ >= slots_.size() && waiting_.empty();
 }
@@ -117,7 +121,7 @@ std::optional<std::size_t> ConvertAhead::Claim() {
   }
   while (nextToClaim_ < slots_.size()) {
     const std::size_t index = nextToClaim_;
-    const bool alone = index < alone_.size() && alone_[index];
+    const bool alone = IsAlone(index);
     if (!alone || !aloneInHand_) {
       if (index >= writerAt_ + kMostAhead) {
         return std::nullopt;
@@ -166,7 +170,7 @@ void ConvertAhead::Work() {
       }
       slots_[index].entry = std::move(entry);
       slots_[index].done = true;
-      if (index < alone_.size() && alone_[index]) {
+      if (IsAlone(index)) {
         aloneInHand_ = false;
       }
     }

@@ -87,6 +87,7 @@ private:
 
   void Work();
   bool RoomForMore() const;
+  bool IsAlone(std::size_t index) const;
   std::optional<std::size_t> Claim();
   bool AllClaimed() const;
 
