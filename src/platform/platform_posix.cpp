@@ -232,14 +232,9 @@ constexpr const char* kLargePagesTunable = "glibc.malloc.hugetlb";
 
 // Whether the kernel gives large pages to memory that asks for them and only to it.
 bool LargePagesOnRequest() {
-  const int fd = ::open("/sys/kernel/mm/transparent_hugepage/enabled", O_RDONLY | O_CLOEXEC);
-  if (fd == -1) {
-    return false;
-  }
-  char text[128] = {};
-  const ssize_t got = ::read(fd, text, sizeof text - 1);
-  ::close(fd);
-  return got > 0 && std::strstr(text, "[madvise]") != nullptr;
+  const std::optional<std::string> mode =
+      ReadFileStart("/sys/kernel/mm/transparent_hugepage/enabled", 128);
+  return mode && mode->find("[madvise]") != std::string::npos;
 }
 
 } // namespace
@@ -247,11 +242,11 @@ bool LargePagesOnRequest() {
 void UseLargeMemoryPages(char* argv[]) noexcept {
 #ifdef __GLIBC__
   const char* const tunables = std::getenv(kAllocatorTunables);
-  // The user's own choice stands, and a program started again finds its own.
-  if ((tunables && std::strstr(tunables, kLargePagesTunable)) || !LargePagesOnRequest()) {
-    return;
-  }
   try {
+    // The user's own choice stands, and a program started again finds its own.
+    if ((tunables && std::strstr(tunables, kLargePagesTunable)) || !LargePagesOnRequest()) {
+      return;
+    }
     const std::string before = tunables ? tunables : "";
     const std::string wanted = (before.empty() ? "" : before + ":") + kLargePagesTunable + "=1";
     if (::setenv(kAllocatorTunables, wanted.c_str(), 1) != 0) {
@@ -265,7 +260,7 @@ void UseLargeMemoryPages(char* argv[]) noexcept {
       ::unsetenv(kAllocatorTunables);
     }
   } catch (const std::exception&) {
-    // No memory for the text of the setting: ordinary pages do.
+    // No memory for the kernel's mode or the setting's text: ordinary pages do.
   }
 #else
   (void)argv;
